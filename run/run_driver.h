@@ -1,0 +1,39 @@
+#pragma once
+
+#include "run/run_failure.h"
+#include "run/run_host.h"
+#include "settings/run_settings.h"
+
+#include <string>
+#include <string_view>
+
+namespace run {
+
+// The message texts of the three error exits.
+std::string outputFileErrorMessage(FailureCode code);
+std::string dataErrorMessage(FailureCode code);
+std::string sameXErrorMessage(std::int64_t pointIndex);
+
+enum class RunOutcome {
+    Finished,  // "Finish" reached
+    NoDataFile,  // DataFilePath was empty: nothing named or touched
+    Failed,  // an error exit showed its message
+    Stopped,  // the host asked the run to stop
+};
+
+struct RunReport
+{
+    RunOutcome outcome = RunOutcome::Finished;
+    std::string message;  // the message shown, for Failed
+    FailureCode code = FailureCode::None;
+    FailureLocation location;  // where in the data file, when known
+    std::string detail;  // what went wrong, in the system's words (file name, errno text)
+};
+
+// One complete run, as "Start" does it. The coefficient texts are those of the two
+// coefficient boxes; they are read again into `settings` before anything else. The run then
+// works on a copy of `settings`, so edits during the run do not reach it.
+RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
+    std::string_view xCoefficientText, std::string_view yCoefficientText);
+
+}  // namespace run

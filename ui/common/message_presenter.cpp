@@ -1,0 +1,39 @@
+#include "ui/common/message_presenter.h"
+
+#include <QMessageBox>
+
+namespace ui {
+
+namespace {
+
+class BoxPresenter : public MessagePresenter
+{
+public:
+    void warning(QWidget* parent, const QString& title, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+};
+
+MessagePresenter* g_presenter = nullptr;
+
+}  // namespace
+
+MessagePresenter& messagePresenter()
+{
+    static BoxPresenter box;
+    return g_presenter ? *g_presenter : box;
+}
+
+void setMessagePresenter(MessagePresenter* presenter)
+{
+    g_presenter = presenter;
+}
+
+QString applicationTitle()
+{
+    return QStringLiteral("Varnel");
+}
+
+}  // namespace ui
