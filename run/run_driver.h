@@ -14,7 +14,8 @@ std::string outputFileErrorMessage(FailureCode code);
 std::string dataErrorMessage(FailureCode code);
 std::string sameXErrorMessage(std::int64_t pointIndex);
 
-enum class RunOutcome {
+enum class RunOutcome
+{
     Finished,  // "Finish" reached
     NoDataFile,  // DataFilePath was empty: nothing named or touched
     Failed,  // an error exit showed its message

@@ -6,8 +6,8 @@
 
 namespace run {
 
-RunFailure::RunFailure(FailureCode code, std::string detail, std::int64_t line,
-    std::int64_t pointIndex)
+RunFailure::RunFailure(
+    FailureCode code, std::string detail, std::int64_t line, std::int64_t pointIndex)
     : std::runtime_error(std::move(detail))
     , m_code(code)
     , m_line(line)
@@ -17,21 +17,24 @@ RunFailure::RunFailure(FailureCode code, std::string detail, std::int64_t line,
 
 namespace {
 
-bool exists(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
+    bool exists(const std::string& path)
+    {
+        struct stat st
+        {
+        };
 
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
+        return ::stat(path.c_str(), &st) == 0;
+    }
+
+    std::string parentOf(const std::string& path)
+    {
+        const auto slash = path.find_last_of('/');
+        if (slash == std::string::npos)
+            return ".";
+        if (slash == 0)
+            return "/";
+        return path.substr(0, slash);
+    }
 
 }  // namespace
 

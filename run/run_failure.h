@@ -7,10 +7,12 @@
 namespace run {
 
 // The numbers appear in user-visible messages: fixed by hand, never renumbered.
-enum class FailureCode : int {
+enum class FailureCode : int
+{
     None = 0,
     InvalidArgument = 5,  // e.g. a data file path shorter than three characters
     Overflow = 6,  // a value that cannot be held (not finite, or beyond single precision)
+    OutOfMemory = 7,
     IndexOutOfRange = 9,  // fewer than two prepared points, or a column a data line lacks
     DivisionByZero = 11,
     TypeMismatch = 13,  // not a number where one is needed, or a data line of another width
@@ -36,16 +38,25 @@ struct FailureLocation
 class RunFailure : public std::runtime_error
 {
 public:
-    RunFailure(FailureCode code, std::string detail, std::int64_t line = 0,
-        std::int64_t pointIndex = 0);
+    RunFailure(
+        FailureCode code, std::string detail, std::int64_t line = 0, std::int64_t pointIndex = 0);
 
-    FailureCode code() const { return m_code; }
+    FailureCode code() const
+    {
+        return m_code;
+    }
 
     // Data line of the failure, when known.
-    std::int64_t line() const { return m_line; }
+    std::int64_t line() const
+    {
+        return m_line;
+    }
 
     // For the cross check: the prepared point whose segment failed.
-    std::int64_t pointIndex() const { return m_pointIndex; }
+    std::int64_t pointIndex() const
+    {
+        return m_pointIndex;
+    }
 
 private:
     FailureCode m_code;

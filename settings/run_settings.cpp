@@ -2,8 +2,8 @@
 
 #include "settings/decimal_range.h"
 
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -12,61 +12,61 @@ namespace settings {
 
 namespace {
 
-bool isSkipped(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n';
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-int digitValue(char c, int base)
-{
-    int v = -1;
-    if (c >= '0' && c <= '9')
-        v = c - '0';
-    else if (c >= 'a' && c <= 'f')
-        v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-        v = c - 'A' + 10;
-    return v < base ? v : -1;
-}
-
-// Integer in the given base; digits beyond what a double can hold still grow the value.
-double readRadixInteger(const std::string& s, std::size_t i, int base)
-{
-    double value = 0.0;
-    for (; i < s.size(); ++i) {
-        const int d = digitValue(s[i], base);
-        if (d < 0)
-            break;
-        value = value * base + d;
+    bool isSkipped(char c)
+    {
+        return c == ' ' || c == '\t' || c == '\n';
     }
-    return value;
-}
 
-std::int16_t roundAndClamp(double value, std::int16_t lowest)
-{
-    // nearbyint rounds half to even in the default rounding mode.
-    double r = std::isnan(value) ? 0.0 : std::nearbyint(value);
-    if (r < -32768.0)
-        r = -32768.0;
-    if (r > 32767.0)
-        r = 32767.0;
-    auto v = static_cast<std::int16_t>(r);
-    return v < lowest ? lowest : v;
-}
+    bool isDigit(char c)
+    {
+        return c >= '0' && c <= '9';
+    }
 
-bool setCoefficient(float& field, std::string_view text)
-{
-    const double v = readSettingsNumber(text);
-    if (!(std::fabs(v) <= static_cast<double>(FLT_MAX)))
-        return false;
-    field = static_cast<float>(v);
-    return true;
-}
+    int digitValue(char c, int base)
+    {
+        int v = -1;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        return v < base ? v : -1;
+    }
+
+    // Integer in the given base; digits beyond what a double can hold still grow the value.
+    double readRadixInteger(const std::string& s, std::size_t i, int base)
+    {
+        double value = 0.0;
+        for (; i < s.size(); ++i) {
+            const int d = digitValue(s[i], base);
+            if (d < 0)
+                break;
+            value = value * base + d;
+        }
+        return value;
+    }
+
+    std::int16_t roundAndClamp(double value, std::int16_t lowest)
+    {
+        // nearbyint rounds half to even in the default rounding mode.
+        double r = std::isnan(value) ? 0.0 : std::nearbyint(value);
+        if (r < -32768.0)
+            r = -32768.0;
+        if (r > 32767.0)
+            r = 32767.0;
+        auto v = static_cast<std::int16_t>(r);
+        return v < lowest ? lowest : v;
+    }
+
+    bool setCoefficient(float& field, std::string_view text)
+    {
+        const double v = readSettingsNumber(text);
+        if (!(std::fabs(v) <= static_cast<double>(FLT_MAX)))
+            return false;
+        field = static_cast<float>(v);
+        return true;
+    }
 
 }  // namespace
 
@@ -128,8 +128,8 @@ double readSettingsNumber(std::string_view text)
 
     // from_chars does not take a '+' in the exponent's place either, so hand it a clean copy.
     std::string number = s.substr(mantissaStart, end - mantissaStart);
-    if (const auto e = number.find_first_of("Ee"); e != std::string::npos && e + 1 < number.size()
-        && number[e + 1] == '+')
+    if (const auto e = number.find_first_of("Ee");
+        e != std::string::npos && e + 1 < number.size() && number[e + 1] == '+')
         number.erase(e + 1, 1);
     double value = 0.0;
     const auto r = std::from_chars(number.data(), number.data() + number.size(), value);

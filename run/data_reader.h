@@ -1,0 +1,25 @@
+#pragma once
+
+#include "run/point_preparation.h"
+#include "settings/run_settings.h"
+
+#include <cstdint>
+#include <string>
+
+namespace run {
+
+// Counts the data lines after `skipLines` header lines: lines that hold anything besides
+// blanks and tabs. Throws InputPastEnd when the file ends within the header lines or has no
+// data line, and the file system's code when it cannot be read.
+std::int64_t countDataLines(const std::string& path, int skipLines);
+
+// Reads the data file and hands every data line, scaled by the coefficients, to a point
+// preparation writing `pointFilePath` (created right after the data file is opened).
+// Values are separated by blanks or tabs, or by one comma or semicolon; every data line must
+// hold as many values as the first. Failures: TypeMismatch for a value in the X or Y column
+// that is not a number or a line of another width, IndexOutOfRange for a column beyond the
+// line's values, Overflow for a scaled value that is not finite.
+PreparedPoints readDataFile(const settings::RunSettings& settings, const std::string& pointFilePath,
+    RecordExtremes& extremes);
+
+}  // namespace run

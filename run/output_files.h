@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace run {
+
+// The line between the two sides in the combined curve file.
+inline constexpr const char* kSideSeparator = " =             =";
+
+// Joins the two side files into the combined curve file: one header line, the positive
+// side's point lines, the separator line, the negative side's point lines, each copied
+// byte for byte. Throws RunFailure with the file system's code.
+void mergeCurveFiles(const std::string& positivePath, const std::string& negativePath,
+    const std::string& combinedPath);
+
+}  // namespace run

@@ -1,0 +1,119 @@
+#include "run/point_preparation.h"
+
+#include "run/run_failure.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+namespace run {
+
+namespace {
+
+    // Reads back the number text at [begin, end) (sign column included, trailing space excluded).
+    double readBack(const char* begin, const char* end)
+    {
+        double value = 0.0;
+        bool overflow = false;
+        parseNumber(std::string_view(begin + 1, static_cast<std::size_t>(end - begin - 1)), value,
+            overflow);
+        return *begin == '-' ? -value : value;
+    }
+
+}  // namespace
+
+PointPreparation::PointPreparation(
+    const std::string& pointFilePath, RecordExtremes& extremes, std::size_t expectedLines)
+    : m_file(pointFilePath)
+    , m_extremes(extremes)
+{
+    const std::size_t room = expectedLines + expectedLines / 16 + 16;
+    m_points.x.reserve(room);
+    m_points.y.reserve(room);
+}
+
+void PointPreparation::write(double x, double y)
+{
+    // Format once: the same text goes to the file and is what the point list holds.
+    char line[2 * kMaxNumberText + 16];
+    char* const xEnd = formatDouble(line, x);
+    const std::size_t xLength = static_cast<std::size_t>(xEnd - line);
+    const std::size_t yStart = nextZoneStart(xLength);
+    std::memset(xEnd, ' ', yStart - xLength);
+    char* const yEnd = formatDouble(line + yStart, y);
+    m_points.x.push_back(readBack(line, xEnd - 1));
+    m_points.y.push_back(readBack(line + yStart, yEnd - 1));
+    m_file.writeFormatted(line, static_cast<std::size_t>(yEnd - line));
+}
+
+void PointPreparation::addLine(double x, double y, std::int64_t fileLine)
+{
+    RecordExtremes& e = m_extremes;
+    if (e.maxX <= x)
+        e.maxX = x;
+    if (e.maxY <= y)
+        e.maxY = y;
+    if (e.minX >= x)
+        e.minX = x;
+    if (e.minY >= y)
+        e.minY = y;
+
+    if (m_first) {
+        m_first = false;
+        write(x, y);
+    } else {
+        if (y * m_previousY < 0 && x != m_previousX) {
+            const double x0 = x - (x - m_previousX) * y / (y - m_previousY);
+            if (!std::isfinite(x0))
+                throw RunFailure(FailureCode::Overflow,
+                    "the zero point before this line cannot be held", fileLine);
+            write(x0, 0.0);
+        }
+        if (x != m_previousX)
+            write(x, y);
+    }
+    m_previousX = x;
+    m_previousY = y;
+}
+
+PreparedPoints PointPreparation::finish()
+{
+    m_file.close();
+    return std::move(m_points);
+}
+
+float plotCoordinate(double value)
+{
+    if (std::isnan(value))
+        return 0.0f;
+    if (value > static_cast<double>(FLT_MAX))
+        return FLT_MAX;
+    if (value < -static_cast<double>(FLT_MAX))
+        return -FLT_MAX;
+    return static_cast<float>(value);
+}
+
+void drawPlotFrame(RunHost& host, const RecordExtremes& e)
+{
+    host.clearPlot();
+    host.setPlotWindow(plotCoordinate(1.05 * e.minX), plotCoordinate(-1.05 * e.maxY),
+        plotCoordinate(1.05 * e.maxX), plotCoordinate(-1.05 * e.minY));
+    host.drawLine(plotCoordinate(1.05 * e.minX), 0.0f, plotCoordinate(1.05 * e.maxX), 0.0f, kAxes);
+    host.drawLine(
+        0.0f, plotCoordinate(-1.05 * e.minY), 0.0f, plotCoordinate(-1.05 * e.maxY), kAxes);
+}
+
+void drawRecord(RunHost& host, const PreparedPoints& points)
+{
+    const std::size_t n = points.size();
+    host.drawDot(plotCoordinate(points.x[0]), plotCoordinate(-points.y[0]), kForeground);
+    for (std::size_t a = 0; a < n; ++a)
+        host.drawLineTo(plotCoordinate(points.x[a]), plotCoordinate(-points.y[a]), kForeground);
+    host.drawDot(plotCoordinate(points.x[0]), plotCoordinate(-points.y[0]), kForeground);
+    if (n < 2)
+        throw RunFailure(FailureCode::IndexOutOfRange,
+            "fewer than two points remain after dropping repeated X values");
+    host.drawLineTo(plotCoordinate(points.x[1]), plotCoordinate(-points.y[1]), kForeground);
+}
+
+}  // namespace run

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "run/run_host.h"
+#include "run/text_records.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace run {
+
+// Smallest and largest X and Y over all data lines of a run.
+struct RecordExtremes
+{
+    double minX = 999999;
+    double maxX = -999999;
+    double minY = 999999;
+    double maxY = -999999;
+};
+
+// The record after preparation, with the values the point file reads back as; index 0 holds
+// the first point.
+struct PreparedPoints
+{
+    std::vector<double> x;
+    std::vector<double> y;
+
+    std::size_t size() const
+    {
+        return x.size();
+    }
+};
+
+// Takes the scaled data lines one by one: keeps the extremes, inserts a zero point where the
+// load changes sign, drops a line whose X repeats the previous line's, and writes the point
+// file.
+class PointPreparation
+{
+public:
+    // Creates the point file; throws RunFailure when it cannot.
+    PointPreparation(
+        const std::string& pointFilePath, RecordExtremes& extremes, std::size_t expectedLines);
+
+    // One data line, in file order. `fileLine` is only for failure reports.
+    void addLine(double x, double y, std::int64_t fileLine);
+
+    // Closes the point file and hands over the prepared points.
+    PreparedPoints finish();
+
+private:
+    void write(double x, double y);
+
+    TextWriter m_file;
+    RecordExtremes& m_extremes;
+    PreparedPoints m_points;
+    double m_previousX = 0.0;
+    double m_previousY = 0.0;
+    bool m_first = true;
+};
+
+// The plot's colours.
+constexpr Rgb kForeground { 0, 0, 0 };
+constexpr Rgb kAxes { 0, 0, 255 };
+constexpr Rgb kRed { 255, 0, 0 };
+
+// Plot coordinates are single precision: huge values are pinned to the float range.
+float plotCoordinate(double value);
+
+// Clears the plot, sets its window from the extremes and draws the axes.
+void drawPlotFrame(RunHost& host, const RecordExtremes& extremes);
+
+// Draws the prepared record and leaves the drawing position at point 2. Throws
+// IndexOutOfRange when fewer than two points were prepared.
+void drawRecord(RunHost& host, const PreparedPoints& points);
+
+}  // namespace run

@@ -1,0 +1,262 @@
+#include "run/run_driver.h"
+
+#include "run/cross_check.h"
+#include "run/curve_construction.h"
+#include "run/data_reader.h"
+#include "run/output_files.h"
+#include "run/point_preparation.h"
+
+#include <cerrno>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace run {
+
+namespace {
+
+    struct RunFileNames
+    {
+        std::string point;
+        std::string crossCheck;
+        std::string positive;
+        std::string negative;
+        std::string combined;
+    };
+
+    bool isValidUtf8(const std::string& s)
+    {
+        std::size_t i = 0;
+        while (i < s.size()) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            std::size_t extra = 0;
+            if (c < 0x80)
+                extra = 0;
+            else if ((c & 0xE0) == 0xC0 && c >= 0xC2)
+                extra = 1;
+            else if ((c & 0xF0) == 0xE0)
+                extra = 2;
+            else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
+                extra = 3;
+            else
+                return false;
+            if (i + extra >= s.size() && extra > 0)
+                return false;
+            for (std::size_t k = 1; k <= extra; ++k)
+                if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                    return false;
+            i += extra + 1;
+        }
+        return true;
+    }
+
+    // The data file's path without its last three characters (bytes, where the path is not
+    // UTF-8 text).
+    std::string nameBase(const std::string& path)
+    {
+        std::size_t end = path.size();
+        const bool utf8 = isValidUtf8(path);
+        for (int removed = 0; removed < 3; ++removed) {
+            if (end == 0)
+                throw RunFailure(FailureCode::InvalidArgument,
+                    "the data file's path is shorter than three characters");
+            --end;
+            while (utf8 && end > 0 && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
+                --end;
+        }
+        return path.substr(0, end);
+    }
+
+    RunFileNames nameRunFiles(const std::string& dataFilePath)
+    {
+        const std::string base = nameBase(dataFilePath);
+        return { base + "bu0", base + "buf", base + "vnp", base + "vnn", base + "vnl" };
+    }
+
+    bool sameFile(const std::string& a, const std::string& b)
+    {
+        if (a == b)
+            return true;
+
+        struct stat sa
+        {
+        };
+
+        struct stat sb
+        {
+        };
+
+        return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
+            && sa.st_ino == sb.st_ino;
+    }
+
+    // The run writes only its own files: never the user's data file under another name.
+    void refuseDataFileAsOutput(const std::string& dataFilePath, const RunFileNames& names)
+    {
+        for (const std::string* name :
+            { &names.point, &names.crossCheck, &names.positive, &names.negative, &names.combined })
+            if (sameFile(dataFilePath, *name))
+                throw RunFailure(FailureCode::PathFileAccessError,
+                    *name + " is the data file itself; rename the data file");
+    }
+
+    void probe(const std::string& path)
+    {
+        TextWriter file(path);
+        file.writeText("Test output");
+        file.close();
+    }
+
+    void removeFile(const std::string& path)
+    {
+        if (::unlink(path.c_str()) != 0)
+            throwFileFailure(errno, path, false);
+    }
+
+    void yieldOrStop(RunHost& host)
+    {
+        if (!host.yield())
+            throw RunStopped {};
+    }
+
+    PreparedPoints readingPhase(RunHost& host, const settings::RunSettings& s,
+        const std::string& pointFilePath, RecordExtremes& extremes)
+    {
+        PreparedPoints points = readDataFile(s, pointFilePath, extremes);
+        drawPlotFrame(host, extremes);
+        yieldOrStop(host);
+        if (s.KeepWorkingFiles != 1)
+            removeFile(pointFilePath);
+        yieldOrStop(host);
+        drawRecord(host, points);
+        return points;
+    }
+
+    enum class ErrorExit
+    {
+        None,
+        OutputFile,
+        Data,
+        SameX,
+        Finishing
+    };
+
+    std::string messageFor(ErrorExit exit, const RunFailure& f)
+    {
+        switch (exit) {
+        case ErrorExit::Data:
+            return dataErrorMessage(f.code());
+        case ErrorExit::SameX:
+            return sameXErrorMessage(f.pointIndex());
+        case ErrorExit::OutputFile:
+        case ErrorExit::Finishing:
+        case ErrorExit::None:
+            break;
+        }
+        return outputFileErrorMessage(f.code());
+    }
+
+}  // namespace
+
+std::string outputFileErrorMessage(FailureCode code)
+{
+    return "This output data file has been opened by another application. ("
+        + std::to_string(static_cast<int>(code)) + ")";
+}
+
+std::string dataErrorMessage(FailureCode code)
+{
+    return "This file includes error data or you may mistake column or skip indication. ("
+        + std::to_string(static_cast<int>(code)) + ")";
+}
+
+std::string sameXErrorMessage(std::int64_t pointIndex)
+{
+    return "These data include the same x-value at " + std::to_string(pointIndex)
+        + " line. Please remove them.";
+}
+
+RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
+    std::string_view xCoefficientText, std::string_view yCoefficientText)
+{
+    RunReport report;
+    ErrorExit exit = ErrorExit::None;
+    try {
+        try {
+            host.clearPlot();
+            const bool xHeld = settings::setXCoefficient(settings, xCoefficientText);
+            const bool yHeld = settings::setYCoefficient(settings, yCoefficientText);
+            if (!xHeld || !yHeld) {
+                // Going on would scale by a coefficient that the box does not show.
+                exit = ErrorExit::Data;
+                throw RunFailure(FailureCode::Overflow,
+                    std::string(xHeld ? "the Y" : "the X")
+                        + " coefficient cannot be held in single precision");
+            }
+            const settings::RunSettings s = settings;
+
+            exit = ErrorExit::OutputFile;
+            host.setStatus("Data reading...");
+            yieldOrStop(host);
+            if (s.DataFilePath.empty()) {
+                report.outcome = RunOutcome::NoDataFile;
+                return report;
+            }
+            const RunFileNames names = nameRunFiles(s.DataFilePath);
+            const bool oneFile = s.OutputMode == 2;
+            const bool keep = s.KeepWorkingFiles == 1;
+            host.showFileName(0, s.DataFilePath);
+            host.showFileName(1, oneFile ? names.combined : names.positive);
+            if (!oneFile)
+                host.showFileName(2, names.negative);
+            yieldOrStop(host);
+            refuseDataFileAsOutput(s.DataFilePath, names);
+            probe(names.positive);
+            probe(names.negative);
+
+            exit = ErrorExit::Data;
+            RecordExtremes extremes;
+            PreparedPoints points = readingPhase(host, s, names.point, extremes);
+
+            exit = ErrorExit::SameX;
+            CrossRecords records = runCrossCheck(host, points, names.crossCheck);
+            points = {};
+            std::unique_ptr<TextWriter> negative = buildCurves(
+                host, records, extremes.minX, extremes.maxX, names.positive, names.negative);
+            records = {};
+
+            exit = ErrorExit::Finishing;
+            negative->close();
+            negative.reset();
+            if (!keep)
+                removeFile(names.crossCheck);
+            if (oneFile) {
+                mergeCurveFiles(names.positive, names.negative, names.combined);
+                if (!keep) {
+                    removeFile(names.positive);
+                    removeFile(names.negative);
+                }
+            }
+            host.setStatus("Finish");
+            report.outcome = RunOutcome::Finished;
+            return report;
+        } catch (const std::bad_alloc&) {
+            throw RunFailure(FailureCode::OutOfMemory, "the record does not fit in memory");
+        }
+    } catch (const RunFailure& f) {
+        // Every file of the run was closed as the failure unwound the phases.
+        report.outcome = RunOutcome::Failed;
+        report.code = f.code();
+        report.message = messageFor(exit, f);
+        report.detail = f.what();
+        report.location.line = f.line();
+        host.setStatus("");
+        host.showError(report.message);
+        return report;
+    } catch (const RunStopped&) {
+        report.outcome = RunOutcome::Stopped;
+        return report;
+    }
+}
+
+}  // namespace run

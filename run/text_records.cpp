@@ -1,0 +1,380 @@
+#include "run/text_records.h"
+
+#include "run/run_failure.h"
+#include "settings/decimal_range.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace run {
+
+namespace {
+
+    constexpr int kZoneWidth = 14;
+    constexpr std::size_t kReadChunk = 1 << 20;
+    constexpr std::size_t kWriteBuffer = 1 << 18;
+
+    char* uppercaseExponent(char* begin, char* end)
+    {
+        for (char* p = begin; p != end; ++p)
+            if (*p == 'e')
+                *p = 'E';
+        return end;
+    }
+
+    template <typename Float>
+    char* formatFloating(char* out, Float value, int digits)
+    {
+        if (value == 0)
+            value = 0;  // no sign column for a negative zero
+        *out++ = std::signbit(value) ? '-' : ' ';
+        const auto r = std::to_chars(
+            out, out + kMaxNumberText - 2, std::fabs(value), std::chars_format::general, digits);
+        char* end = uppercaseExponent(out, r.ptr);
+        *end++ = ' ';
+        return end;
+    }
+
+    bool isDigit(char c)
+    {
+        return c >= '0' && c <= '9';
+    }
+
+}  // namespace
+
+char* formatDouble(char* out, double value)
+{
+    return formatFloating(out, value, 15);
+}
+
+char* formatSingle(char* out, float value)
+{
+    return formatFloating(out, value, 7);
+}
+
+char* formatWhole(char* out, std::int64_t value)
+{
+    if (value < 0) {
+        *out++ = '-';
+        const auto r = std::to_chars(out, out + kMaxNumberText - 2,
+            static_cast<std::uint64_t>(0) - static_cast<std::uint64_t>(value));
+        out = r.ptr;
+    } else {
+        *out++ = ' ';
+        out = std::to_chars(out, out + kMaxNumberText - 2, value).ptr;
+    }
+    *out++ = ' ';
+    return out;
+}
+
+double roundTripDouble(double value)
+{
+    char text[kMaxNumberText];
+    char* end = formatDouble(text, value);
+    double result = 0.0;
+    bool overflow = false;
+    parseNumber(
+        std::string_view(text + 1, static_cast<std::size_t>(end - text - 2)), result, overflow);
+    return text[0] == '-' ? -result : result;
+}
+
+double roundTripSingle(float value)
+{
+    char text[kMaxNumberText];
+    char* end = formatSingle(text, value);
+    double result = 0.0;
+    bool overflow = false;
+    parseNumber(
+        std::string_view(text + 1, static_cast<std::size_t>(end - text - 2)), result, overflow);
+    return text[0] == '-' ? -result : result;
+}
+
+bool parseNumber(std::string_view text, double& value, bool& overflow)
+{
+    overflow = false;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    const char* const start = p;
+    // Check the shape first: from_chars would also take "inf", "nan" and a partial text.
+    const char* q = p;
+    std::size_t digits = 0;
+    while (q != end && isDigit(*q)) {
+        ++q;
+        ++digits;
+    }
+    if (q != end && *q == '.') {
+        ++q;
+        while (q != end && isDigit(*q)) {
+            ++q;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return false;
+    if (q != end && (*q == 'e' || *q == 'E')) {
+        ++q;
+        if (q != end && (*q == '+' || *q == '-'))
+            ++q;
+        if (q == end || !isDigit(*q))
+            return false;
+        while (q != end && isDigit(*q))
+            ++q;
+    }
+    if (q != end)
+        return false;
+
+    double v = 0.0;
+    const auto r = std::from_chars(start, end, v);
+    if (r.ec == std::errc::result_out_of_range) {
+        if (settings::decimalOverflows(
+                std::string_view(start, static_cast<std::size_t>(end - start)))) {
+            overflow = true;
+            return false;
+        }
+        v = 0.0;
+    } else if (r.ec != std::errc() || r.ptr != end) {
+        return false;
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
+char* layOutZones(char* out, std::initializer_list<ZoneValue> values)
+{
+    char* const lineStart = out;
+    bool first = true;
+    for (const ZoneValue& v : values) {
+        if (!first) {
+            // The next value starts at the first zone boundary after the previous one.
+            const auto used = static_cast<std::size_t>(out - lineStart);
+            const std::size_t start = nextZoneStart(used);
+            std::memset(out, ' ', start - used);
+            out += start - used;
+        }
+        first = false;
+        switch (v.kind) {
+        case ZoneValue::Kind::Double:
+            out = formatDouble(out, v.d);
+            break;
+        case ZoneValue::Kind::Single:
+            out = formatSingle(out, v.f);
+            break;
+        case ZoneValue::Kind::Whole:
+            out = formatWhole(out, v.w);
+            break;
+        }
+    }
+    return out;
+}
+
+// ---- TextReader ----
+
+TextReader::TextReader(const std::string& path)
+    : m_path(path)
+{
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd < 0)
+        throwFileFailure(errno, path, false);
+
+    struct stat st
+    {
+    };
+
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(m_fd);
+        m_fd = -1;
+        if (error == EISDIR)
+            throwFileFailure(error, path, false);
+        throw RunFailure(FailureCode::PathFileAccessError, path + ": not a regular file");
+    }
+    m_buffer.resize(kReadChunk);
+    if (fill() && m_end - m_pos >= 3 && std::memcmp(m_buffer.data(), "\xEF\xBB\xBF", 3) == 0)
+        m_pos += 3;
+}
+
+TextReader::~TextReader()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool TextReader::fill()
+{
+    if (m_eof)
+        return false;
+    if (m_pos > 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+        m_end -= m_pos;
+        m_pos = 0;
+    }
+    if (m_buffer.size() - m_end < kReadChunk / 2)
+        m_buffer.resize(m_buffer.size() * 2);
+    for (;;) {
+        const ssize_t n = ::read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
+        if (n > 0) {
+            m_end += static_cast<std::size_t>(n);
+            return true;
+        }
+        if (n == 0) {
+            m_eof = true;
+            return false;
+        }
+        if (errno != EINTR)
+            throwFileFailure(errno, m_path, false);
+    }
+}
+
+bool TextReader::atEnd()
+{
+    return peek() < 0;
+}
+
+bool TextReader::consumeLineEnd()
+{
+    const int c = peek();
+    if (c == '\n') {
+        advance();
+        return true;
+    }
+    if (c == '\r') {
+        advance();
+        if (peek() == '\n')
+            advance();
+        return true;
+    }
+    return false;
+}
+
+std::string TextReader::readLine()
+{
+    if (atEnd())
+        throw RunFailure(FailureCode::InputPastEnd, m_path + ": input past the end of the file");
+    std::string line;
+    for (;;) {
+        const char* p = current();
+        const std::size_t n = available();
+        std::size_t i = 0;
+        while (i < n && p[i] != '\n' && p[i] != '\r')
+            ++i;
+        line.append(p, i);
+        consume(i);
+        if (i < n || !fill())
+            break;
+    }
+    consumeLineEnd();
+    return line;
+}
+
+void TextReader::skipLine()
+{
+    if (atEnd())
+        throw RunFailure(FailureCode::InputPastEnd, m_path + ": input past the end of the file");
+    for (;;) {
+        const char* p = current();
+        const std::size_t n = available();
+        const void* cr = std::memchr(p, '\r', n);
+        const void* lf = std::memchr(p, '\n', n);
+        const char* stop = nullptr;
+        if (cr && lf)
+            stop = std::min(static_cast<const char*>(cr), static_cast<const char*>(lf));
+        else
+            stop = static_cast<const char*>(cr ? cr : lf);
+        if (stop) {
+            consume(static_cast<std::size_t>(stop - p));
+            break;
+        }
+        consume(n);
+        if (!fill())
+            break;
+    }
+    consumeLineEnd();
+}
+
+// ---- TextWriter ----
+
+TextWriter::TextWriter(const std::string& path)
+    : m_path(path)
+{
+    // Non-blocking so that a FIFO without a reader fails instead of hanging the run.
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (m_fd < 0)
+        throwFileFailure(errno, path, true);
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+    m_buffer.resize(kWriteBuffer);
+}
+
+TextWriter::~TextWriter()
+{
+    if (m_fd < 0)
+        return;
+    try {
+        flush();
+    } catch (const RunFailure&) {
+        // An error exit is already closing everything; the file stays as far as it got.
+    }
+    ::close(m_fd);
+}
+
+void TextWriter::flush()
+{
+    std::size_t done = 0;
+    while (done < m_used) {
+        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_used - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            m_used = 0;
+            throwFileFailure(error, m_path, false);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_used = 0;
+}
+
+void TextWriter::writeText(std::string_view text)
+{
+    if (text.size() + 2 > m_buffer.size())
+        m_buffer.resize(text.size() + 2);
+    reserve(text.size() + 2);
+    std::memcpy(m_buffer.data() + m_used, text.data(), text.size());
+    m_used += text.size();
+    m_buffer[m_used++] = '\r';
+    m_buffer[m_used++] = '\n';
+}
+
+void TextWriter::writeLine(std::initializer_list<ZoneValue> values)
+{
+    const std::size_t most = values.size() * (kMaxNumberText + kZoneWidth) + 2;
+    reserve(most);
+    char* out = layOutZones(m_buffer.data() + m_used, values);
+    *out++ = '\r';
+    *out++ = '\n';
+    m_used = static_cast<std::size_t>(out - m_buffer.data());
+}
+
+void TextWriter::close()
+{
+    if (m_fd < 0)
+        return;
+    flush();
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && errno != EINTR)
+        throwFileFailure(errno, m_path, false);
+}
+
+}  // namespace run

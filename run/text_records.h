@@ -1,0 +1,195 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace run {
+
+// ---- number text ----
+
+// Longest text one formatted number can take: sign column, digits, trailing space.
+constexpr std::size_t kMaxNumberText = 32;
+
+// Writes a number as a print-zone value: sign column (space, or "-" for a negative value;
+// negative zero is zero), the "%.15G" digits of a double, "%.7G" of a single, or the plain
+// integer, then one space. Returns the end of the written text.
+char* formatDouble(char* out, double value);
+char* formatSingle(char* out, float value);
+char* formatWhole(char* out, std::int64_t value);
+
+// The value that the text of formatDouble / formatSingle reads back as.
+double roundTripDouble(double value);
+double roundTripSingle(float value);
+
+// Parses a whole value text: [sign] digits [. digits] [E|e [sign] digits], or with the digits
+// after the point only. Returns false for anything else (empty text, "inf", "NaN", hex).
+// Sets `overflow` when the number is too large for a double.
+bool parseNumber(std::string_view text, double& value, bool& overflow);
+
+// ---- files ----
+
+// Sequential reading of a regular file, with a UTF-8 byte-order mark at its start skipped.
+// Ends of lines: CR LF, a lone LF and a lone CR.
+class TextReader
+{
+public:
+    // Opens `path`; throws RunFailure with the file system's code.
+    explicit TextReader(const std::string& path);
+    ~TextReader();
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+
+    // True when nothing at all is left to read.
+    bool atEnd();
+
+    // Reads one whole line without its line end. Throws InputPastEnd when at the end.
+    std::string readLine();
+
+    // Reads and drops one whole line. Throws InputPastEnd when at the end.
+    void skipLine();
+
+    // Next byte without consuming it; -1 at the end.
+    int peek()
+    {
+        if (m_pos < m_end)
+            return static_cast<unsigned char>(m_buffer[m_pos]);
+        return fill() ? static_cast<unsigned char>(m_buffer[m_pos]) : -1;
+    }
+
+    void advance()
+    {
+        ++m_pos;
+    }
+
+    // Consumes a line end (CR LF, LF or CR) if one is next. Returns whether it did.
+    bool consumeLineEnd();
+
+    // Direct access for scanners: the unread bytes in the buffer.
+    const char* current() const
+    {
+        return m_buffer.data() + m_pos;
+    }
+
+    std::size_t available() const
+    {
+        return m_end - m_pos;
+    }
+
+    void consume(std::size_t n)
+    {
+        m_pos += n;
+    }
+
+    // Reads more, keeping the unread bytes. Returns false when nothing more came.
+    bool fill();
+
+    const std::string& path() const
+    {
+        return m_path;
+    }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_eof = false;
+};
+
+// One value of a print-zone line.
+struct ZoneValue
+{
+    enum class Kind
+    {
+        Double,
+        Single,
+        Whole
+    };
+    Kind kind;
+    double d = 0.0;
+    float f = 0.0f;
+    std::int64_t w = 0;
+
+    static ZoneValue of(double v)
+    {
+        return { Kind::Double, v, 0.0f, 0 };
+    }
+
+    static ZoneValue single(float v)
+    {
+        return { Kind::Single, 0.0, v, 0 };
+    }
+
+    static ZoneValue whole(std::int64_t v)
+    {
+        return { Kind::Whole, 0.0, 0.0f, v };
+    }
+};
+
+// Writes a file anew (created or emptied) in print-zone lines ending with CR LF.
+class TextWriter
+{
+public:
+    // Creates or empties `path`; throws RunFailure with the file system's code.
+    explicit TextWriter(const std::string& path);
+    // Closes without reporting: an error exit closes files this way.
+    ~TextWriter();
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    // A text value, verbatim, as a line of its own.
+    void writeText(std::string_view text);
+
+    // Numbers, each after the first at the next print zone.
+    void writeLine(std::initializer_list<ZoneValue> values);
+
+    // Pre-formatted text (no line end), followed by CR LF.
+    void writeFormatted(const char* text, std::size_t size)
+    {
+        reserve(size + 2);
+        std::memcpy(m_buffer.data() + m_used, text, size);
+        m_used += size;
+        m_buffer[m_used++] = '\r';
+        m_buffer[m_used++] = '\n';
+    }
+
+    // Hands what is buffered to the file system; throws RunFailure when that fails.
+    void flush();
+
+    // Flushes and closes; throws RunFailure when any write failed.
+    void close();
+
+    const std::string& path() const
+    {
+        return m_path;
+    }
+
+private:
+    void reserve(std::size_t n)
+    {
+        if (m_buffer.size() - m_used < n)
+            flush();
+    }
+
+    std::string m_path;
+    int m_fd = -1;
+    std::vector<char> m_buffer;
+    std::size_t m_used = 0;
+};
+
+// Where the next value of a print-zone line starts, after `used` characters: the first zone
+// boundary (every 14 columns) that lies after the previous value.
+constexpr std::size_t nextZoneStart(std::size_t used)
+{
+    return (used + 13) / 14 * 14;
+}
+
+// Lays out values in print zones (14 columns) into `out`, without the line end.
+// Returns the end of the text.
+char* layOutZones(char* out, std::initializer_list<ZoneValue> values);
+
+}  // namespace run
