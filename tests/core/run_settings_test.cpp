@@ -54,9 +54,9 @@ TEST(ReadSettingsNumber, BeyondTheDoubleRange)
 TEST(RunSettingsSetters, ColumnsRoundHalfToEvenAndClampToOne)
 {
     RunSettings s;
-    const std::pair<const char*, int> cases[] = { { "", 1 }, { "0", 1 }, { "-5", 1 },
-        { "abc", 1 }, { "2.5", 2 }, { "3.5", 4 }, { "12abc", 12 }, { "1 2", 12 },
-        { "1e9", 32767 }, { "-1e400", 1 }, { "1e400", 32767 } };
+    const std::pair<const char*, int> cases[] = { { "", 1 }, { "0", 1 }, { "-5", 1 }, { "abc", 1 },
+        { "2.5", 2 }, { "3.5", 4 }, { "12abc", 12 }, { "1 2", 12 }, { "1e9", 32767 },
+        { "-1e400", 1 }, { "1e400", 32767 } };
     for (const auto& [text, expected] : cases) {
         settings::setXColumn(s, text);
         settings::setYColumn(s, text);

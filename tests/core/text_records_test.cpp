@@ -1,0 +1,229 @@
+#include "run/run_failure.h"
+#include "run/text_records.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <random>
+
+using run::FailureCode;
+using run::RunFailure;
+using run::TextReader;
+using run::TextWriter;
+using run::ZoneValue;
+
+namespace {
+
+std::string formatted(double v)
+{
+    char text[run::kMaxNumberText];
+    return std::string(text, run::formatDouble(text, v));
+}
+
+std::string formattedSingle(float v)
+{
+    char text[run::kMaxNumberText];
+    return std::string(text, run::formatSingle(text, v));
+}
+
+std::string printfLike(const char* format, double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, std::fabs(v));
+    return std::string(v < 0 ? "-" : " ") + text + " ";
+}
+
+double randomDouble(std::mt19937_64& rng)
+{
+    std::uniform_int_distribution<int> exponent(-320, 307);
+    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+    switch (rng() % 4) {
+    case 0:
+        return std::bit_cast<double>(
+            (rng() & ~(0x7FFull << 52)) | (static_cast<std::uint64_t>(rng() % 2046 + 1) << 52));
+    case 1:
+        return mantissa(rng) * std::pow(10.0, exponent(rng) / 10);
+    case 2:
+        return std::round(mantissa(rng) * 1e6) / 1e3;  // values as data loggers write them
+    default:
+        return mantissa(rng) * std::pow(10.0, exponent(rng));
+    }
+}
+
+int failureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const RunFailure& f) {
+        return static_cast<int>(f.code());
+    }
+    return 0;
+}
+
+}  // namespace
+
+// ---- number text ----
+
+TEST(NumberText, MatchesPrintfDigitsWithSignColumn)
+{
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 200000; ++i) {
+        const double v = randomDouble(rng);
+        if (!std::isfinite(v) || v == 0)
+            continue;
+        ASSERT_EQ(formatted(v), printfLike("%.15G", v)) << std::hexfloat << v;
+        if (std::fabs(v) > FLT_MAX)
+            continue;
+        const auto f = static_cast<float>(v);
+        if (f != 0) {
+            ASSERT_EQ(formattedSingle(f), printfLike("%.7G", static_cast<double>(f)));
+        }
+    }
+}
+
+TEST(NumberText, Examples)
+{
+    EXPECT_EQ(formatted(0.5), " 0.5 ");
+    EXPECT_EQ(formatted(1e-5), " 1E-05 ");
+    EXPECT_EQ(formatted(2.0), " 2 ");
+    EXPECT_EQ(formatted(-2.25), "-2.25 ");
+    EXPECT_EQ(formatted(-0.0), " 0 ");
+    EXPECT_EQ(formatted(1e15), " 1E+15 ");
+    EXPECT_EQ(formatted(123456789012345.0), " 123456789012345 ");
+    EXPECT_EQ(formatted(0.1 + 0.2), " 0.3 ");
+    EXPECT_EQ(formattedSingle(0.7f), " 0.7 ");
+    EXPECT_EQ(formattedSingle(-0.0f), " 0 ");
+    EXPECT_EQ(formattedSingle(1.0f / 3.0f), " 0.3333333 ");
+    char text[run::kMaxNumberText];
+    EXPECT_EQ(std::string(text, run::formatWhole(text, 42)), " 42 ");
+    EXPECT_EQ(std::string(text, run::formatWhole(text, -7)), "-7 ");
+}
+
+TEST(NumberText, EveryNumberReadsBackToTheValueItsTextMeans)
+{
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 200000; ++i) {
+        const double v = randomDouble(rng);
+        if (!std::isfinite(v))
+            continue;
+        const std::string text = formatted(v);
+        const double back = run::roundTripDouble(v);
+        ASSERT_EQ(back, std::strtod(text.c_str(), nullptr)) << text;
+        // Written again, it gives the same text: values survive any number of round trips.
+        ASSERT_EQ(formatted(back), text);
+        ASSERT_EQ(run::roundTripDouble(back), back);
+        if (std::fabs(v) <= FLT_MAX) {
+            const auto f = static_cast<float>(v);
+            // A single's text reads back as a double that keeps its value, though written
+            // again with 15 digits its text may differ ("8.643936E+09" becomes "8643936000").
+            const double singleBack = run::roundTripSingle(f);
+            ASSERT_EQ(singleBack, std::strtod(formattedSingle(f).c_str(), nullptr));
+            ASSERT_EQ(run::roundTripDouble(singleBack), singleBack);
+        }
+    }
+}
+
+TEST(NumberText, ParseAcceptsDecimalNumbersOnly)
+{
+    double v = 0;
+    bool overflow = false;
+    for (const char* good : { "12", "-0.5", ".5", "1.5E-3", "+2", "1.", "1e+5", "-0", "007" })
+        EXPECT_TRUE(run::parseNumber(good, v, overflow)) << good;
+    for (const char* bad :
+        { "", "-", ".", "inf", "NaN", "nan", "0x10", "1e", "1e+", "1.5abc", "\"1\"", "+-1", "1 " })
+        EXPECT_FALSE(run::parseNumber(bad, v, overflow)) << bad;
+    EXPECT_TRUE(run::parseNumber("-0", v, overflow));
+    EXPECT_TRUE(std::signbit(v));
+    EXPECT_TRUE(run::parseNumber("1e-400", v, overflow));
+    EXPECT_EQ(v, 0.0);
+    EXPECT_FALSE(run::parseNumber("1e400", v, overflow));
+    EXPECT_TRUE(overflow);
+    const std::string longNumber = "1" + std::string(3000, '0') + "e-3000";
+    EXPECT_TRUE(run::parseNumber(longNumber, v, overflow));
+    EXPECT_EQ(v, 1.0);
+}
+
+// ---- print-zone lines ----
+
+TEST(PrintZoneLine, ValuesStartAtZoneBoundaries)
+{
+    char line[256];
+    const auto lay = [&](std::initializer_list<ZoneValue> values) {
+        return std::string(line, run::layOutZones(line, values));
+    };
+    EXPECT_EQ(lay({ ZoneValue::of(1.5), ZoneValue::of(-2.25) }), " 1.5          -2.25 ");
+    EXPECT_EQ(lay({ ZoneValue::of(0.0), ZoneValue::whole(0) }).size(), 17u);
+    // A value that fills its zone exactly: the next starts right at the boundary.
+    EXPECT_EQ(lay({ ZoneValue::of(-1.2345678901), ZoneValue::of(1) }), "-1.2345678901  1 ");
+    // One that runs past it pushes the next to the following boundary.
+    EXPECT_EQ(lay({ ZoneValue::of(-1.23456789012), ZoneValue::of(1) }),
+        "-1.23456789012               1 ");
+    EXPECT_EQ(lay({ ZoneValue::single(0.7f), ZoneValue::single(-1.5f), ZoneValue::whole(3) }),
+        " 0.7          -1.5           3 ");
+}
+
+TEST(TextWriter, WritesCrLfLines)
+{
+    TempFolder dir;
+    TextWriter w(dir.file("a.txt"));
+    w.writeText("Test output");
+    w.writeLine({ ZoneValue::of(1.5), ZoneValue::of(-2.25) });
+    w.close();
+    EXPECT_EQ(readFile(dir.file("a.txt")), "Test output\r\n 1.5          -2.25 \r\n");
+}
+
+TEST(TextWriter, FailuresCarryTheFileSystemsCode)
+{
+    TempFolder dir;
+    std::filesystem::create_directory(dir.file("folder"));
+    EXPECT_EQ(failureOf([&] { TextWriter w(dir.file("folder")); }), 75);
+    EXPECT_EQ(failureOf([&] { TextWriter w(dir.file("missing/a.txt")); }), 76);
+    writeFile(dir.file("plain"), "x");
+    EXPECT_EQ(failureOf([&] { TextWriter w(dir.file("plain/a.txt")); }), 76);
+    EXPECT_EQ(failureOf([&] {
+        TextWriter w("/dev/full");
+        w.writeText("Test output");
+        w.close();
+    }),
+        61);
+}
+
+// ---- readers ----
+
+TEST(TextReader, LineEndsAreCrLfLfOrCr)
+{
+    TempFolder dir;
+    writeFile(dir.file("a"), "one\r\ntwo\nthree\rfour \r\n\r\nlast");
+    TextReader r(dir.file("a"));
+    for (const char* expected : { "one", "two", "three", "four ", "", "last" })
+        EXPECT_EQ(r.readLine(), expected);
+    EXPECT_TRUE(r.atEnd());
+    EXPECT_EQ(failureOf([&] { r.readLine(); }), 62);
+}
+
+TEST(TextReader, SkipsAByteOrderMarkAndReadsLongLines)
+{
+    TempFolder dir;
+    const std::string longLine(3 << 20, 'x');
+    writeFile(dir.file("a"), "\xEF\xBB\xBFhead\r\n" + longLine + "\r\nend\r\n");
+    TextReader r(dir.file("a"));
+    EXPECT_EQ(r.readLine(), "head");
+    EXPECT_EQ(r.readLine(), longLine);
+    r.skipLine();
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST(TextReader, OpenFailures)
+{
+    TempFolder dir;
+    EXPECT_EQ(failureOf([&] { TextReader r(dir.file("missing.prn")); }), 53);
+    EXPECT_EQ(failureOf([&] { TextReader r(dir.file("nofolder/a.prn")); }), 76);
+    EXPECT_EQ(failureOf([&] { TextReader r(dir.path().string()); }), 75);
+    EXPECT_EQ(failureOf([&] { TextReader r("/dev/zero"); }), 75);
+}
