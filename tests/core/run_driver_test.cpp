@@ -1,0 +1,418 @@
+#include "literal_model.h"
+#include "recording_host.h"
+#include "reference_cross_check.h"
+#include "run/run_driver.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+using run::RunOutcome;
+
+namespace {
+
+const std::string kDataError =
+    "This file includes error data or you may mistake column or skip indication. (";
+const std::string kOutputError = "This output data file has been opened by another application. (";
+
+settings::RunSettings settingsFor(const std::string& path)
+{
+    settings::RunSettings s;
+    settings::applyStartupDefaults(s);
+    s.DataFilePath = path;
+    return s;
+}
+
+run::RunReport runOn(
+    RecordingHost& host, settings::RunSettings& s, const char* xc = "1", const char* yc = "1")
+{
+    return run::runVarnel(host, s, xc, yc);
+}
+
+// A cyclic record as a data logger writes it: 2 header lines, time, X, Y.
+std::string cyclicData(std::mt19937_64& rng, int samples, const char* separator)
+{
+    std::normal_distribution<double> noise(0.0, 0.02);
+    std::string text = "time" + std::string(separator) + "disp" + separator + "load\r\n[s]"
+        + separator + "[mm]" + separator + "[kN]\r\n";
+    const double cycles = 3 + static_cast<double>(rng() % 5);
+    for (int i = 0; i < samples; ++i) {
+        const double t = cycles * 2 * M_PI * i / samples;
+        const double amplitude = 1 + 4 * t / (cycles * 2 * M_PI);
+        const double x = std::round((amplitude * std::sin(t) + noise(rng)) * 1000) / 1000;
+        const double y = 3 * x - amplitude * std::cos(t) + noise(rng);
+        char line[128];
+        std::snprintf(line, sizeof line, "%d%s%.3f%s%.6g\r\n", i, separator, x, separator, y);
+        text += line;
+    }
+    return text;
+}
+
+std::vector<std::string> filesIn(const TempFolder& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// ---- a whole run against the rules worked out plainly ----
+
+TEST(Run, EveryFileIsWhatThePlainRulesGive)
+{
+    std::mt19937_64 rng(5);
+    const char* separators[] = { " ", ",", ";", "\t", " , " };
+    const char* coefficients[] = { "1", "0.1", "-2.5", "1000" };
+    for (int round = 0; round < 24; ++round) {
+        TempFolder dir;
+        const std::string data = dir.file("rec.prn");
+        writeFile(data, cyclicData(rng, 50 + static_cast<int>(rng() % 400), separators[round % 5]));
+        auto s = settingsFor(data);
+        s.XColumn = 2;
+        s.YColumn = 3;
+        s.SkipLines = 2;
+        s.KeepWorkingFiles = 1;
+        s.OutputMode = static_cast<std::int16_t>(1 + round % 2);
+        RecordingHost host;
+        const char* xc = coefficients[round % 4];
+        const char* yc = coefficients[(round / 4) % 4];
+        const auto report = runOn(host, s, xc, yc);
+        ASSERT_EQ(report.outcome, RunOutcome::Finished) << report.message << report.detail;
+
+        // Point file: the scaled data lines through the preparation rules.
+        std::vector<double> X, Y;
+        const std::string text = readFile(data);
+        std::string body = text.substr(text.find('\n', text.find('\n') + 1) + 1);
+        std::replace_if(
+            body.begin(), body.end(), [](char c) { return c == ',' || c == ';'; }, ' ');
+        for (const auto& row : model::readRows(body))
+            if (row.size() == 3) {
+                X.push_back(row[1] * static_cast<double>(std::strtof(xc, nullptr)));
+                Y.push_back(row[2] * static_cast<double>(std::strtof(yc, nullptr)));
+            }
+        const std::string bu0 = model::pointFile(X, Y);
+        ASSERT_EQ(readFile(dir.file("rec.bu0")), bu0);
+
+        // Cross-check file: the plain double loop over the points the point file reads back as.
+        run::PreparedPoints points;
+        for (const auto& row : model::readRows(bu0)) {
+            points.x.push_back(row[0]);
+            points.y.push_back(row[1]);
+        }
+        TempFolder refDir;
+        RecordingHost refHost;
+        ASSERT_FALSE(referenceCrossCheck(refHost, points, refDir.file("r.buf")).failed);
+        const std::string buf = readFile(refDir.file("r.buf"));
+        ASSERT_EQ(readFile(dir.file("rec.buf")), buf);
+
+        // Curve files: the two passes over the cross-check file's text.
+        const double minX = std::min(999999.0, *std::min_element(X.begin(), X.end()));
+        const double maxX = std::max(-999999.0, *std::max_element(X.begin(), X.end()));
+        const std::string vnp = model::sideFile(buf, true, minX);
+        const std::string vnn = model::sideFile(buf, false, maxX);
+        ASSERT_EQ(readFile(dir.file("rec.vnp")), vnp);
+        ASSERT_EQ(readFile(dir.file("rec.vnn")), vnn);
+        if (s.OutputMode == 2)
+            ASSERT_EQ(readFile(dir.file("rec.vnl")), model::combinedFile(vnp, vnn));
+        else
+            ASSERT_FALSE(fileExists(dir.file("rec.vnl")));
+    }
+}
+
+TEST(Run, StatusTextsFileNamesAndFilesLeftByMode)
+{
+    std::mt19937_64 rng(6);
+    for (int mode = 1; mode <= 2; ++mode)
+        for (int keep = 0; keep <= 1; ++keep) {
+            TempFolder dir;
+            writeFile(dir.file("a.prn"), cyclicData(rng, 200, " "));
+            auto s = settingsFor(dir.file("a.prn"));
+            s.XColumn = 2;
+            s.YColumn = 3;
+            s.SkipLines = 2;
+            s.OutputMode = static_cast<std::int16_t>(mode);
+            s.KeepWorkingFiles = static_cast<std::int16_t>(keep);
+            RecordingHost host;
+            ASSERT_EQ(runOn(host, s).outcome, RunOutcome::Finished);
+            EXPECT_EQ(host.statuses,
+                (std::vector<std::string> {
+                    "Data reading...", "Cross checking...", "Varnel creating...", "Finish" }));
+            EXPECT_EQ(host.fileNames[0], std::vector<std::string> { dir.file("a.prn") });
+            if (mode == 1) {
+                EXPECT_EQ(host.fileNames[1], std::vector<std::string> { dir.file("a.vnp") });
+                EXPECT_EQ(host.fileNames[2], std::vector<std::string> { dir.file("a.vnn") });
+            } else {
+                EXPECT_EQ(host.fileNames[1], std::vector<std::string> { dir.file("a.vnl") });
+                EXPECT_TRUE(host.fileNames[2].empty());
+            }
+            std::vector<std::string> expected { "a.prn" };
+            if (keep)
+                expected.insert(expected.end(), { "a.bu0", "a.buf" });
+            if (mode == 2)
+                expected.push_back("a.vnl");
+            if (mode == 1 || keep)
+                expected.insert(expected.end(), { "a.vnn", "a.vnp" });
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(filesIn(dir), expected) << "mode " << mode << " keep " << keep;
+            EXPECT_TRUE(host.errors.empty());
+        }
+}
+
+TEST(Run, DrawsAxesRecordCrossingsAndCurve)
+{
+    TempFolder dir;
+    writeFile(dir.file("a.prn"), "0 0\n1 2\n2 -2\n-1 1\n3 0\n");
+    auto s = settingsFor(dir.file("a.prn"));
+    RecordingHost host;
+    ASSERT_EQ(runOn(host, s).outcome, RunOutcome::Finished);
+    const auto& d = host.drawing;
+    ASSERT_GE(d.size(), 8u);
+    EXPECT_EQ(d[0], "clear");
+    EXPECT_EQ(d[1], "clear");
+    EXPECT_EQ(d[2], "window -1.04999995 -2.0999999 3.1500001 2.0999999");
+    EXPECT_EQ(d[3], "line -1.04999995 0 3.1500001 0 0,0,255");
+    EXPECT_EQ(d[4], "line 0 2.0999999 0 -2.0999999 0,0,255");
+    EXPECT_EQ(d[5], "dot 0 -0 0,0,0");
+    // The record, then the dot and line that leave the drawing position at point 2.
+    EXPECT_EQ(d[13], "dot 0 -0 0,0,0");
+    EXPECT_EQ(d[14], "to 1 -2 0,0,0");
+    // Each curve pass starts with a red dot at the origin.
+    EXPECT_EQ(std::count(d.begin(), d.end(), "dot 0 0 255,0,0"), 2);
+}
+
+// ---- failures ----
+
+TEST(RunFailures, MissingDataFileAfterTheProbe)
+{
+    TempFolder dir;
+    auto s = settingsFor(dir.file("none.prn"));
+    RecordingHost host;
+    const auto report = runOn(host, s);
+    EXPECT_EQ(report.outcome, RunOutcome::Failed);
+    EXPECT_EQ(host.errors, std::vector<std::string> { kDataError + "53)" });
+    EXPECT_EQ(readFile(dir.file("none.vnp")), "Test output\r\n");
+    EXPECT_EQ(readFile(dir.file("none.vnn")), "Test output\r\n");
+    EXPECT_EQ(host.statuses.back(), "");
+}
+
+TEST(RunFailures, DataErrorsAndTheirCodes)
+{
+    struct Case
+    {
+        const char* data;
+        int skip, x, y;
+        int code;
+        std::int64_t line;
+    };
+
+    const Case cases[] = {
+        { "1 2\n2 NaN\n3 4\n", 0, 1, 2, 13, 2 },  // not a number in the Y column
+        { "1,2\n,3\n", 0, 1, 2, 13, 2 },  // an empty field
+        { "1 2\n2 x\n", 0, 1, 1, 0, 0 },  // text outside the X and Y columns is dropped
+        { "h\n", 1, 1, 2, 62, 0 },  // no data line after the header
+        { "h\n1 2\n", 3, 1, 2, 62, 0 },  // skip beyond the file
+        { "1 2\n2 3 4\n", 0, 1, 2, 13, 2 },  // a line of another width
+        { "1 2\n2 3\n", 0, 1, 3, 9, 1 },  // a column the lines lack
+        { "1 2\n1 3\n1 4\n", 0, 1, 2, 9, 0 },  // one point left after dropping repeated X
+        { "1 2\n2 1e400\n", 0, 1, 2, 6, 2 },  // too large to hold
+        { "1 2\n2 -3\n3 4\n", 0, 1, 2, 0, 0 },
+    };
+    for (const Case& c : cases) {
+        TempFolder dir;
+        writeFile(dir.file("d.prn"), c.data);
+        auto s = settingsFor(dir.file("d.prn"));
+        s.SkipLines = static_cast<std::int16_t>(c.skip);
+        s.XColumn = static_cast<std::int16_t>(c.x);
+        s.YColumn = static_cast<std::int16_t>(c.y);
+        RecordingHost host;
+        const auto report = runOn(host, s);
+        if (c.code == 0) {
+            EXPECT_EQ(report.outcome, RunOutcome::Finished) << c.data << report.detail;
+            continue;
+        }
+        EXPECT_EQ(
+            host.errors, std::vector<std::string> { kDataError + std::to_string(c.code) + ")" })
+            << c.data;
+        EXPECT_EQ(report.location.line, c.line) << c.data;
+    }
+}
+
+TEST(RunFailures, ANotANumberLeavesThePointFileAsFarAsItGot)
+{
+    TempFolder dir;
+    writeFile(dir.file("d.prn"), "1 4\n3 -4\nNaN 1\n");
+    auto s = settingsFor(dir.file("d.prn"));
+    RecordingHost host;
+    runOn(host, s);
+    EXPECT_EQ(readFile(dir.file("d.bu0")),
+        " 1             4 \r\n 2             0 \r\n 3            -4 \r\n");
+}
+
+TEST(RunFailures, SameXNamesThePreparedPoint)
+{
+    TempFolder dir;
+    // 1 and 1.0000000000000002 differ, but not in the 15 digits the point file keeps.
+    writeFile(dir.file("d.prn"), "0 1\n0.5 2\n1 3\n1.0000000000000002 4\n2 5\n");
+    auto s = settingsFor(dir.file("d.prn"));
+    RecordingHost host;
+    runOn(host, s);
+    EXPECT_EQ(host.errors,
+        std::vector<std::string> {
+            "These data include the same x-value at 4 line. Please remove them." });
+    EXPECT_EQ(host.statuses.back(), "");
+}
+
+TEST(RunFailures, OutputFileHeldBeforeAnyDataIsRead)
+{
+    TempFolder dir;
+    writeFile(dir.file("d.prn"), "1 2\n2 3\n");
+    std::filesystem::create_directory(dir.file("d.vnp"));
+    auto s = settingsFor(dir.file("d.prn"));
+    RecordingHost host;
+    runOn(host, s);
+    EXPECT_EQ(host.errors, std::vector<std::string> { kOutputError + "75)" });
+    EXPECT_FALSE(fileExists(dir.file("d.vnn")));
+    EXPECT_FALSE(fileExists(dir.file("d.bu0")));
+
+    auto missing = settingsFor(dir.file("nofolder/d.prn"));
+    RecordingHost host2;
+    runOn(host2, missing);
+    EXPECT_EQ(host2.errors, std::vector<std::string> { kOutputError + "76)" });
+}
+
+TEST(RunFailures, TheDataFileIsNeverOneOfTheRunsFiles)
+{
+    for (const char* name : { "run1.vnp", "run1.bu0", "run1.vnl" }) {
+        TempFolder dir;
+        const std::string bytes = "1 2\n2 3\n3 1\n";
+        writeFile(dir.file(name), bytes);
+        auto s = settingsFor(dir.file(name));
+        s.OutputMode = 2;
+        RecordingHost host;
+        runOn(host, s);
+        EXPECT_EQ(host.errors, std::vector<std::string> { kOutputError + "75)" }) << name;
+        EXPECT_EQ(readFile(dir.file(name)), bytes);
+        EXPECT_EQ(filesIn(dir), std::vector<std::string> { name });
+    }
+}
+
+TEST(RunFailures, CoefficientThatCannotBeHeldStopsBeforeAnythingIsNamed)
+{
+    TempFolder dir;
+    writeFile(dir.file("d.prn"), "1 2\n2 3\n");
+    auto s = settingsFor(dir.file("d.prn"));
+    RecordingHost host;
+    runOn(host, s, "1e39", "1");
+    EXPECT_EQ(host.errors, std::vector<std::string> { kDataError + "6)" });
+    EXPECT_EQ(host.statuses, std::vector<std::string> { "" });
+    EXPECT_EQ(filesIn(dir), std::vector<std::string> { "d.prn" });
+    EXPECT_EQ(s.XCoefficient, 1.0f);
+}
+
+TEST(RunFailures, CombinedFileThatCannotBeWritten)
+{
+    TempFolder dir;
+    writeFile(dir.file("d.prn"), "1 2\n2 3\n3 1\n");
+    std::filesystem::create_directory(dir.file("d.vnl"));
+    auto s = settingsFor(dir.file("d.prn"));
+    s.OutputMode = 2;
+    RecordingHost host;
+    runOn(host, s);
+    EXPECT_EQ(host.errors, std::vector<std::string> { kOutputError + "75)" });
+    EXPECT_EQ(host.statuses.back(), "");
+}
+
+TEST(Run, EmptyDataFilePathTouchesNothing)
+{
+    settings::RunSettings s = settingsFor("");
+    RecordingHost host;
+    const auto report = runOn(host, s, "2", "3");
+    EXPECT_EQ(report.outcome, RunOutcome::NoDataFile);
+    EXPECT_EQ(host.statuses, std::vector<std::string> { "Data reading..." });
+    EXPECT_EQ(s.XCoefficient, 2.0f);
+    EXPECT_EQ(s.YCoefficient, 3.0f);
+    EXPECT_TRUE(host.errors.empty());
+}
+
+TEST(Run, StopsAtAYieldWhenTheProgramEnds)
+{
+    std::mt19937_64 rng(8);
+    TempFolder dir;
+    writeFile(dir.file("a.prn"), cyclicData(rng, 300, " "));
+    auto s = settingsFor(dir.file("a.prn"));
+    s.XColumn = 2;
+    s.YColumn = 3;
+    s.SkipLines = 2;
+    RecordingHost host;
+    host.stopAfterYields = 10;  // inside the cross check
+    EXPECT_EQ(runOn(host, s).outcome, RunOutcome::Stopped);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_NE(host.statuses.back(), "Finish");
+}
+
+// ---- reading the data file ----
+
+TEST(DataFile, LineEndsBlankLinesSeparatorsAndByteOrderMark)
+{
+    const std::string variants[] = {
+        "h\r\n1 2\r\n2 -2\r\n3 5\r\n",
+        "h\n1 2\n2 -2\n3 5\n",
+        "h\r1 2\r2 -2\r3 5",
+        "\xEF\xBB\xBFh\n1;2\n \t\n2 ; -2\n\n3\t5\n  \n",
+        "h\n  1 , 2\n2,-2\n3 ,5\n",
+    };
+    std::string expected;
+    for (const std::string& data : variants) {
+        TempFolder dir;
+        writeFile(dir.file("d.prn"), data);
+        auto s = settingsFor(dir.file("d.prn"));
+        s.SkipLines = 1;
+        s.KeepWorkingFiles = 1;
+        RecordingHost host;
+        ASSERT_EQ(runOn(host, s).outcome, RunOutcome::Finished) << data;
+        const std::string bu0 = readFile(dir.file("d.bu0"));
+        EXPECT_EQ(bu0,
+            " 1             2 \r\n 1.5           0 \r\n 2            -2 \r\n"
+            " 2.28571428571429            0 \r\n 3             5 \r\n")
+            << data;
+    }
+}
+
+TEST(DataFile, PreparationDropsRepeatedXAndInsertsZeroPoints)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "0 0\n1 5\n2 -5\n3 -5\n",
+            " 0             0 \r\n 1             5 \r\n 1.5           0 \r\n 2            -5 \r\n"
+            " 3            -5 \r\n" },
+        { "1 1\n1 2\n1 3\n2 4\n", " 1             1 \r\n 2             4 \r\n" },
+        { "1 5\n1 -5\n2 -3\n", " 1             5 \r\n 2            -3 \r\n" },
+    };
+    for (const auto& [data, expected] : cases) {
+        TempFolder dir;
+        writeFile(dir.file("d.prn"), data);
+        auto s = settingsFor(dir.file("d.prn"));
+        s.KeepWorkingFiles = 1;
+        RecordingHost host;
+        runOn(host, s);
+        EXPECT_EQ(readFile(dir.file("d.bu0")), expected) << data;
+    }
+}
+
+TEST(DataFile, SameColumnForXAndY)
+{
+    TempFolder dir;
+    writeFile(dir.file("d.prn"), "1 9\n-2 9\n3 9\n");
+    auto s = settingsFor(dir.file("d.prn"));
+    s.YColumn = 1;
+    s.KeepWorkingFiles = 1;
+    RecordingHost host;
+    runOn(host, s, "1", "-1");
+    EXPECT_EQ(
+        readFile(dir.file("d.bu0")).substr(0, 38), " 1            -1 \r\n 0             0 \r\n");
+}
