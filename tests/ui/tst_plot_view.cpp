@@ -1,0 +1,165 @@
+#include "ui/main_window/plot_view.h"
+
+#include <QImage>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+
+// Counts pixels that are clearly `colour` (anti-aliased edges aside).
+int countNear(const QImage& image, const QColor& colour)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) < 60 && std::abs(c.green() - colour.green()) < 60
+                && std::abs(c.blue() - colour.blue()) < 60)
+                ++count;
+        }
+    return count;
+}
+
+// True when something other than the background lies within `radius` pixels of (x, y).
+bool inkNear(const QImage& image, double x, double y, int radius = 1)
+{
+    const double ratio = image.devicePixelRatio();
+    const int cx = static_cast<int>(x * ratio), cy = static_cast<int>(y * ratio);
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const int px = cx + dx, py = cy + dy;
+            if (px >= 0 && py >= 0 && px < image.width() && py < image.height()
+                && image.pixelColor(px, py) != PlotView::background())
+                return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+class TestPlotView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    void init()
+    {
+        m_view.resize(273, 217);
+        m_view.clear();
+        m_view.setWindow(-10.0f, -5.0f, 10.0f, 5.0f);
+    }
+
+    void windowMapsOntoTheBoxInsideItsFrame()
+    {
+        const QSizeF box = m_view.contentsRect().size();
+        QCOMPARE(m_view.toPixels(-10.0, -5.0), QPointF(0.0, 0.0));
+        QCOMPARE(m_view.toPixels(10.0, 5.0), QPointF(box.width(), box.height()));
+        QCOMPARE(m_view.toPixels(0.0, 0.0), QPointF(box.width() / 2, box.height() / 2));
+        // A reversed window mirrors the picture, as the run's y-down plot relies on.
+        m_view.setWindow(10.0f, 5.0f, -10.0f, -5.0f);
+        QCOMPARE(m_view.toPixels(10.0, 5.0), QPointF(0.0, 0.0));
+    }
+
+    void drawingPositionFollowsDotsAndLines()
+    {
+        m_view.dot(1.0, 2.0, kRed);
+        QCOMPARE(m_view.drawingPosition(), QPointF(1.0, 2.0));
+        m_view.lineTo(3.0, -1.0, kRed);
+        QCOMPARE(m_view.drawingPosition(), QPointF(3.0, -1.0));
+        m_view.line(-4.0, 0.0, -2.0, 1.0, kRed);
+        QCOMPARE(m_view.drawingPosition(), QPointF(-2.0, 1.0));
+        m_view.clear();
+        QCOMPARE(m_view.drawingPosition(), QPointF(0.0, 0.0));
+    }
+
+    void drawsWhereTheWindowSaysAndClearEmpties()
+    {
+        m_view.line(-10.0, 0.0, 10.0, 0.0, kRed);
+        m_view.dot(5.0, -2.5, QColor(0, 0, 255));
+        QImage picture = m_view.picture();
+        const QSizeF box = m_view.contentsRect().size();
+        QVERIFY(inkNear(picture, box.width() * 0.25, box.height() / 2));
+        QVERIFY(inkNear(picture, box.width() * 0.75, box.height() * 0.25));
+        QVERIFY(!inkNear(picture, box.width() * 0.25, box.height() * 0.75, 3));
+        QVERIFY(countNear(picture, kRed) > 200);
+
+        m_view.clear();
+        picture = m_view.picture();
+        QCOMPARE(countNear(picture, kRed), 0);
+    }
+
+    void pictureSurvivesRepaint()
+    {
+        // Drawing, a repaint of the widget, more drawing and another repaint: the painter
+        // kept open for speed must not lose or hide anything.
+        m_view.line(-10.0, -5.0, 10.0, 5.0, kRed);
+        const QImage first = m_view.grab().toImage();
+        m_view.lineTo(-10.0, 0.0, kRed);
+        const QImage second = m_view.grab().toImage();
+        QVERIFY(countNear(first, kRed) > 100);
+        QVERIFY(countNear(second, kRed) > countNear(first, kRed) + 100);
+    }
+
+    // A record whose X (or Y) never changes gives a window of no width (or height).
+    void windowOfNoWidthOrHeightStillDraws()
+    {
+        m_view.setWindow(5.25f, -3.0f, 5.25f, 3.0f);
+        const QSizeF box = m_view.contentsRect().size();
+        QCOMPARE(m_view.toPixels(5.25, 0.0).x(), box.width() / 2);
+        m_view.line(5.25, -3.0, 5.25, 3.0, kRed);
+        m_view.line(0.0, 0.0, 10.0, 0.0, QColor(0, 0, 255));
+        QImage picture = m_view.picture();
+        QVERIFY(inkNear(picture, box.width() / 2, box.height() / 4));
+        QVERIFY(inkNear(picture, box.width() * 0.9, box.height() / 2));
+
+        m_view.clear();
+        m_view.setWindow(0.0f, 0.0f, 0.0f, 0.0f);
+        m_view.line(0.0, 0.0, 0.5, 0.5, kRed);
+        picture = m_view.picture();
+        QVERIFY(inkNear(picture, box.width() / 2, box.height() / 2));
+        QVERIFY(inkNear(picture, box.width() * 0.6, box.height() * 0.6, 2));
+    }
+
+    void farAndNonFiniteCoordinatesDoNotBreakTheDrawing()
+    {
+        const double inf = std::numeric_limits<double>::infinity();
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const QSizeF box = m_view.contentsRect().size();
+        // A line to a point far outside is clipped, keeping its direction.
+        m_view.line(0.0, 0.0, 3.0e38, 1.5e38, kRed);
+        QImage picture = m_view.picture();
+        QVERIFY(inkNear(picture, box.width() * 0.75, box.height() * 0.75));
+
+        m_view.clear();
+        m_view.dot(nan, 1.0, kRed);
+        m_view.lineTo(2.0, 2.0, kRed);
+        m_view.line(inf, 0.0, 1.0, 1.0, kRed);
+        m_view.lineTo(-inf, nan, kRed);
+        m_view.dot(1.0e300, 1.0e300, kRed);
+        QCOMPARE(countNear(m_view.picture(), kRed), 0);
+
+        // Windows with infinite or undefined edges still map the finite coordinates.
+        const float finf = std::numeric_limits<float>::infinity();
+        const float fnan = std::numeric_limits<float>::quiet_NaN();
+        m_view.setWindow(-finf, fnan, finf, fnan);
+        const QPointF origin = m_view.toPixels(0.0, 0.0);
+        QVERIFY(std::isfinite(origin.x()) && std::isfinite(origin.y()));
+        QCOMPARE(origin, QPointF(box.width() / 2, box.height() / 2));
+        m_view.line(-1.0, 0.0, 1.0, 0.0, kRed);
+        m_view.setWindow(0.0f, 0.0f, 1.0e-45f, 3.0e38f);
+        m_view.line(0.0, 0.0, 3.0e38, 3.0e38, kRed);
+        m_view.dot(1.0, 1.0, kRed);
+        QVERIFY(!m_view.grab().isNull());
+    }
+
+private:
+    PlotView m_view;
+};
+
+QTEST_MAIN(TestPlotView)
+#include "tst_plot_view.moc"
