@@ -1,0 +1,629 @@
+#include "settings/run_settings.h"
+#include "ui/common/fonts.h"
+#include "ui/common/message_presenter.h"
+#include "ui/common/twips.h"
+#include "ui/file_chooser/file_chooser_dialog.h"
+#include "ui/main_window/data_file_preview.h"
+#include "ui/main_window/gui_run_host.h"
+#include "ui/main_window/main_window.h"
+#include "ui/main_window/plot_view.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+class RecordingPresenter : public ui::MessagePresenter
+{
+public:
+    struct Message
+    {
+        QString title;
+        QString text;
+    };
+
+    void warning(QWidget*, const QString& title, const QString& text) override
+    {
+        messages.push_back({ title, text });
+    }
+
+    std::vector<Message> messages;
+};
+
+// A growing-amplitude cyclic record: a header line, then "index deformation load" per line,
+// with hysteresis so that later cycles cross earlier ones.
+void writeCyclicRecord(const QString& path, int samples = 900)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("no.  deformation  load\r\n");
+    for (int i = 0; i < samples; ++i) {
+        const double t = 0.045 * i;
+        const double amplitude = 0.5 + 0.3 * t;
+        const double x = amplitude * std::sin(t);
+        const double y = 40.0 * std::tanh(x / 4.0) + 3.0 * amplitude * std::cos(t);
+        file.write(QString::asprintf("%d %.6f %.6f\r\n", i + 1, x, y).toLatin1());
+    }
+}
+
+void writeText(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Picks `path` as the chooser does on a choice: it stores the path and shows the preview.
+auto picking(const QString& path)
+{
+    return [path](frmOpenSave& chooser) {
+        settings::runSettings().DataFilePath = QFile::encodeName(path).toStdString();
+        ShowDataFilePreview(path);
+        chooser.accept();
+    };
+}
+
+void cancelling(frmOpenSave& chooser)
+{
+    chooser.reject();
+}
+
+int countRed(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 80 && c.blue() < 80)
+                ++count;
+        }
+    return count;
+}
+
+int countGroupColoured(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() < 80 && c.green() > 100 && c.blue() < 200)
+                ++count;
+        }
+    return count;
+}
+
+void saveScreenshot(QWidget& window, const QString& name)
+{
+    QDir().mkpath(QStringLiteral(VARNEL_SCREENSHOT_DIR));
+    QVERIFY(window.grab().save(QStringLiteral(VARNEL_SCREENSHOT_DIR "/") + name));
+}
+
+const QStringList kFinishedRun = { QStringLiteral("Data reading..."),
+    QStringLiteral("Cross checking..."), QStringLiteral("Varnel creating..."),
+    QStringLiteral("Finish") };
+
+}  // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    void initTestCase()
+    {
+        ui::registerFontSubstitutes();
+        ui::setMessagePresenter(&m_presenter);
+    }
+
+    void cleanupTestCase()
+    {
+        ui::setMessagePresenter(nullptr);
+    }
+
+    void init()
+    {
+        settings::runSettings().DataFilePath.clear();
+        m_presenter.messages.clear();
+        m_ended = 0;
+        m_statuses.clear();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_window = std::make_unique<Form1>();
+        m_window->endProgram = [this] { ++m_ended; };
+        connect(m_window->Text1, &QLineEdit::textChanged, this, [this](const QString& text) {
+            if (!text.isEmpty())
+                m_statuses << text;
+        });
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_dir.reset();
+    }
+
+    void startupDefaults()
+    {
+        Form1& w = *m_window;
+        const settings::RunSettings& s = settings::runSettings();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Varnel"));
+        QCOMPARE(w.Text4->text(), QStringLiteral("1"));
+        QCOMPARE(w.Text5->text(), QStringLiteral("2"));
+        QCOMPARE(w.Text6->text(), QStringLiteral("1"));
+        QCOMPARE(w.Text7->text(), QStringLiteral("1"));
+        QCOMPARE(w.Text10->text(), QStringLiteral("0"));
+        QCOMPARE(s.XColumn, 1);
+        QCOMPARE(s.YColumn, 2);
+        QCOMPARE(s.XCoefficient, 1.0f);
+        QCOMPARE(s.YCoefficient, 1.0f);
+        QCOMPARE(s.SkipLines, 0);
+        QCOMPARE(s.OutputMode, 1);
+        QCOMPARE(s.KeepWorkingFiles, 0);
+        QVERIFY(w.Option1->isChecked());
+        QVERIFY(!w.Check1->isChecked());
+        QVERIFY(!w.Command1->isEnabled());
+        QVERIFY(w.Text1->text().isEmpty());
+        for (QLineEdit* box : w.Text2)
+            QVERIFY(box->text().isEmpty());
+        for (QLineEdit* box : w.Text11)
+            QVERIFY(box->text().isEmpty());
+        QVERIFY(w.Label22->text().contains(QStringLiteral(VARNEL_VERSION)));
+        QVERIFY(!w.windowIcon().isNull());
+        saveScreenshot(w, QStringLiteral("main_window_startup.png"));
+    }
+
+    void layoutFollowsTheDocumentedTable_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twipsGeometry");
+        QTest::addColumn<QString>("text");
+
+        const struct
+        {
+            const char* name;
+            int left, top, width, height;
+            const char* text;
+        } rows[] = {
+            { "Command2", 240, 240, 1575, 375, "Data File Open" },
+            { "Command1", 1920, 240, 1575, 375, "Start" },
+            { "Text1", 3600, 240, 1815, 375, "" },
+            { "Command4", 5520, 240, 975, 375, "Exit" },
+            { "Shape3", 240, 720, 2055, 3255, nullptr },
+            { "Picture1", 2400, 720, 4095, 3255, nullptr },
+            { "Label5", 360, 840, 1815, 255, "X-axis" },
+            { "Label4", 360, 1080, 735, 255, "column" },
+            { "Label8", 1080, 1080, 1095, 255, "coeficient" },
+            { "Text4", 360, 1320, 735, 285, "1" },
+            { "Text6", 1080, 1320, 1095, 285, "1" },
+            { "Label6", 360, 1680, 1815, 255, "Y-axis column" },
+            { "Label7", 360, 1920, 735, 255, "column" },
+            { "Label9", 1080, 1920, 1095, 255, "coeficient" },
+            { "Text5", 360, 2160, 735, 285, "2" },
+            { "Text7", 1080, 2160, 1095, 285, "1" },
+            { "Label12", 360, 2520, 1815, 255, "Skip line" },
+            { "Text10", 360, 2760, 1815, 285, "0" },
+            { "Option1", 360, 3120, 1815, 255, "2 output files" },
+            { "Option2", 360, 3360, 1815, 255, "1 output file" },
+            { "Check1", 360, 3600, 1815, 255, "Keep temporals" },
+            { "Label14", 240, 4080, 6255, 2295, "Data file" },
+            { "Label1", 1080, 4080, 855, 255, "input file" },
+            { "Text20", 2040, 4080, 4455, 225, "" },
+            { "Label3", 840, 4320, 1095, 255, "ounput file1" },
+            { "Text21", 2040, 4320, 4455, 225, "" },
+            { "Label2", 840, 4560, 1095, 255, "output file2" },
+            { "Text22", 2040, 4560, 4455, 225, "" },
+            { "Text110", 360, 4800, 6015, 255, "" },
+            { "Text111", 360, 5040, 6015, 255, "" },
+            { "Text112", 360, 5280, 6015, 255, "" },
+            { "Text113", 360, 5520, 6015, 255, "" },
+            { "Text114", 360, 5760, 6015, 255, "" },
+            { "Text115", 360, 6000, 6015, 255, "" },
+            { "Label22", 120, 6360, 6495, 255, nullptr },
+        };
+
+        for (const auto& row : rows)
+            QTest::newRow(row.name)
+                << QString::fromLatin1(row.name) << QRect(row.left, row.top, row.width, row.height)
+                << (row.text ? QString::fromLatin1(row.text) : QString());
+    }
+
+    void layoutFollowsTheDocumentedTable()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, twipsGeometry);
+        QFETCH(QString, text);
+        auto* control = m_window->findChild<QWidget*>(name);
+        QVERIFY2(control, qPrintable(name));
+        QCOMPARE(control->parentWidget(), m_window.get());
+        const QRect& t = twipsGeometry;
+        QCOMPARE(control->geometry(), ui::twipsRect(t.x(), t.y(), t.width(), t.height()));
+        if (text.isNull())
+            return;
+        QString shown;
+        if (auto* label = qobject_cast<QLabel*>(control))
+            shown = label->text();
+        else if (auto* button = qobject_cast<QAbstractButton*>(control))
+            shown = button->text();
+        else if (auto* box = qobject_cast<QLineEdit*>(control))
+            shown = box->text();
+        QCOMPARE(shown, text);
+    }
+
+    void windowFrameFontsAndTabOrder()
+    {
+        Form1& w = *m_window;
+        QCOMPARE(w.size(), QSize(447, 445));
+        QCOMPARE(w.minimumSize(), w.maximumSize());
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+
+        // The documented order of the controls that take the focus.
+        const QStringList expected = { "Command2", "Command1", "Command4", "Text4", "Text6",
+            "Text5", "Text7", "Text10", "Option1", "Option2", "Check1", "Text110", "Text111",
+            "Text112", "Text113", "Text114", "Text115", "Text1", "Text20", "Text21", "Text22" };
+        QStringList chain;
+        QWidget* next = w.Command2;
+        for (int i = 0; i < expected.size(); ++i) {
+            chain << next->objectName();
+            do
+                next = next->nextInFocusChain();
+            while (next->focusPolicy() == Qt::NoFocus);
+        }
+        QCOMPARE(chain, expected);
+
+        const QStringList families = QFontDatabase::families();
+        if (!families.contains(QStringLiteral("IPAPGothic"))
+            || !families.contains(QStringLiteral("IPAGothic")))
+            QSKIP("the Japanese substitute faces are not installed");
+        QCOMPARE(QFontInfo(w.Command2->font()).family(), QStringLiteral("IPAPGothic"));
+        QCOMPARE(QFontInfo(w.Text11[0]->font()).family(), QStringLiteral("IPAGothic"));
+        QVERIFY(QFontInfo(w.Label5->font()).bold());
+        QVERIFY(QFontInfo(w.Text1->font()).bold());
+        QVERIFY(QFontInfo(w.Text2[0]->font()).italic());
+        QCOMPARE(w.Text1->palette().color(QPalette::Text), QColor(255, 0, 0));
+    }
+
+    void settingsFollowEveryKeystroke()
+    {
+        Form1& w = *m_window;
+        settings::RunSettings& s = settings::runSettings();
+        w.Text4->setFocus();
+        w.Text4->selectAll();
+        QTest::keyClick(w.Text4, Qt::Key_Backspace);
+        QCOMPARE(s.XColumn, 1);  // empty text reads 0, clamped to 1
+        QTest::keyClick(w.Text4, Qt::Key_1);
+        QCOMPARE(s.XColumn, 1);
+        QTest::keyClick(w.Text4, Qt::Key_2);
+        QCOMPARE(s.XColumn, 12);
+        QTest::keyClick(w.Text4, Qt::Key_Backspace);
+        QCOMPARE(s.XColumn, 1);
+        QTest::keyClick(w.Text4, Qt::Key_Backspace);
+        QCOMPARE(w.Text4->text(), QString());
+        QCOMPARE(s.XColumn, 1);
+
+        w.Text5->selectAll();
+        QTest::keyClicks(w.Text5, QStringLiteral("7"));
+        QCOMPARE(s.YColumn, 7);
+        w.Text10->selectAll();
+        QTest::keyClicks(w.Text10, QStringLiteral("3"));
+        QCOMPARE(s.SkipLines, 3);
+        QTest::keyClicks(w.Text10, QStringLiteral("x"));
+        QCOMPARE(s.SkipLines, 3);  // "3x" reads its leading number
+        w.Text10->selectAll();
+        QTest::keyClicks(w.Text10, QStringLiteral("abc"));
+        QCOMPARE(s.SkipLines, 0);
+        w.Text6->selectAll();
+        QTest::keyClicks(w.Text6, QStringLiteral("2.5"));
+        QCOMPARE(s.XCoefficient, 2.5f);
+        w.Text7->selectAll();
+        QTest::keyClicks(w.Text7, QStringLiteral("-0.25"));
+        QCOMPARE(s.YCoefficient, -0.25f);
+        // A value single precision cannot hold leaves the field at its last value.
+        w.Text7->setText(QStringLiteral("1e39"));
+        QCOMPARE(s.YCoefficient, -0.25f);
+    }
+
+    void checkBoxAndOptionButtons()
+    {
+        Form1& w = *m_window;
+        settings::RunSettings& s = settings::runSettings();
+        QTest::mouseClick(w.Check1, Qt::LeftButton);
+        QVERIFY(w.Check1->isChecked());
+        QCOMPARE(s.KeepWorkingFiles, 1);
+        QTest::mouseClick(w.Check1, Qt::LeftButton);
+        QVERIFY(!w.Check1->isChecked());
+        QCOMPARE(s.KeepWorkingFiles, 1);
+
+        QTest::mouseClick(w.Option2, Qt::LeftButton);
+        QCOMPARE(s.OutputMode, 2);
+        QVERIFY(!w.Option1->isChecked());
+        QTest::mouseClick(w.Option1, Qt::LeftButton);
+        QCOMPARE(s.OutputMode, 1);
+
+        // A new window starts from the defaults again.
+        m_window = std::make_unique<Form1>();
+        QCOMPARE(s.KeepWorkingFiles, 0);
+        QCOMPARE(s.OutputMode, 1);
+    }
+
+    void dataFileOpenSequence()
+    {
+        Form1& w = *m_window;
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QVERIFY(m_statuses.isEmpty());  // "Start" can't be pressed before the chooser
+
+        w.Text1->setText(QStringLiteral("old status"));
+        for (QLineEdit* box : w.Text2)
+            box->setText(QStringLiteral("old name"));
+        bool shown = false;
+        w.showChooser = [&](frmOpenSave& chooser) {
+            shown = true;
+            QCOMPARE(chooser.windowTitle(), QStringLiteral("Data File Open"));
+            QCOMPARE(chooser.txtOpenSave->text(), QStringLiteral("*.prn"));
+            QCOMPARE(chooser.txtOpenSave->selectionStart(), 0);
+            QCOMPARE(chooser.txtOpenSave->selectedText(), QStringLiteral("*.prn"));
+            // Status and names are emptied before the chooser shows; "Start" waits for it.
+            QVERIFY(w.Text1->text().isEmpty());
+            for (QLineEdit* box : w.Text2)
+                QVERIFY(box->text().isEmpty());
+            QVERIFY(!w.Command1->isEnabled());
+            chooser.reject();
+        };
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(shown);
+        QVERIFY(w.Command1->isEnabled());
+    }
+
+    void cancelledChooserKeepsPreviewAndClearsPicture()
+    {
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QStringLiteral("kept.prn"));
+        writeText(path, "first line\r\nsecond line\r\n");
+        w.showChooser = picking(path);
+        w.Command2->click();
+        QCOMPARE(w.Text11[0]->text(), QStringLiteral("first line"));
+        QCOMPARE(w.Text11[1]->text(), QStringLiteral("second line"));
+
+        w.Picture1->line(0, 0, 200, 200, QColor(255, 0, 0));
+        w.Text1->setText(QStringLiteral("Finish"));
+        w.Text2[1]->setText(QStringLiteral("name"));
+        w.showChooser = cancelling;
+        w.Command2->click();
+        QCOMPARE(w.Text11[0]->text(), QStringLiteral("first line"));
+        QCOMPARE(w.Text11[1]->text(), QStringLiteral("second line"));
+        QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(path).toStdString());
+        QVERIFY(w.Text1->text().isEmpty());
+        QVERIFY(w.Text2[1]->text().isEmpty());
+        QCOMPARE(countRed(w.Picture1->picture()), 0);
+        QVERIFY(w.Command1->isEnabled());
+    }
+
+    void completeRunInBothOutputModes()
+    {
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QStringLiteral("cycles.prn"));
+        const QString base = path.left(path.size() - 3);
+        writeCyclicRecord(path);
+        w.showChooser = picking(path);
+        w.Command2->click();
+        QCOMPARE(w.Text11[0]->text(), QStringLiteral("no.  deformation  load"));
+        w.Text10->setText(QStringLiteral("1"));
+        w.Text4->setText(QStringLiteral("2"));
+        w.Text5->setText(QStringLiteral("3"));
+
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(m_statuses, kFinishedRun);
+        QCOMPARE(m_presenter.messages.size(), std::size_t { 0 });
+        QCOMPARE(w.Text2[0]->text(), path);
+        QCOMPARE(w.Text2[1]->text(), base + "vnp");
+        QCOMPARE(w.Text2[2]->text(), base + "vnn");
+        QCOMPARE(filesIn(m_dir->path()), QStringList({ "cycles.prn", "cycles.vnn", "cycles.vnp" }));
+        QVERIFY(readAll(base + "vnp").startsWith(" X-axis        Y-axis\r\n"));
+        QVERIFY(readAll(base + "vnn").startsWith(" X-axis        Y-axis\r\n"));
+        // The record in group colours, red crossings and the red curve.
+        const QImage picture = w.Picture1->picture();
+        QVERIFY(countRed(picture) > 300);
+        QVERIFY(countGroupColoured(picture) > 300);
+        QTest::qWait(50);
+        saveScreenshot(w, QStringLiteral("main_window_after_run.png"));
+
+        m_statuses.clear();
+        QTest::mouseClick(w.Option2, Qt::LeftButton);
+        w.Command1->click();
+        QCOMPARE(m_statuses, kFinishedRun);
+        QCOMPARE(w.Text2[1]->text(), base + "vnl");
+        QCOMPARE(w.Text2[2]->text(), base + "vnn");  // one output file: the box keeps its text
+        QCOMPARE(filesIn(m_dir->path()), QStringList({ "cycles.prn", "cycles.vnl" }));
+        QVERIFY(readAll(base + "vnl").startsWith(" X-axis        Y-axis\r\n"));
+
+        // Keeping the working files, by the box, in a window that runs on.
+        m_statuses.clear();
+        QTest::mouseClick(w.Check1, Qt::LeftButton);
+        w.Command1->click();
+        QCOMPARE(m_statuses, kFinishedRun);
+        QCOMPARE(filesIn(m_dir->path()),
+            QStringList({ "cycles.bu0", "cycles.buf", "cycles.prn", "cycles.vnl", "cycles.vnn",
+                "cycles.vnp" }));
+    }
+
+    void errorMessages_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("vnpIsFolder");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("output file") << QByteArray("1 1\r\n2 2\r\n3 3\r\n") << true
+                                     << QStringLiteral("This output data file has been opened "
+                                                       "by another application. (75)");
+        QTest::newRow("data") << QByteArray("1 1\r\n2 NaN\r\n3 3\r\n") << false
+                              << QStringLiteral("This file includes error data or you may "
+                                                "mistake column or skip indication. (13)");
+        // 1 and 1.0000000000000002 differ only beyond 15 significant digits: the point file
+        // writes both as 1, so prepared points 2 and 3 share an X.
+        QTest::newRow("same x") << QByteArray("0.5 1\r\n1 2\r\n1.0000000000000002 3\r\n2 4\r\n")
+                                << false
+                                << QStringLiteral(
+                                       "These data include the same x-value at 3 line. Please "
+                                       "remove them.");
+    }
+
+    void errorMessages()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(bool, vnpIsFolder);
+        QFETCH(QString, message);
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QStringLiteral("bad.prn"));
+        writeText(path, data);
+        if (vnpIsFolder)
+            QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("bad.vnp")));
+        w.showChooser = picking(path);
+        w.Command2->click();
+        w.Command1->click();
+        QCOMPARE(m_presenter.messages.size(), std::size_t { 1 });
+        QCOMPARE(m_presenter.messages[0].title, QStringLiteral("Error"));
+        QCOMPARE(m_presenter.messages[0].text, message);
+        QVERIFY(w.Text1->text().isEmpty());
+        QVERIFY(!m_statuses.contains(QStringLiteral("Finish")));
+        QCOMPARE(w.Text2[0]->text(), path);
+        QVERIFY(w.Command1->isEnabled());
+        QVERIFY(!w.runInProgress());
+    }
+
+    void endingDuringARun_data()
+    {
+        QTest::addColumn<bool>("byClosing");
+        QTest::newRow("Exit") << false;
+        QTest::newRow("close box") << true;
+    }
+
+    // The run stops at its next yield (its files closed), then the program ends.
+    void endingDuringARun()
+    {
+        QFETCH(bool, byClosing);
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QStringLiteral("stop.prn"));
+        writeCyclicRecord(path);
+        w.showChooser = picking(path);
+        w.Command2->click();
+        w.Text10->setText(QStringLiteral("1"));
+        w.Text4->setText(QStringLiteral("2"));
+        w.Text5->setText(QStringLiteral("3"));
+        w.yieldInterval = std::chrono::milliseconds(0);  // every yield processes the click
+        int endedWhileRunning = -1;
+        connect(w.Text1, &QLineEdit::textChanged, this, [&](const QString& text) {
+            if (text != QStringLiteral("Cross checking..."))
+                return;
+            QTimer::singleShot(0, &w, [&] {
+                QVERIFY(w.runInProgress());
+                if (byClosing)
+                    w.close();
+                else
+                    QTest::mouseClick(w.Command4, Qt::LeftButton);
+                endedWhileRunning = m_ended;
+            });
+        });
+        w.Command1->click();
+        QCOMPARE(endedWhileRunning, 0);  // nothing ended before the run had unwound
+        QCOMPARE(m_ended, 1);
+        QVERIFY(!w.runInProgress());
+        QVERIFY(!w.isVisible());
+        QVERIFY(!m_statuses.contains(QStringLiteral("Varnel creating...")));
+        QVERIFY(m_presenter.messages.empty());
+        // The curve construction never ran: the probe's line is all the curve file holds.
+        QCOMPARE(
+            readAll(m_dir->filePath(QStringLiteral("stop.vnp"))), QByteArray("Test output\r\n"));
+    }
+
+    void yieldSkipsEventsWithinTheInterval()
+    {
+        GuiRunHost host(*m_window, std::chrono::milliseconds(15));
+        int fired = 0;
+        QTimer::singleShot(0, m_window.get(), [&] { ++fired; });
+        QVERIFY(host.yield());
+        QCOMPARE(fired, 1);
+        QTimer::singleShot(0, m_window.get(), [&] { ++fired; });
+        QVERIFY(host.yield());
+        QCOMPARE(fired, 1);  // too soon after the last time
+        QTest::qSleep(20);
+        QVERIFY(host.yield());
+        QCOMPARE(fired, 2);
+    }
+
+    void exitWithoutARunEndsAtOnce()
+    {
+        QTest::mouseClick(m_window->Command4, Qt::LeftButton);
+        QCOMPARE(m_ended, 1);
+    }
+
+    // A second "Start" is ignored; a chooser opened meanwhile previews its file and leaves
+    // the run's status, names and picture alone.
+    void clicksDuringARun()
+    {
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QStringLiteral("busy.prn"));
+        const QString other = m_dir->filePath(QStringLiteral("other.prn"));
+        writeCyclicRecord(path);
+        writeText(other, "another file\r\n");
+        w.showChooser = picking(path);
+        w.Command2->click();
+        w.Text10->setText(QStringLiteral("1"));
+        w.Text4->setText(QStringLiteral("2"));
+        w.Text5->setText(QStringLiteral("3"));
+        w.yieldInterval = std::chrono::milliseconds(0);
+        bool clicked = false;
+        connect(w.Text1, &QLineEdit::textChanged, this, [&](const QString& text) {
+            if (text != QStringLiteral("Cross checking..."))
+                return;
+            QTimer::singleShot(0, &w, [&] {
+                clicked = true;
+                QTest::mouseClick(w.Command1, Qt::LeftButton);
+                w.showChooser = picking(other);
+                QTest::mouseClick(w.Command2, Qt::LeftButton);
+            });
+        });
+        w.Command1->click();
+        QVERIFY(clicked);
+        QCOMPARE(m_statuses, kFinishedRun);
+        QCOMPARE(w.Text2[0]->text(), path);
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("busy.vnp"))));
+        QVERIFY(countRed(w.Picture1->picture()) > 300);
+        QCOMPARE(w.Text11[0]->text(), QStringLiteral("another file"));
+        QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(other).toStdString());
+    }
+
+private:
+    RecordingPresenter m_presenter;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Form1> m_window;
+    QStringList m_statuses;
+    int m_ended = 0;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

@@ -1,0 +1,81 @@
+#include "ui/main_window/gui_run_host.h"
+
+#include "ui/common/message_presenter.h"
+#include "ui/main_window/main_window.h"
+#include "ui/main_window/plot_view.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+
+namespace {
+
+QColor toColour(run::Rgb colour)
+{
+    return QColor(colour.red, colour.green, colour.blue);
+}
+
+}  // namespace
+
+GuiRunHost::GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval)
+    : m_form(form)
+    , m_yieldInterval(yieldInterval)
+{
+}
+
+void GuiRunHost::setStatus(const std::string& text)
+{
+    m_form.Text1->setText(QString::fromStdString(text));
+}
+
+void GuiRunHost::showFileName(int index, const std::string& name)
+{
+    if (index < 0 || index > 2)
+        return;
+    // File names are the file system's bytes; show them as the file system decodes them.
+    m_form.Text2[index]->setText(QFile::decodeName(QByteArray::fromStdString(name)));
+}
+
+bool GuiRunHost::yield()
+{
+    if (m_form.stopRequested())
+        return false;
+    if (m_sinceYield.isValid()
+        && std::chrono::milliseconds(m_sinceYield.elapsed()) < m_yieldInterval)
+        return true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_sinceYield.start();
+    return !m_form.stopRequested();
+}
+
+void GuiRunHost::clearPlot()
+{
+    m_form.Picture1->clear();
+}
+
+void GuiRunHost::setPlotWindow(float left, float top, float right, float bottom)
+{
+    m_form.Picture1->setWindow(left, top, right, bottom);
+}
+
+void GuiRunHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
+{
+    m_form.Picture1->line(x1, y1, x2, y2, toColour(colour));
+}
+
+void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
+{
+    m_form.Picture1->dot(x, y, toColour(colour));
+}
+
+void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
+{
+    m_form.Picture1->lineTo(x, y, toColour(colour));
+}
+
+void GuiRunHost::showError(const std::string& message)
+{
+    ui::messagePresenter().warning(
+        &m_form, QStringLiteral("Error"), QString::fromStdString(message));
+}

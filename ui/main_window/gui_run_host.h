@@ -1,0 +1,37 @@
+#pragma once
+
+#include "run/run_host.h"
+
+#include <QElapsedTimer>
+
+#include <chrono>
+#include <string>
+
+class Form1;
+
+// The main window as a run's front end: status and file names into the window's boxes, the
+// plot into Picture1, errors through the message presenter.
+class GuiRunHost : public run::RunHost
+{
+public:
+    // Events are processed at most once per `yieldInterval`.
+    GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval);
+
+    void setStatus(const std::string& text) override;
+    void showFileName(int index, const std::string& name) override;
+    // Processes pending events, but not again within the yield interval of the last time, so
+    // that a long record is not slowed by event processing. Returns false once the window was
+    // asked to end the program.
+    bool yield() override;
+    void clearPlot() override;
+    void setPlotWindow(float left, float top, float right, float bottom) override;
+    void drawLine(float x1, float y1, float x2, float y2, run::Rgb colour) override;
+    void drawDot(float x, float y, run::Rgb colour) override;
+    void drawLineTo(float x, float y, run::Rgb colour) override;
+    void showError(const std::string& message) override;
+
+private:
+    Form1& m_form;
+    std::chrono::milliseconds m_yieldInterval;
+    QElapsedTimer m_sinceYield;
+};
