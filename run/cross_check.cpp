@@ -14,13 +14,19 @@ namespace {
 
     using Index = std::uint32_t;
 
-    // Segment i (1-based, 2..N) runs from point i-1 to point i; arrays are indexed by i.
+    // Segment i (1-based, 2..N) runs from point i-1 to point i: its line y = slope·x + intercept
+    // and its open X span (low, high), together so that one cache line holds all a pair needs.
+    struct Segment
+    {
+        double low;
+        double high;
+        double slope;
+        double intercept;
+    };
+
     struct Segments
     {
-        std::vector<double> slope;
-        std::vector<double> intercept;
-        std::vector<double> low;  // the open X span (low, high)
-        std::vector<double> high;
+        std::vector<Segment> at;  // indexed by segment number
         std::size_t firstFailure = 0;  // the segment whose slope or intercept fails first; 0: none
     };
 
@@ -28,10 +34,7 @@ namespace {
     {
         const std::size_t n = p.size();
         Segments s;
-        s.slope.resize(n + 1);
-        s.intercept.resize(n + 1);
-        s.low.resize(n + 1);
-        s.high.resize(n + 1);
+        s.at.resize(n + 1);
         std::size_t firstBad = 0;
         bool thirdBad = false;
         for (std::size_t i = 2; i <= n; ++i) {
@@ -39,10 +42,7 @@ namespace {
             const double x1 = p.x[i - 1];
             const double k = (p.y[i - 1] - p.y[i - 2]) / (x1 - x0);
             const double c = p.y[i - 1] - x1 * k;
-            s.slope[i] = k;
-            s.intercept[i] = c;
-            s.low[i] = std::min(x0, x1);
-            s.high[i] = std::max(x0, x1);
+            s.at[i] = { std::min(x0, x1), std::max(x0, x1), k, c };
             // A zero X width divides by zero; so does anything the slope cannot hold.
             const bool bad = x1 == x0 || !std::isfinite(k) || !std::isfinite(c);
             if (bad && firstBad == 0)
@@ -56,22 +56,30 @@ namespace {
         return s;
     }
 
-    // Segments indexed by X span in equal buckets, so that a walked segment only meets the
-    // segments whose spans overlap its own: only those can hold a crossing.
+    // A crossing found on the walked segment, with the scanned segment it lies on.
+    struct Hit
+    {
+        Index scanned;
+        float x;
+        double y;  // unrounded: it may lie beyond the single range, which is a failure
+    };
+
+    // Segments indexed by X span in equal buckets about as wide as a mean segment, so that a
+    // walked segment only meets the segments whose spans overlap its own: only those can hold a
+    // crossing. Each bucket lists its segments in ascending order.
     class SpanIndex
     {
     public:
-        explicit SpanIndex(const Segments& s, std::size_t n)
-            : m_segments(s)
-            , m_stamp(n + 1, 0)
+        SpanIndex(const Segments& s, std::size_t n)
+            : m_segments(s.at)
         {
-            double lowest = s.low[2];
-            double highest = s.high[2];
+            double lowest = m_segments[2].low;
+            double highest = m_segments[2].high;
             double halfSpans = 0.0;
             for (std::size_t i = 2; i <= n; ++i) {
-                lowest = std::min(lowest, s.low[i]);
-                highest = std::max(highest, s.high[i]);
-                halfSpans += 0.5 * s.high[i] - 0.5 * s.low[i];
+                lowest = std::min(lowest, m_segments[i].low);
+                highest = std::max(highest, m_segments[i].high);
+                halfSpans += 0.5 * m_segments[i].high - 0.5 * m_segments[i].low;
             }
             // Halves keep the range finite for any finite coordinates.
             m_halfLowest = 0.5 * lowest;
@@ -87,51 +95,78 @@ namespace {
                 m_scale = 0.0;
             }
 
-            // Bucket lists in ascending segment order (compressed rows).
             m_start.assign(m_buckets + 1, 0);
             for (std::size_t i = 2; i <= n; ++i)
-                for (std::size_t b = bucketOf(s.low[i]), e = bucketOf(s.high[i]); b <= e; ++b)
+                for (std::size_t b = bucketOf(m_segments[i].low), e = bucketOf(m_segments[i].high);
+                     b <= e; ++b)
                     ++m_start[b + 1];
             for (std::size_t b = 0; b < m_buckets; ++b)
                 m_start[b + 1] += m_start[b];
             m_members.resize(m_start[m_buckets]);
+            m_bounds.resize(m_start[m_buckets]);
             std::vector<std::size_t> fill(m_start.begin(), m_start.end() - 1);
-            for (std::size_t i = 2; i <= n; ++i)
-                for (std::size_t b = bucketOf(s.low[i]), e = bucketOf(s.high[i]); b <= e; ++b)
-                    m_members[fill[b]++] = static_cast<Index>(i);
+            for (std::size_t i = 2; i <= n; ++i) {
+                const std::size_t first = bucketOf(m_segments[i].low);
+                const Bounds bounds { below(m_segments[i].low), above(m_segments[i].high) };
+                for (std::size_t b = first, e = bucketOf(m_segments[i].high); b <= e; ++b) {
+                    m_bounds[fill[b]] = bounds;
+                    m_members[fill[b]++] = static_cast<Index>(i) | (b == first ? kFirstBucket : 0);
+                }
+            }
         }
 
-        // The segments whose open X span overlaps that of segment a, in ascending order.
-        const std::vector<Index>& candidates(std::size_t a)
+        // Calls visit(t, segment) once for every segment t whose open X span overlaps
+        // (low, high), in no particular order.
+        template <typename Visit>
+        void forEachOverlap(double low, double high, Visit&& visit) const
         {
-            m_candidates.clear();
-            const double low = m_segments.low[a];
-            const double high = m_segments.high[a];
             const std::size_t first = bucketOf(low);
             const std::size_t last = bucketOf(high);
-            const auto overlaps = [&](Index t) {
-                return m_segments.low[t] < high && low < m_segments.high[t];
-            };
-            if (first == last) {
-                for (std::size_t m = m_start[first]; m < m_start[first + 1]; ++m)
-                    if (overlaps(m_members[m]))
-                        m_candidates.push_back(m_members[m]);
-                return m_candidates;
-            }
-            ++m_round;
-            for (std::size_t b = first; b <= last; ++b)
-                for (std::size_t m = m_start[b]; m < m_start[b + 1]; ++m) {
-                    const Index t = m_members[m];
-                    if (m_stamp[t] != m_round && overlaps(t)) {
-                        m_stamp[t] = m_round;
-                        m_candidates.push_back(t);
-                    }
+            const float lowBelow = below(low);
+            const float highAbove = above(high);
+            for (std::size_t b = first; b <= last; ++b) {
+                for (std::size_t m = m_start[b], end = m_start[b + 1]; m != end; ++m) {
+                    // The single-precision bounds lie outside the exact ones, so this only passes
+                    // over segments that cannot overlap; it reads memory in order.
+                    if (!(m_bounds[m].low < highAbove && lowBelow < m_bounds[m].high))
+                        continue;
+                    const Index member = m_members[m];
+                    // A segment listed in several of these buckets is met in the first only.
+                    if (b != first && !(member & kFirstBucket))
+                        continue;
+                    const Index t = member & ~kFirstBucket;
+                    const Segment& seg = m_segments[t];
+                    if (seg.low < high && low < seg.high)
+                        visit(t, seg);
                 }
-            std::sort(m_candidates.begin(), m_candidates.end());
-            return m_candidates;
+            }
         }
 
     private:
+        static constexpr Index kFirstBucket = 0x80000000u;
+
+        struct Bounds
+        {
+            float low;
+            float high;
+        };
+
+        // The nearest single-precision value at or below `x` (at or above, for above()).
+        static float below(double x)
+        {
+            if (x < -static_cast<double>(FLT_MAX))
+                return -HUGE_VALF;
+            if (x > static_cast<double>(FLT_MAX))
+                return FLT_MAX;
+            const auto f = static_cast<float>(x);
+            return static_cast<double>(f) > x ? std::nextafter(f, -HUGE_VALF) : f;
+        }
+
+        static float above(double x)
+        {
+            return -below(-x);
+        }
+
         std::size_t bucketOf(double x) const
         {
             const double v = (0.5 * x - m_halfLowest) * m_scale;
@@ -142,15 +177,13 @@ namespace {
             return static_cast<std::size_t>(v);
         }
 
-        const Segments& m_segments;
-        std::vector<std::uint64_t> m_stamp;
-        std::uint64_t m_round = 0;
+        const std::vector<Segment>& m_segments;
         double m_halfLowest = 0.0;
         double m_scale = 0.0;
         std::size_t m_buckets = 1;
         std::vector<std::size_t> m_start;
         std::vector<Index> m_members;
-        std::vector<Index> m_candidates;
+        std::vector<Bounds> m_bounds;  // beside m_members
     };
 
     class CrossCheck
@@ -172,13 +205,13 @@ namespace {
         CrossRecords run()
         {
             const std::size_t n = m_points.size();
-            if (n >= 0xFFFFFFF0u)
+            if (n >= 0x7FFFFFF0u)
                 throw std::bad_alloc();
             writePoint(1);
             writePoint(2);
             if (n >= 3) {
                 const Segments segments = describeSegments(m_points);
-                SpanIndex index(segments, n);
+                const SpanIndex index(segments, n);
                 for (std::size_t a = 3; a <= n; ++a) {
                     m_walked = a;
                     if (!m_host.yield())
@@ -191,41 +224,46 @@ namespace {
         }
 
     private:
-        void walk(const Segments& s, SpanIndex& index, std::size_t a)
+        void walk(const Segments& s, const SpanIndex& index, std::size_t a)
         {
             const std::size_t failure = s.firstFailure;
             if (failure == 3 && a == 3)
                 throwSameX(3);
-            const double k1 = s.slope[a];
-            const double c1 = s.intercept[a];
-            const double low = s.low[a];
-            const double high = s.high[a];
-            for (const Index t : index.candidates(a)) {
-                if (failure != 0 && t >= failure)
-                    break;  // only the first walk can get here: the scan fails at that segment
-                const double k2 = s.slope[t];
-                const double c2 = s.intercept[t];
+            const Segment& walked = s.at[a];
+            const double k1 = walked.slope;
+            const double c1 = walked.intercept;
+            m_hits.clear();
+            index.forEachOverlap(walked.low, walked.high, [&](Index t, const Segment& scanned) {
+                const double k2 = scanned.slope;
+                const double c2 = scanned.intercept;
                 if (!(std::fabs(k1 - k2) > 0.01))
-                    continue;  // near-parallel: skipped whether or not they meet
+                    return;  // near-parallel: skipped whether or not they meet
                 const double xc = (c2 - c1) / (k1 - k2);
                 if (!(std::fabs(xc) <= static_cast<double>(FLT_MAX)))
-                    continue;  // cannot lie inside any span once held in single precision
+                    return;  // cannot lie inside any span once held in single precision
                 const auto xf = static_cast<float>(xc);
                 const auto xs = static_cast<double>(xf);
-                if (!(low < xs && xs < high && s.low[t] < xs && xs < s.high[t]))
-                    continue;
-                const double yc = c2 + k2 * xc;
-                if (!(std::fabs(yc) <= static_cast<double>(FLT_MAX)))
+                if (walked.low < xs && xs < walked.high && scanned.low < xs && xs < scanned.high)
+                    m_hits.push_back({ t, xf, c2 + k2 * xc });
+            });
+            // Crossings are written in the order of the scanned segments.
+            if (m_hits.size() > 1)
+                std::sort(m_hits.begin(), m_hits.end(),
+                    [](const Hit& l, const Hit& r) { return l.scanned < r.scanned; });
+            for (const Hit& hit : m_hits) {
+                if (failure != 0 && hit.scanned >= failure)
+                    break;  // only the first walk gets here: its scan fails at that segment
+                if (!(std::fabs(hit.y) <= static_cast<double>(FLT_MAX)))
                     throw RunFailure(FailureCode::Overflow,
                         "a crossing's load cannot be held in single precision", 0,
                         static_cast<std::int64_t>(a));
-                const auto yf = static_cast<float>(yc);
+                const auto yf = static_cast<float>(hit.y);
                 m_file.writeLine(
-                    { ZoneValue::single(xf), ZoneValue::single(yf), ZoneValue::whole(m_group) });
-                m_records.x.push_back(roundTripSingle(xf));
+                    { ZoneValue::single(hit.x), ZoneValue::single(yf), ZoneValue::whole(m_group) });
+                m_records.x.push_back(roundTripSingle(hit.x));
                 m_records.y.push_back(roundTripSingle(yf));
                 m_records.group.push_back(m_group);
-                m_host.drawDot(xf, -yf, kRed);
+                m_host.drawDot(hit.x, -yf, kRed);
                 ++m_group;
             }
             if (failure != 0 && a == 3)
@@ -258,6 +296,7 @@ namespace {
         std::size_t& m_walked;  // the point the walk has reached, for failure reports
         TextWriter m_file;
         CrossRecords m_records;
+        std::vector<Hit> m_hits;
         std::int64_t m_group = 1;
     };
 
