@@ -7,14 +7,15 @@
 #include "ui/file_chooser/file_system.h"
 #include "ui/main_window/data_file_preview.h"
 
+#include <QApplication>
 #include <QFile>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 
@@ -153,6 +154,17 @@ void frmOpenSave::buildControls()
     setTabOrder(drvOpenSave, cmdOpenSave[0]);
     setTabOrder(cmdOpenSave[0], cmdOpenSave[1]);
     filOpenSave->setFocus();
+}
+
+void frmOpenSave::showEvent(QShowEvent* event)
+{
+    // Opened without a parent, the dialog still belongs to the active window, which keeps it
+    // off the task bar.
+    QWindow* window = windowHandle();
+    QWidget* active = QApplication::activeWindow();
+    if (!parentWidget() && window && !window->transientParent() && active && active != this)
+        window->setTransientParent(active->windowHandle());
+    QDialog::showEvent(event);
 }
 
 void frmOpenSave::Form_Load()

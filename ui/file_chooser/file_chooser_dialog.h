@@ -30,6 +30,9 @@ public:
     FolderList* dirOpenSave = nullptr;
     FileList* filOpenSave = nullptr;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void buildControls();
     void Form_Load();
