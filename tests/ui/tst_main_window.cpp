@@ -138,6 +138,7 @@ private slots:
     {
         ui::registerFontSubstitutes();
         ui::setMessagePresenter(&m_presenter);
+        m_startFolder = QDir::currentPath();
     }
 
     void cleanupTestCase()
@@ -166,6 +167,9 @@ private slots:
     void cleanup()
     {
         m_window.reset();
+        // The chooser makes the folder it shows the current one; don't leave that in a folder
+        // about to be removed.
+        QDir::setCurrent(m_startFolder);
         m_dir.reset();
     }
 
@@ -281,7 +285,7 @@ private slots:
         Form1& w = *m_window;
         QCOMPARE(w.size(), QSize(447, 445));
         QCOMPARE(w.minimumSize(), w.maximumSize());
-        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!(w.windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
 
         // The documented order of the controls that take the focus.
         const QStringList expected = { "Command2", "Command1", "Command4", "Text4", "Text6",
@@ -450,8 +454,6 @@ private slots:
         const QImage picture = w.Picture1->picture();
         QVERIFY(countRed(picture) > 300);
         QVERIFY(countGroupColoured(picture) > 300);
-        QTest::qWait(50);
-        saveScreenshot(w, QStringLiteral("main_window_after_run.png"));
 
         m_statuses.clear();
         QTest::mouseClick(w.Option2, Qt::LeftButton);
@@ -470,6 +472,45 @@ private slots:
         QCOMPARE(filesIn(m_dir->path()),
             QStringList({ "cycles.bu0", "cycles.buf", "cycles.prn", "cycles.vnl", "cycles.vnn",
                 "cycles.vnp" }));
+    }
+
+    // The example record through the real chooser and the boxes, as a user runs it: the
+    // window's run writes the same curve files as the headless one.
+    void exampleRunThroughTheRealChooser()
+    {
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QStringLiteral("cyclic_wall.prn"));
+        QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), path));
+        bool accepted = false;
+        w.showChooser = [&](frmOpenSave& chooser) {
+            chooser.txtOpenSave->setText(path);
+            QTest::mouseClick(chooser.cmdOpenSave[0], Qt::LeftButton);
+            accepted = chooser.result() == QDialog::Accepted;
+        };
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(accepted);
+        QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(path).toStdString());
+        QCOMPARE(w.Text11[0]->text(),
+            QStringLiteral("Synthetic cyclic record: 6 levels x 3 cycles, 1500 samples, seed 7"));
+        QCOMPARE(w.Text11[2]->text(), QStringLiteral("0.00 0.0831439 0.0124803"));
+        QCOMPARE(w.Text11[0]->cursorPosition(), 0);  // a long line shows from its start
+        for (QLineEdit* box : { w.Text4, w.Text5, w.Text10 })
+            box->selectAll();
+        QTest::keyClicks(w.Text4, QStringLiteral("2"));
+        QTest::keyClicks(w.Text5, QStringLiteral("3"));
+        QTest::keyClicks(w.Text10, QStringLiteral("2"));
+
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(m_statuses, kFinishedRun);
+        QVERIFY(m_presenter.messages.empty());
+        for (const char* name : { "cyclic_wall.vnp", "cyclic_wall.vnn" }) {
+            const QByteArray golden =
+                readAll(QStringLiteral(TEST_DATA_DIR "/examples/cyclic_wall_two_files/") + name);
+            QVERIFY(!golden.isEmpty());
+            QVERIFY2(readAll(m_dir->filePath(QString::fromLatin1(name))) == golden, name);
+        }
+        QTest::qWait(50);
+        saveScreenshot(w, QStringLiteral("main_window_after_example_run.png"));
     }
 
     void errorMessages_data()
@@ -619,6 +660,7 @@ private slots:
 
 private:
     RecordingPresenter m_presenter;
+    QString m_startFolder;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Form1> m_window;
     QStringList m_statuses;

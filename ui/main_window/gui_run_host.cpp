@@ -34,7 +34,9 @@ void GuiRunHost::showFileName(int index, const std::string& name)
     if (index < 0 || index > 2)
         return;
     // File names are the file system's bytes; show them as the file system decodes them.
-    m_form.Text2[index]->setText(QFile::decodeName(QByteArray::fromStdString(name)));
+    QLineEdit* box = m_form.Text2[index];
+    box->setText(QFile::decodeName(QByteArray::fromStdString(name)));
+    box->setCursorPosition(0);
 }
 
 bool GuiRunHost::yield()

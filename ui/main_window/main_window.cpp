@@ -96,10 +96,9 @@ Form1::Form1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Varnel"));
     setWindowIcon(QIcon(QPixmap(varnel_icon_xpm)));
-    // A fixed frame of the dialog kind: no resizing, no maximise button.
+    // A fixed frame of the dialog kind: no resizing, no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-        | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-        | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(ui::twips(kClientWidth), ui::twips(kClientHeight));
     setFont(ui::windowFont(ui::kProportionalGothic, 9.75));
 
@@ -280,8 +279,11 @@ void Form1::load()
 
 void Form1::setPreviewLine(int index, const QString& text)
 {
-    if (index >= 0 && index < 6)
-        Text11[index]->setText(text);
+    if (index < 0 || index >= 6)
+        return;
+    // Show a long line from its start, where the columns begin.
+    Text11[index]->setText(text);
+    Text11[index]->setCursorPosition(0);
 }
 
 void Form1::dataFileOpenClicked()
