@@ -144,6 +144,7 @@ private slots:
     void testReopensInTheFolderLastShown();
     void testFolderRemovedWhileShown();
     void testUnreadableFolderAndFile();
+    void testDriveGoneWhileShown();
     void testPatternMatching_data();
     void testPatternMatching();
     void testScreenshot();
@@ -855,6 +856,23 @@ void tst_FileChooser::testUnreadableFolderAndFile()
     clickFile(*dialog, QStringLiteral("data1.prn"), true);
     QCOMPARE(settings::runSettings().DataFilePath, bytes(path("data1.prn")));
     QCOMPARE(m_presenter.shown.size(), 3);
+}
+
+void tst_FileChooser::testDriveGoneWhileShown()
+{
+    useTestDrives();
+    auto dialog = open();
+    QVERIFY(QDir(path("d2")).removeRecursively());
+    QTest::keyClick(dialog->drvOpenSave, Qt::Key_Down);
+
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(m_presenter.shown.size(), 1);
+    QVERIFY2(m_presenter.shown[0].text.contains(path("d2")), qPrintable(m_presenter.shown[0].text));
+    // The drive list goes back to the drive of the folder still shown.
+    QCOMPARE(dialog->drvOpenSave->currentText(), path("d1"));
+    QCOMPARE(dialog->drvOpenSave->Drive().root, path("d1") + u'/');
+    QCOMPARE(dialog->dirOpenSave->Path(), path("d1") + u'/');
+    QCOMPARE(QDir::currentPath(), path("d1"));
 }
 
 void tst_FileChooser::testPatternMatching_data()
