@@ -35,7 +35,10 @@ Options (--name VALUE or --name=VALUE):
   --max-load F         load scale of the member (default 250)
   --seed N             seed of the noise (default 1)
   --noise F            noise, as a fraction of full scale, on every channel (default 0.001;
-                       0 for a smooth record)
+                       0 for a smooth record). It is drawn afresh for every sample, so on a
+                       long record whose deformation moves little from sample to sample it
+                       makes the record reverse and cross itself at nearly every sample;
+                       about 0.00001 suits 10^6 samples
   --header-lines N     header lines before the data: a title, the column names, the units,
                        then filler lines (default 0)
   --separator S        space, comma, semicolon or tab (default space)
