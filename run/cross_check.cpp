@@ -190,13 +190,16 @@ namespace {
     {
     public:
         CrossCheck(RunHost& host, const PreparedPoints& points, const std::string& path,
-            std::size_t& walked)
+            std::size_t& walked, std::size_t recordsInMemory)
             : m_host(host)
             , m_points(points)
             , m_walked(walked)
             , m_file(path)
+            , m_limit(recordsInMemory)
         {
-            const std::size_t room = points.size() + points.size() / 8 + 16;
+            m_records.filePath = path;
+            const std::size_t room =
+                std::min(points.size() + points.size() / 8 + 16, recordsInMemory);
             m_records.x.reserve(room);
             m_records.y.reserve(room);
             m_records.group.reserve(room);
@@ -260,9 +263,7 @@ namespace {
                 const auto yf = static_cast<float>(hit.y);
                 m_file.writeLine(
                     { ZoneValue::single(hit.x), ZoneValue::single(yf), ZoneValue::whole(m_group) });
-                m_records.x.push_back(roundTripSingle(hit.x));
-                m_records.y.push_back(roundTripSingle(yf));
-                m_records.group.push_back(m_group);
+                m_records.add(roundTripSingle(hit.x), roundTripSingle(yf), m_group, m_limit);
                 m_host.drawDot(hit.x, -yf, kRed);
                 ++m_group;
             }
@@ -278,9 +279,7 @@ namespace {
             const double x = m_points.x[i - 1];
             const double y = m_points.y[i - 1];
             m_file.writeLine({ ZoneValue::of(x), ZoneValue::of(y), ZoneValue::whole(m_group) });
-            m_records.x.push_back(x);
-            m_records.y.push_back(y);
-            m_records.group.push_back(m_group);
+            m_records.add(x, y, m_group, m_limit);
         }
 
         [[noreturn]] void throwSameX(std::size_t segment)
@@ -298,6 +297,7 @@ namespace {
         CrossRecords m_records;
         std::vector<Hit> m_hits;
         std::int64_t m_group = 1;
+        std::size_t m_limit;
     };
 
 }  // namespace
@@ -308,15 +308,15 @@ Rgb groupColour(std::int64_t group)
     return Rgb { 0, static_cast<std::uint8_t>(255 - m), m };
 }
 
-CrossRecords runCrossCheck(
-    RunHost& host, const PreparedPoints& points, const std::string& crossCheckFilePath)
+CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,
+    const std::string& crossCheckFilePath, std::size_t recordsInMemory)
 {
     host.setStatus("Cross checking...");
     if (!host.yield())
         throw RunStopped {};
     std::size_t walked = 2;
     try {
-        CrossCheck check(host, points, crossCheckFilePath, walked);
+        CrossCheck check(host, points, crossCheckFilePath, walked, recordsInMemory);
         return check.run();
     } catch (const RunFailure& f) {
         if (f.pointIndex() != 0)

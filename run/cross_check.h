@@ -10,25 +10,47 @@
 namespace run {
 
 // The cross-check file's records as they read back: points and crossings in record order,
-// each with its group number.
+// each with its group number. A record that crosses itself millions of times is not held in
+// memory: then only the file holds the records.
 struct CrossRecords
 {
     std::vector<double> x;
     std::vector<double> y;
     std::vector<std::int64_t> group;
+    bool inMemory = true;
+    std::string filePath;  // the cross-check file
 
     std::size_t size() const
     {
         return x.size();
     }
+
+    void add(double rx, double ry, std::int64_t g, std::size_t limit)
+    {
+        if (!inMemory)
+            return;
+        if (x.size() >= limit) {
+            inMemory = false;
+            x = {};
+            y = {};
+            group = {};
+            return;
+        }
+        x.push_back(rx);
+        y.push_back(ry);
+        group.push_back(g);
+    }
 };
+
+// How many records the cross check keeps in memory at most (24 bytes each).
+constexpr std::size_t kRecordsInMemory = std::size_t { 1 } << 21;
 
 // Finds every self-crossing of the prepared record, writes the cross-check file and redraws
 // the record by groups, with a red dot at each crossing. Throws RunFailure with the point
 // index of the failing segment when two consecutive points share an X (or a segment's slope
 // or intercept cannot be held).
-CrossRecords runCrossCheck(
-    RunHost& host, const PreparedPoints& points, const std::string& crossCheckFilePath);
+CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,
+    const std::string& crossCheckFilePath, std::size_t recordsInMemory = kRecordsInMemory);
 
 // The colour of a group's stretch of the record.
 Rgb groupColour(std::int64_t group);

@@ -13,15 +13,17 @@ namespace {
         Negative
     };
 
-    // One pass over the records for one side. `counter` is the number of records read so far,
-    // kept by the caller for failure reports.
-    void buildSide(RunHost& host, const CrossRecords& records, Side side, double reachStart,
-        TextWriter& file, std::size_t& counter)
+    // One pass over the records for one side. `next(x, y, g)` hands over the next record and
+    // returns whether another follows. `counter` is the number of records read so far, kept by
+    // the caller for failure reports.
+    template <typename NextRecord>
+    void buildSide(RunHost& host, Side side, double reachStart, TextWriter& file,
+        std::size_t& counter, NextRecord&& next)
     {
         const bool positive = side == Side::Positive;
         file.writeText(kCurveHeader);
         double reach = reachStart;
-        std::int64_t followed = 0;
+        double followed = 0;
         bool following = false;
         const auto keep = [&](double x, double y) {
             file.writeLine({ ZoneValue::of(x), ZoneValue::of(y) });
@@ -30,11 +32,12 @@ namespace {
 
         host.drawDot(0.0f, 0.0f, kRed);
         counter = 0;
-        const std::size_t n = records.size();
-        for (std::size_t r = 0; r < n; ++r) {
-            const double x = records.x[r];
-            const double y = records.y[r];
-            const std::int64_t g = records.group[r];
+        bool more = true;
+        while (more) {
+            double x = 0;
+            double y = 0;
+            double g = 0;
+            more = next(x, y, g);
             ++counter;
             if (positive ? y < 0 : y > 0)
                 continue;
@@ -54,6 +57,28 @@ namespace {
                 }
             }
         }
+    }
+
+    void buildSide(RunHost& host, const CrossRecords& records, Side side, double reachStart,
+        TextWriter& file, std::size_t& counter)
+    {
+        if (records.inMemory) {
+            std::size_t r = 0;
+            buildSide(host, side, reachStart, file, counter, [&](double& x, double& y, double& g) {
+                x = records.x[r];
+                y = records.y[r];
+                g = static_cast<double>(records.group[r]);
+                return ++r < records.size();
+            });
+            return;
+        }
+        TextReader reader(records.filePath);
+        buildSide(host, side, reachStart, file, counter, [&](double& x, double& y, double& g) {
+            x = readNumberItem(reader);
+            y = readNumberItem(reader);
+            g = readNumberItem(reader);
+            return !reader.atEnd();
+        });
     }
 
 }  // namespace

@@ -301,6 +301,33 @@ void TextReader::skipLine()
     consumeLineEnd();
 }
 
+double readNumberItem(TextReader& r)
+{
+    const auto isBlank = [](int c) { return c == ' ' || c == '\t'; };
+    while (isBlank(r.peek()))
+        r.advance();
+    if (r.atEnd())
+        throw RunFailure(FailureCode::InputPastEnd, r.path() + ": input past the end of the file");
+    std::string text;
+    for (int c = r.peek(); c >= 0 && !isBlank(c) && c != ',' && c != '\r' && c != '\n';
+         c = r.peek()) {
+        text.push_back(static_cast<char>(c));
+        r.advance();
+    }
+    while (isBlank(r.peek()))
+        r.advance();
+    if (r.peek() == ',')
+        r.advance();
+    else
+        r.consumeLineEnd();
+    double value = 0.0;
+    bool overflow = false;
+    if (!parseNumber(text, value, overflow))
+        throw RunFailure(overflow ? FailureCode::Overflow : FailureCode::TypeMismatch,
+            r.path() + ": \"" + text + "\" is not a number");
+    return value;
+}
+
 // ---- TextWriter ----
 
 TextWriter::TextWriter(const std::string& path)

@@ -100,6 +100,11 @@ private:
     bool m_eof = false;
 };
 
+// Reads the next value, whatever the line breaks: skips blanks, takes the text up to the next
+// blank, comma or line end, and consumes the blanks after it with one comma or line end.
+// Throws InputPastEnd when the file ends first, TypeMismatch when the text is no number.
+double readNumberItem(TextReader& reader);
+
 // One value of a print-zone line.
 struct ZoneValue
 {

@@ -1,6 +1,7 @@
 #include "literal_model.h"
 #include "recording_host.h"
 #include "reference_cross_check.h"
+#include "run/curve_construction.h"
 #include "run/run_driver.h"
 #include "test_files.h"
 
@@ -415,4 +416,66 @@ TEST(DataFile, SameColumnForXAndY)
     runOn(host, s, "1", "-1");
     EXPECT_EQ(
         readFile(dir.file("d.bu0")).substr(0, 38), " 1            -1 \r\n 0             0 \r\n");
+}
+
+// ---- curve construction ----
+
+TEST(CurveConstruction, SameFromTheCrossCheckFileAsFromMemory)
+{
+    std::mt19937_64 rng(9);
+    for (int round = 0; round < 6; ++round) {
+        run::PreparedPoints points;
+        std::normal_distribution<double> noise(0.0, 0.05);
+        for (int i = 0; i < 400; ++i) {
+            const double t = 0.05 * i;
+            points.x.push_back(run::roundTripDouble((1 + t) * std::sin(t) + noise(rng)));
+            points.y.push_back(run::roundTripDouble((1 + t) * std::cos(t) + noise(rng)));
+        }
+        std::string sides[2][2];
+        for (int limit = 0; limit < 2; ++limit) {
+            TempFolder dir;
+            RecordingHost host;
+            const run::CrossRecords records = run::runCrossCheck(
+                host, points, dir.file("a.buf"), limit == 0 ? 10 : run::kRecordsInMemory);
+            EXPECT_EQ(records.inMemory, limit == 1);
+            auto negative =
+                run::buildCurves(host, records, -8.0, 8.0, dir.file("a.vnp"), dir.file("a.vnn"));
+            negative->close();
+            sides[limit][0] = readFile(dir.file("a.vnp"));
+            sides[limit][1] = readFile(dir.file("a.vnn"));
+            EXPECT_EQ(sides[limit][0], model::sideFile(readFile(dir.file("a.buf")), true, -8.0));
+            EXPECT_EQ(sides[limit][1], model::sideFile(readFile(dir.file("a.buf")), false, 8.0));
+        }
+        EXPECT_EQ(sides[0][0], sides[1][0]);
+        EXPECT_EQ(sides[0][1], sides[1][1]);
+    }
+}
+
+TEST(CurveConstruction, FirstRecordAndStrictReach)
+{
+    // A record that never crosses itself, from (0, 0) with X on both sides of 0.
+    run::CrossRecords r;
+    for (auto [x, y] :
+        { std::pair { 0.0, 0.0 }, { 1.0, 2.0 }, { 2.0, -1.0 }, { -1.0, -3.0 }, { -2.0, 1.0 } })
+        r.add(x, y, 1, 100);
+    TempFolder dir;
+    RecordingHost host;
+    run::buildCurves(host, r, -2.0, 2.0, dir.file("a.vnp"), dir.file("a.vnn"))->close();
+    EXPECT_EQ(readFile(dir.file("a.vnp")),
+        " X-axis        Y-axis\r\n 0             0 \r\n 0             0 \r\n 1             2 \r\n"
+        "-2             1 \r\n");
+    EXPECT_EQ(readFile(dir.file("a.vnn")),
+        " X-axis        Y-axis\r\n 0             0 \r\n 2            -1 \r\n-1            -3 \r\n");
+
+    // A later group whose first record lies exactly at the reach is not taken up there; its
+    // next record beyond the reach takes it up.
+    run::CrossRecords s;
+    s.add(-1.0, 1.0, 1, 100);
+    s.add(-2.0, 1.0, 2, 100);
+    s.add(3.0, 1.0, 2, 100);
+    TempFolder dir2;
+    run::buildCurves(host, s, -2.0, 2.0, dir2.file("a.vnp"), dir2.file("a.vnn"))->close();
+    EXPECT_EQ(readFile(dir2.file("a.vnp")),
+        " X-axis        Y-axis\r\n-1             1 \r\n-1             1 \r\n 3             1 \r\n");
+    EXPECT_EQ(readFile(dir2.file("a.vnn")), " X-axis        Y-axis\r\n");
 }
