@@ -70,9 +70,17 @@ namespace {
     class SpanIndex
     {
     public:
-        SpanIndex(const Segments& s, std::size_t n)
+        SpanIndex(const Segments& s, const PreparedPoints& p)
             : m_segments(s.at)
         {
+            const std::size_t n = p.size();
+            m_box.resize(n + 1);
+            for (std::size_t i = 2; i <= n; ++i) {
+                const Segment& seg = m_segments[i];
+                const bool valid = p.x[i - 1] != p.x[i - 2] && std::isfinite(seg.slope)
+                    && std::isfinite(seg.intercept);
+                m_box[i] = boundsOf(seg, p.y[i - 2], p.y[i - 1], valid);
+            }
             double lowest = m_segments[2].low;
             double highest = m_segments[2].high;
             double halfSpans = 0.0;
@@ -107,7 +115,7 @@ namespace {
             std::vector<std::size_t> fill(m_start.begin(), m_start.end() - 1);
             for (std::size_t i = 2; i <= n; ++i) {
                 const std::size_t first = bucketOf(m_segments[i].low);
-                const Bounds bounds { below(m_segments[i].low), above(m_segments[i].high) };
+                const Bounds bounds = m_box[i];
                 for (std::size_t b = first, e = bucketOf(m_segments[i].high); b <= e; ++b) {
                     m_bounds[fill[b]] = bounds;
                     m_members[fill[b]++] = static_cast<Index>(i) | (b == first ? kFirstBucket : 0);
@@ -115,20 +123,22 @@ namespace {
             }
         }
 
-        // Calls visit(t, segment) once for every segment t whose open X span overlaps
-        // (low, high), in no particular order.
+        // Calls visit(t, segment), in no particular order, once for every segment t whose open
+        // X span overlaps that of segment a, except those whose boxes show that no crossing
+        // with segment a can be found.
         template <typename Visit>
-        void forEachOverlap(double low, double high, Visit&& visit) const
+        void forEachCandidate(std::size_t a, Visit&& visit) const
         {
+            const double low = m_segments[a].low;
+            const double high = m_segments[a].high;
             const std::size_t first = bucketOf(low);
             const std::size_t last = bucketOf(high);
-            const float lowBelow = below(low);
-            const float highAbove = above(high);
+            const Bounds& walked = m_box[a];
             for (std::size_t b = first; b <= last; ++b) {
                 for (std::size_t m = m_start[b], end = m_start[b + 1]; m != end; ++m) {
-                    // The single-precision bounds lie outside the exact ones, so this only passes
-                    // over segments that cannot overlap; it reads memory in order.
-                    if (!(m_bounds[m].low < highAbove && lowBelow < m_bounds[m].high))
+                    // The boxes lie outside the exact spans and loads, so this only passes over
+                    // segments that cannot cross segment a; it reads memory in order.
+                    if (!meet(m_bounds[m], walked))
                         continue;
                     const Index member = m_members[m];
                     // A segment listed in several of these buckets is met in the first only.
@@ -145,11 +155,39 @@ namespace {
     private:
         static constexpr Index kFirstBucket = 0x80000000u;
 
+        // A box around a segment, in single precision and rounded outwards: its X span, and
+        // the loads its line can take near that span once every rounding of the crossing
+        // arithmetic is allowed for.
         struct Bounds
         {
             float low;
             float high;
+            float bottom;
+            float top;
         };
+
+        static Bounds boundsOf(const Segment& seg, double y0, double y1, bool valid)
+        {
+            if (!valid)
+                return { -HUGE_VALF, HUGE_VALF, -HUGE_VALF, HUGE_VALF };
+            constexpr double u = DBL_EPSILON / 2;
+            const double reach = std::max(std::fabs(seg.low), std::fabs(seg.high));
+            // How far the crossing's X, once computed and held in single precision, may lie
+            // from where the two lines meet: kept well above the bound of the roundings.
+            const double drift = reach * 1.2e-7 + 1e-44;
+            // How far the line may stray from the points it was computed from.
+            const double stray = 8 * u
+                * (std::fabs(y0) + std::fabs(y1) + std::fabs(seg.intercept)
+                    + reach * std::fabs(seg.slope));
+            const double margin = 4 * (stray + std::fabs(seg.slope) * drift);
+            return { below(seg.low), above(seg.high), below(std::min(y0, y1) - margin),
+                above(std::max(y0, y1) + margin) };
+        }
+
+        static bool meet(const Bounds& a, const Bounds& b)
+        {
+            return a.low < b.high && b.low < a.high && a.bottom <= b.top && b.bottom <= a.top;
+        }
 
         // The nearest single-precision value at or below `x` (at or above, for above()).
         static float below(double x)
@@ -184,6 +222,7 @@ namespace {
         std::vector<std::size_t> m_start;
         std::vector<Index> m_members;
         std::vector<Bounds> m_bounds;  // beside m_members
+        std::vector<Bounds> m_box;  // by segment
     };
 
     class CrossCheck
@@ -214,7 +253,7 @@ namespace {
             writePoint(2);
             if (n >= 3) {
                 const Segments segments = describeSegments(m_points);
-                const SpanIndex index(segments, n);
+                const SpanIndex index(segments, m_points);
                 for (std::size_t a = 3; a <= n; ++a) {
                     m_walked = a;
                     if (!m_host.yield())
@@ -236,7 +275,7 @@ namespace {
             const double k1 = walked.slope;
             const double c1 = walked.intercept;
             m_hits.clear();
-            index.forEachOverlap(walked.low, walked.high, [&](Index t, const Segment& scanned) {
+            index.forEachCandidate(a, [&](Index t, const Segment& scanned) {
                 const double k2 = scanned.slope;
                 const double c2 = scanned.intercept;
                 if (!(std::fabs(k1 - k2) > 0.01))

@@ -137,6 +137,28 @@ TEST(CrossCheck, SameAsPlainLoopOnCyclicRecords)
     }
 }
 
+TEST(CrossCheck, SameAsPlainLoopOnScaledAndShiftedRecords)
+{
+    // Large offsets and scales stress the rounding allowances of the candidate search.
+    std::mt19937_64 rng(12);
+    const double scales[] = { 1e-9, 1e-3, 1, 1e3, 1e8 };
+    const double offsets[] = { 0, 1e3, 1e6, -1e9 };
+    for (int round = 0; round < 200; ++round) {
+        const PreparedPoints base = cyclicRecord(rng, 20 + static_cast<int>(rng() % 300), 0.02);
+        const double sx = scales[rng() % 5];
+        const double sy = scales[rng() % 5];
+        const double ox = offsets[rng() % 4] * sx;
+        PreparedPoints p;
+        for (std::size_t i = 0; i < base.size(); ++i)
+            add(p, base.x[i] * sx + ox, base.y[i] * sy);
+        bool distinct = true;
+        for (std::size_t i = 1; i < p.size(); ++i)
+            distinct = distinct && p.x[i] != p.x[i - 1];
+        if (distinct)
+            expectSameAsReference(p, "scaled " + std::to_string(round));
+    }
+}
+
 TEST(CrossCheck, SameAsPlainLoopOnGridWalks)
 {
     std::mt19937_64 rng(2);
