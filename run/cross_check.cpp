@@ -14,19 +14,18 @@ namespace {
 
     using Index = std::uint32_t;
 
-    // Segment i (1-based, 2..N) runs from point i-1 to point i: its line y = slope·x + intercept
-    // and its open X span (low, high), together so that one cache line holds all a pair needs.
-    struct Segment
+    // Segment i (1-based, 2..N) runs from point i-1 to point i on the line
+    // y = slope·x + intercept.
+    struct Line
     {
-        double low;
-        double high;
         double slope;
         double intercept;
     };
 
     struct Segments
     {
-        std::vector<Segment> at;  // indexed by segment number
+        std::vector<Line> line;  // indexed by segment number
+        std::vector<bool> valid;  // its slope and intercept could be computed and held
         std::size_t firstFailure = 0;  // the segment whose slope or intercept fails first; 0: none
     };
 
@@ -34,7 +33,8 @@ namespace {
     {
         const std::size_t n = p.size();
         Segments s;
-        s.at.resize(n + 1);
+        s.line.resize(n + 1);
+        s.valid.resize(n + 1);
         std::size_t firstBad = 0;
         bool thirdBad = false;
         for (std::size_t i = 2; i <= n; ++i) {
@@ -42,9 +42,10 @@ namespace {
             const double x1 = p.x[i - 1];
             const double k = (p.y[i - 1] - p.y[i - 2]) / (x1 - x0);
             const double c = p.y[i - 1] - x1 * k;
-            s.at[i] = { std::min(x0, x1), std::max(x0, x1), k, c };
+            s.line[i] = { k, c };
             // A zero X width divides by zero; so does anything the slope cannot hold.
             const bool bad = x1 == x0 || !std::isfinite(k) || !std::isfinite(c);
+            s.valid[i] = !bad;
             if (bad && firstBad == 0)
                 firstBad = i;
             if (bad && i == 3)
@@ -64,165 +65,240 @@ namespace {
         double y;  // unrounded: it may lie beyond the single range, which is a failure
     };
 
-    // Segments indexed by X span in equal buckets about as wide as a mean segment, so that a
-    // walked segment only meets the segments whose spans overlap its own: only those can hold a
-    // crossing. Each bucket lists its segments in ascending order.
-    class SpanIndex
+    // A box around a segment, in single precision and rounded outwards: its X span, and the
+    // loads its line can take near that span once every rounding of the crossing arithmetic
+    // is allowed for. Two segments whose boxes do not meet cannot cross.
+    struct Box
+    {
+        float low;
+        float high;
+        float bottom;
+        float top;
+    };
+
+    // The nearest single-precision value at or below `x`.
+    float below(double x)
+    {
+        if (x < -static_cast<double>(FLT_MAX))
+            return -HUGE_VALF;
+        if (x > static_cast<double>(FLT_MAX))
+            return FLT_MAX;
+        const auto f = static_cast<float>(x);
+        return static_cast<double>(f) > x ? std::nextafter(f, -HUGE_VALF) : f;
+    }
+
+    // The nearest single-precision value at or above `x`.
+    float above(double x)
+    {
+        return -below(-x);
+    }
+
+    Box boxOf(const PreparedPoints& p, const Segments& s, std::size_t i)
+    {
+        if (!s.valid[i])
+            return { -HUGE_VALF, HUGE_VALF, -HUGE_VALF, HUGE_VALF };
+        constexpr double u = DBL_EPSILON / 2;
+        const double x0 = p.x[i - 2];
+        const double x1 = p.x[i - 1];
+        const double y0 = p.y[i - 2];
+        const double y1 = p.y[i - 1];
+        const Line& l = s.line[i];
+        const double reach = std::max(std::fabs(x0), std::fabs(x1));
+        // How far the crossing's X, once computed and held in single precision, may lie from
+        // where the two lines meet: twice the bound of those roundings.
+        const double drift = reach * 1.2e-7 + 1e-44;
+        // How far the line may stray from the points it was computed from: twice the bound.
+        const double stray = 8 * u
+            * (std::fabs(y0) + std::fabs(y1) + std::fabs(l.intercept) + reach * std::fabs(l.slope));
+        const double margin = 2 * (stray + std::fabs(l.slope) * drift);
+        return { below(std::min(x0, x1)), above(std::max(x0, x1)), below(std::min(y0, y1) - margin),
+            above(std::max(y0, y1) + margin) };
+    }
+
+    bool meet(const Box& a, const Box& b)
+    {
+        return a.low < b.high && b.low < a.high && a.bottom <= b.top && b.bottom <= a.top;
+    }
+
+    // One axis of the grid: equal cells from an origin, the outermost ones open-ended.
+    class Axis
     {
     public:
-        SpanIndex(const Segments& s, const PreparedPoints& p)
-            : m_segments(s.at)
-        {
-            const std::size_t n = p.size();
-            m_box.resize(n + 1);
-            for (std::size_t i = 2; i <= n; ++i) {
-                const Segment& seg = m_segments[i];
-                const bool valid = p.x[i - 1] != p.x[i - 2] && std::isfinite(seg.slope)
-                    && std::isfinite(seg.intercept);
-                m_box[i] = boundsOf(seg, p.y[i - 2], p.y[i - 1], valid);
-            }
-            double lowest = m_segments[2].low;
-            double highest = m_segments[2].high;
-            double halfSpans = 0.0;
-            for (std::size_t i = 2; i <= n; ++i) {
-                lowest = std::min(lowest, m_segments[i].low);
-                highest = std::max(highest, m_segments[i].high);
-                halfSpans += 0.5 * m_segments[i].high - 0.5 * m_segments[i].low;
-            }
-            // Halves keep the range finite for any finite coordinates.
-            m_halfLowest = 0.5 * lowest;
-            const double halfRange = 0.5 * highest - m_halfLowest;
-            const double meanHalfSpan = halfSpans / static_cast<double>(n - 1);
-            double buckets = 1.0;
-            if (halfRange > 0.0 && meanHalfSpan > 0.0)
-                buckets = std::clamp(halfRange / meanHalfSpan, 1.0, 2.0 * static_cast<double>(n));
-            m_buckets = static_cast<std::size_t>(buckets);
-            m_scale = static_cast<double>(m_buckets) / halfRange;
-            if (!(m_scale > 0.0) || !std::isfinite(m_scale)) {
-                m_buckets = 1;
-                m_scale = 0.0;
-            }
+        Axis() = default;
 
-            m_start.assign(m_buckets + 1, 0);
-            for (std::size_t i = 2; i <= n; ++i)
-                for (std::size_t b = bucketOf(m_segments[i].low), e = bucketOf(m_segments[i].high);
-                     b <= e; ++b)
-                    ++m_start[b + 1];
-            for (std::size_t b = 0; b < m_buckets; ++b)
-                m_start[b + 1] += m_start[b];
-            m_members.resize(m_start[m_buckets]);
-            m_bounds.resize(m_start[m_buckets]);
-            std::vector<std::size_t> fill(m_start.begin(), m_start.end() - 1);
-            for (std::size_t i = 2; i <= n; ++i) {
-                const std::size_t first = bucketOf(m_segments[i].low);
-                const Bounds bounds = m_box[i];
-                for (std::size_t b = first, e = bucketOf(m_segments[i].high); b <= e; ++b) {
-                    m_bounds[fill[b]] = bounds;
-                    m_members[fill[b]++] = static_cast<Index>(i) | (b == first ? kFirstBucket : 0);
-                }
+        Axis(double lowest, double highest, std::size_t cells)
+            : m_lowest(lowest)
+            , m_cells(cells)
+        {
+            const double range = highest - lowest;
+            m_scale = range > 0.0 ? static_cast<double>(cells) / range : 0.0;
+            if (!std::isfinite(m_scale) || m_scale <= 0.0) {
+                m_cells = 1;
+                m_scale = 0.0;
             }
         }
 
-        // Calls visit(t, segment), in no particular order, once for every segment t whose open
-        // X span overlaps that of segment a, except those whose boxes show that no crossing
-        // with segment a can be found.
-        template <typename Visit>
-        void forEachCandidate(std::size_t a, Visit&& visit) const
+        // Monotonic, so boxes that meet share a cell.
+        std::size_t cellOf(float v) const
         {
-            const double low = m_segments[a].low;
-            const double high = m_segments[a].high;
-            const std::size_t first = bucketOf(low);
-            const std::size_t last = bucketOf(high);
-            const Bounds& walked = m_box[a];
-            for (std::size_t b = first; b <= last; ++b) {
-                for (std::size_t m = m_start[b], end = m_start[b + 1]; m != end; ++m) {
-                    // The boxes lie outside the exact spans and loads, so this only passes over
-                    // segments that cannot cross segment a; it reads memory in order.
-                    if (!meet(m_bounds[m], walked))
-                        continue;
-                    const Index member = m_members[m];
-                    // A segment listed in several of these buckets is met in the first only.
-                    if (b != first && !(member & kFirstBucket))
-                        continue;
-                    const Index t = member & ~kFirstBucket;
-                    const Segment& seg = m_segments[t];
-                    if (seg.low < high && low < seg.high)
-                        visit(t, seg);
-                }
-            }
+            const double c = (static_cast<double>(v) - m_lowest) * m_scale;
+            if (!(c > 0.0))
+                return 0;
+            if (c >= static_cast<double>(m_cells))
+                return m_cells - 1;
+            return static_cast<std::size_t>(c);
+        }
+
+        std::size_t cells() const
+        {
+            return m_cells;
         }
 
     private:
-        static constexpr Index kFirstBucket = 0x80000000u;
-
-        // A box around a segment, in single precision and rounded outwards: its X span, and
-        // the loads its line can take near that span once every rounding of the crossing
-        // arithmetic is allowed for.
-        struct Bounds
-        {
-            float low;
-            float high;
-            float bottom;
-            float top;
-        };
-
-        static Bounds boundsOf(const Segment& seg, double y0, double y1, bool valid)
-        {
-            if (!valid)
-                return { -HUGE_VALF, HUGE_VALF, -HUGE_VALF, HUGE_VALF };
-            constexpr double u = DBL_EPSILON / 2;
-            const double reach = std::max(std::fabs(seg.low), std::fabs(seg.high));
-            // How far the crossing's X, once computed and held in single precision, may lie
-            // from where the two lines meet: kept well above the bound of the roundings.
-            const double drift = reach * 1.2e-7 + 1e-44;
-            // How far the line may stray from the points it was computed from.
-            const double stray = 8 * u
-                * (std::fabs(y0) + std::fabs(y1) + std::fabs(seg.intercept)
-                    + reach * std::fabs(seg.slope));
-            const double margin = 4 * (stray + std::fabs(seg.slope) * drift);
-            return { below(seg.low), above(seg.high), below(std::min(y0, y1) - margin),
-                above(std::max(y0, y1) + margin) };
-        }
-
-        static bool meet(const Bounds& a, const Bounds& b)
-        {
-            return a.low < b.high && b.low < a.high && a.bottom <= b.top && b.bottom <= a.top;
-        }
-
-        // The nearest single-precision value at or below `x` (at or above, for above()).
-        static float below(double x)
-        {
-            if (x < -static_cast<double>(FLT_MAX))
-                return -HUGE_VALF;
-            if (x > static_cast<double>(FLT_MAX))
-                return FLT_MAX;
-            const auto f = static_cast<float>(x);
-            return static_cast<double>(f) > x ? std::nextafter(f, -HUGE_VALF) : f;
-        }
-
-        static float above(double x)
-        {
-            return -below(-x);
-        }
-
-        std::size_t bucketOf(double x) const
-        {
-            const double v = (0.5 * x - m_halfLowest) * m_scale;
-            if (!(v > 0.0))
-                return 0;
-            if (v >= static_cast<double>(m_buckets))
-                return m_buckets - 1;
-            return static_cast<std::size_t>(v);
-        }
-
-        const std::vector<Segment>& m_segments;
-        double m_halfLowest = 0.0;
+        double m_lowest = 0.0;
         double m_scale = 0.0;
-        std::size_t m_buckets = 1;
+        std::size_t m_cells = 1;
+    };
+
+    // Segments filed by their boxes in a grid of cells about twice as large as a mean box, so
+    // that a walked segment only meets the few segments whose boxes meet its own. A segment
+    // whose box covers many cells is kept in a short list that every walk reads.
+    class SegmentGrid
+    {
+    public:
+        SegmentGrid(const PreparedPoints& p, const Segments& s)
+            : m_points(p)
+            , m_segments(s)
+        {
+            const std::size_t n = p.size();
+            m_box.resize(n + 1);
+            double lowest = HUGE_VAL;
+            double highest = -HUGE_VAL;
+            double bottom = HUGE_VAL;
+            double top = -HUGE_VAL;
+            double widths = 0.0;
+            double heights = 0.0;
+            std::size_t finite = 0;
+            for (std::size_t i = 2; i <= n; ++i) {
+                const Box b = boxOf(p, s, i);
+                m_box[i] = b;
+                if (!std::isfinite(b.low) || !std::isfinite(b.high) || !std::isfinite(b.bottom)
+                    || !std::isfinite(b.top))
+                    continue;
+                lowest = std::min(lowest, static_cast<double>(b.low));
+                highest = std::max(highest, static_cast<double>(b.high));
+                bottom = std::min(bottom, static_cast<double>(b.bottom));
+                top = std::max(top, static_cast<double>(b.top));
+                widths += static_cast<double>(b.high) - static_cast<double>(b.low);
+                heights += static_cast<double>(b.top) - static_cast<double>(b.bottom);
+                ++finite;
+            }
+            double columns = 1.0;
+            double rows = 1.0;
+            if (finite > 0) {
+                const double count = static_cast<double>(finite);
+                const auto along = [&](double range, double total) {
+                    return total > 0.0 ? std::clamp(range / (2.0 * total / count), 1.0, 4.0 * count)
+                                       : 1.0;
+                };
+                columns = along(highest - lowest, widths);
+                rows = along(top - bottom, heights);
+                const double most = 2.0 * count;
+                if (columns * rows > most) {
+                    const double shrink = std::sqrt(most / (columns * rows));
+                    columns = std::max(1.0, columns * shrink);
+                    rows = std::max(1.0, rows * shrink);
+                }
+            }
+            m_x = Axis(lowest, highest, static_cast<std::size_t>(columns));
+            m_y = Axis(bottom, top, static_cast<std::size_t>(rows));
+
+            const std::size_t cells = m_x.cells() * m_y.cells();
+            std::vector<std::size_t> count(cells + 1, 0);
+            for (std::size_t i = 2; i <= n; ++i)
+                forEachCell(m_box[i], [&](std::size_t c) { ++count[c + 1]; });
+            for (std::size_t c = 0; c < cells; ++c)
+                count[c + 1] += count[c];
+            m_start.assign(count.begin(), count.end());
+            m_members.resize(m_start[cells]);
+            m_memberBox.resize(m_start[cells]);
+            for (std::size_t i = 2; i <= n; ++i) {
+                const bool filed = forEachCell(m_box[i], [&](std::size_t c) {
+                    m_members[count[c]] = static_cast<Index>(i);
+                    m_memberBox[count[c]++] = m_box[i];
+                });
+                if (!filed)
+                    m_wide.push_back(static_cast<Index>(i));
+            }
+        }
+
+        // Calls visit(t, line, low, high) once for every segment t whose open X span (low, high)
+        // overlaps that of segment a, in no particular order, passing over those whose boxes
+        // do not meet.
+        template <typename Visit>
+        void forEachCandidate(std::size_t a, Visit&& visit) const
+        {
+            const Box& box = m_box[a];
+            const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
+            const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
+            const auto consider = [&](Index t) {
+                const double tLow = std::min(m_points.x[t - 2], m_points.x[t - 1]);
+                const double tHigh = std::max(m_points.x[t - 2], m_points.x[t - 1]);
+                if (tLow < high && low < tHigh)
+                    visit(t, m_segments.line[t], tLow, tHigh);
+            };
+            for (const Index t : m_wide)
+                if (meet(m_box[t], box))
+                    consider(t);
+            const std::size_t x0 = m_x.cellOf(box.low);
+            const std::size_t x1 = m_x.cellOf(box.high);
+            const std::size_t y0 = m_y.cellOf(box.bottom);
+            const std::size_t y1 = m_y.cellOf(box.top);
+            for (std::size_t cy = y0; cy <= y1; ++cy)
+                for (std::size_t cx = x0; cx <= x1; ++cx) {
+                    const std::size_t c = cy * m_x.cells() + cx;
+                    for (std::size_t m = m_start[c], end = m_start[c + 1]; m != end; ++m) {
+                        const Box& other = m_memberBox[m];
+                        if (!meet(other, box))
+                            continue;
+                        // A segment filed in several of these cells is met in the first only.
+                        if (cx != std::max(x0, m_x.cellOf(other.low))
+                            || cy != std::max(y0, m_y.cellOf(other.bottom)))
+                            continue;
+                        consider(m_members[m]);
+                    }
+                }
+        }
+
+    private:
+        static constexpr std::size_t kMostCells = 16;
+
+        // Calls f(cell) for every cell the box covers; returns false, calling nothing, for a
+        // box that covers too many.
+        template <typename F>
+        bool forEachCell(const Box& b, F&& f)
+        {
+            const std::size_t x0 = m_x.cellOf(b.low);
+            const std::size_t x1 = m_x.cellOf(b.high);
+            const std::size_t y0 = m_y.cellOf(b.bottom);
+            const std::size_t y1 = m_y.cellOf(b.top);
+            if ((x1 - x0 + 1) * (y1 - y0 + 1) > kMostCells)
+                return false;
+            for (std::size_t cy = y0; cy <= y1; ++cy)
+                for (std::size_t cx = x0; cx <= x1; ++cx)
+                    f(cy * m_x.cells() + cx);
+            return true;
+        }
+
+        const PreparedPoints& m_points;
+        const Segments& m_segments;
+        std::vector<Box> m_box;  // by segment
+        Axis m_x;
+        Axis m_y;
         std::vector<std::size_t> m_start;
         std::vector<Index> m_members;
-        std::vector<Bounds> m_bounds;  // beside m_members
-        std::vector<Bounds> m_box;  // by segment
+        std::vector<Box> m_memberBox;  // beside m_members, read in memory order
+        std::vector<Index> m_wide;
     };
 
     class CrossCheck
@@ -253,7 +329,7 @@ namespace {
             writePoint(2);
             if (n >= 3) {
                 const Segments segments = describeSegments(m_points);
-                const SpanIndex index(segments, m_points);
+                const SegmentGrid index(m_points, segments);
                 for (std::size_t a = 3; a <= n; ++a) {
                     m_walked = a;
                     if (!m_host.yield())
@@ -266,16 +342,17 @@ namespace {
         }
 
     private:
-        void walk(const Segments& s, const SpanIndex& index, std::size_t a)
+        void walk(const Segments& s, const SegmentGrid& index, std::size_t a)
         {
             const std::size_t failure = s.firstFailure;
             if (failure == 3 && a == 3)
                 throwSameX(3);
-            const Segment& walked = s.at[a];
-            const double k1 = walked.slope;
-            const double c1 = walked.intercept;
+            const double k1 = s.line[a].slope;
+            const double c1 = s.line[a].intercept;
+            const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
+            const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
             m_hits.clear();
-            index.forEachCandidate(a, [&](Index t, const Segment& scanned) {
+            index.forEachCandidate(a, [&](Index t, const Line& scanned, double tLow, double tHigh) {
                 const double k2 = scanned.slope;
                 const double c2 = scanned.intercept;
                 if (!(std::fabs(k1 - k2) > 0.01))
@@ -285,7 +362,7 @@ namespace {
                     return;  // cannot lie inside any span once held in single precision
                 const auto xf = static_cast<float>(xc);
                 const auto xs = static_cast<double>(xf);
-                if (walked.low < xs && xs < walked.high && scanned.low < xs && xs < scanned.high)
+                if (low < xs && xs < high && tLow < xs && xs < tHigh)
                     m_hits.push_back({ t, xf, c2 + k2 * xc });
             });
             // Crossings are written in the order of the scanned segments.

@@ -159,6 +159,29 @@ TEST(CrossCheck, SameAsPlainLoopOnScaledAndShiftedRecords)
     }
 }
 
+TEST(CrossCheck, SameAsPlainLoopWithLongSegmentsAmongShortOnes)
+{
+    // A few long strokes across a dense record: their boxes cover many cells of the index.
+    std::mt19937_64 rng(13);
+    for (int round = 0; round < 100; ++round) {
+        PreparedPoints p = cyclicRecord(rng, 100 + static_cast<int>(rng() % 400), 0.01);
+        PreparedPoints q;
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            q.x.push_back(p.x[i]);
+            q.y.push_back(p.y[i]);
+            if (rng() % 60 == 0) {
+                add(q, (rng() % 2 ? 50.0 : -50.0) + static_cast<double>(i) * 1e-3,
+                    static_cast<double>(rng() % 40) - 20.0);
+            }
+        }
+        bool distinct = true;
+        for (std::size_t i = 1; i < q.size(); ++i)
+            distinct = distinct && q.x[i] != q.x[i - 1];
+        if (distinct)
+            expectSameAsReference(q, "strokes " + std::to_string(round));
+    }
+}
+
 TEST(CrossCheck, SameAsPlainLoopOnGridWalks)
 {
     std::mt19937_64 rng(2);
