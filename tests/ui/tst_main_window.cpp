@@ -203,7 +203,7 @@ private slots:
         saveScreenshot(w, QStringLiteral("main_window_startup.png"));
     }
 
-    void layoutFollowsTheDocumentedTable_data()
+    void everyControlAtItsPlace_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRect>("twipsGeometry");
@@ -258,7 +258,7 @@ private slots:
                 << (row.text ? QString::fromLatin1(row.text) : QString());
     }
 
-    void layoutFollowsTheDocumentedTable()
+    void everyControlAtItsPlace()
     {
         QFETCH(QString, name);
         QFETCH(QRect, twipsGeometry);
@@ -287,7 +287,7 @@ private slots:
         QCOMPARE(w.minimumSize(), w.maximumSize());
         QVERIFY(!(w.windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
 
-        // The documented order of the controls that take the focus.
+        // The keyboard order of the controls that take the focus.
         const QStringList expected = { "Command2", "Command1", "Command4", "Text4", "Text6",
             "Text5", "Text7", "Text10", "Option1", "Option2", "Check1", "Text110", "Text111",
             "Text112", "Text113", "Text114", "Text115", "Text1", "Text20", "Text21", "Text22" };

@@ -213,7 +213,7 @@ void Form1::buildControls()
 
 void Form1::chainTabOrder()
 {
-    // The documented tab order; labels and the picture box never take the focus.
+    // Keyboard order of the window; labels and the picture box never take the focus.
     QWidget* const order[] = { Command2, Command1, Command4, Text4, Text6, Text5, Text7, Text10,
         Option1, Option2, Check1, Text11[0], Text11[1], Text11[2], Text11[3], Text11[4], Text11[5],
         Text1, Text2[0], Text2[1], Text2[2] };
