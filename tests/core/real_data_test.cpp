@@ -1,0 +1,118 @@
+// Real cyclic test records from public sources, run with the settings their sources give.
+// The written files are checked against the rules worked out plainly.
+#include "literal_model.h"
+#include "recording_host.h"
+#include "reference_cross_check.h"
+#include "run/run_driver.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+struct RealRecord
+{
+    const char* file;
+    int x, y, skip;
+    int failure;  // 0: the run finishes
+};
+
+const RealRecord kRecords[] = {
+    { "stonemasonry/FD_CS01_Magenes2010.csv", 1, 2, 4, 0 },
+    { "stonemasonry/FD_T11_Faella1992.csv", 1, 2, 4, 0 },
+    { "stonemasonry/FD_test1_Krzan2015.csv", 1, 2, 4, 13 },
+    { "stonemasonry/FD_SC1_Godio2019.csv", 1, 2, 4, 13 },
+    { "stonemasonry/FD_CS01_Senaldi2018.csv", 1, 2, 4, 0 },
+    { "stonemasonry/FD_WS1100_Vasconcelos2009.csv", 1, 2, 4, 13 },
+    { "hysteresis-py/SPC1.csv", 2, 1, 2, 0 },
+    { "hysteresis-py/trial2.csv", 1, 2, 2, 0 },
+    { "hysteresis-py/TS1_Experiment_Shear.csv", 1, 2, 0, 0 },
+    { "deltau/WSH6_measured.csv", 1, 2, 1, 0 },
+};
+
+// The data lines' values, read the plain way: separators to blanks, header lines dropped.
+std::vector<std::vector<double>> dataRows(std::string text, int skip)
+{
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+        text.erase(0, 3);
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == ',' || c == ';' || c == '\r'; }, ' ');
+    std::vector<std::vector<double>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    for (int i = 0; std::getline(lines, line); ++i) {
+        if (i < skip || line.find_first_not_of(" \t") == std::string::npos)
+            continue;
+        std::istringstream values(line);
+        std::vector<double> row;
+        std::string value;
+        while (values >> value)
+            row.push_back(std::strtod(value.c_str(), nullptr));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST(RealRecords, RunAsTheirSourcesSayAndWriteWhatThePlainRulesGive)
+{
+    const std::filesystem::path folder = REAL_DATA_DIR;
+    if (!std::filesystem::exists(folder))
+        GTEST_SKIP() << "no real records at " << folder;
+    for (const RealRecord& r : kRecords) {
+        SCOPED_TRACE(r.file);
+        TempFolder dir;
+        const std::string data = dir.file("record.prn");
+        std::filesystem::copy_file(folder / r.file, data);
+        settings::RunSettings s;
+        settings::applyStartupDefaults(s);
+        s.DataFilePath = data;
+        s.XColumn = static_cast<std::int16_t>(r.x);
+        s.YColumn = static_cast<std::int16_t>(r.y);
+        s.SkipLines = static_cast<std::int16_t>(r.skip);
+        s.KeepWorkingFiles = 1;
+        RecordingHost host;
+        host.recordDrawing = false;
+        const run::RunReport report = run::runVarnel(host, s, "1", "1");
+        if (r.failure != 0) {
+            EXPECT_EQ(report.outcome, run::RunOutcome::Failed);
+            EXPECT_EQ(static_cast<int>(report.code), r.failure);
+            continue;
+        }
+        ASSERT_EQ(report.outcome, run::RunOutcome::Finished) << report.message << report.detail;
+
+        std::vector<double> X, Y;
+        for (const auto& row : dataRows(readFile(data), r.skip)) {
+            X.push_back(row[static_cast<std::size_t>(r.x - 1)]);
+            Y.push_back(row[static_cast<std::size_t>(r.y - 1)]);
+        }
+        const std::string bu0 = model::pointFile(X, Y);
+        ASSERT_EQ(readFile(dir.file("record.bu0")), bu0);
+
+        // One noisy record crosses itself millions of times: its files are too large to work
+        // out the slow way here.
+        if (std::filesystem::file_size(dir.file("record.buf")) > (20 << 20))
+            continue;
+        const std::string buf = readFile(dir.file("record.buf"));
+        run::PreparedPoints points;
+        for (const auto& row : model::readRows(bu0)) {
+            points.x.push_back(row[0]);
+            points.y.push_back(row[1]);
+        }
+        // The plain double loop is quadratic: it checks the shorter records.
+        if (points.size() <= 6000) {
+            TempFolder refDir;
+            RecordingHost refHost;
+            refHost.recordDrawing = false;
+            ASSERT_FALSE(referenceCrossCheck(refHost, points, refDir.file("r.buf")).failed);
+            ASSERT_EQ(buf, readFile(refDir.file("r.buf")));
+        }
+        const double minX = std::min(999999.0, *std::min_element(X.begin(), X.end()));
+        const double maxX = std::max(-999999.0, *std::max_element(X.begin(), X.end()));
+        EXPECT_EQ(readFile(dir.file("record.vnp")), model::sideFile(buf, true, minX));
+        EXPECT_EQ(readFile(dir.file("record.vnn")), model::sideFile(buf, false, maxX));
+    }
+}
