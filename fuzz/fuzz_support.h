@@ -1,0 +1,128 @@
+#pragma once
+
+// What every fuzz target shares: a scratch folder for the files a run writes, a host that
+// draws nothing, and a way to stop loudly when an invariant breaks.
+
+#include "run/run_host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fuzz {
+
+// Stops the fuzzer with a message; libFuzzer keeps the input that led here.
+[[noreturn]] inline void fail(const std::string& what)
+{
+    std::fprintf(stderr, "invariant broken: %s\n", what.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+inline void check(bool ok, const std::string& what)
+{
+    if (!ok)
+        fail(what);
+}
+
+// One folder per fuzzer process, removed when the process ends normally.
+class ScratchFolder
+{
+public:
+    ScratchFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "varnel-fuzz-XXXXXX");
+        if (::mkdtemp(pattern.data()) == nullptr)
+            fail("cannot create a scratch folder");
+        m_path = pattern;
+    }
+
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string file(const std::string& name) const
+    {
+        return (m_path / name).string();
+    }
+
+    const std::filesystem::path& path() const
+    {
+        return m_path;
+    }
+
+    // Removes every file in the folder, so that each input starts from an empty folder.
+    void empty() const
+    {
+        for (const auto& entry : std::filesystem::directory_iterator(m_path))
+            std::filesystem::remove_all(entry.path());
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline ScratchFolder& scratch()
+{
+    static ScratchFolder folder;
+    return folder;
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out)
+        fail("cannot write " + path);
+}
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A front end that shows nothing and never asks the run to stop.
+class QuietHost : public run::RunHost
+{
+public:
+    void setStatus(const std::string&) override { }
+
+    void showFileName(int, const std::string&) override { }
+
+    bool yield() override
+    {
+        return true;
+    }
+
+    void clearPlot() override { }
+
+    void setPlotWindow(float, float, float, float) override { }
+
+    void drawLine(float, float, float, float, run::Rgb) override { }
+
+    void drawDot(float, float, run::Rgb) override { }
+
+    void drawLineTo(float, float, run::Rgb) override { }
+
+    void showError(const std::string& message) override
+    {
+        errors.push_back(message);
+    }
+
+    std::vector<std::string> errors;
+};
+
+}  // namespace fuzz
