@@ -6,4 +6,4 @@ add_library(ui_main_window STATIC
   varnel_icon.xpm)
 target_include_directories(ui_main_window PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(ui_main_window
-  PUBLIC ui_file_chooser ui_preview ui_common varnel_core Qt6::Widgets project_options)
+  PUBLIC ui_plot ui_file_chooser ui_preview ui_common varnel_core Qt6::Widgets project_options)

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "ui/plot/plot_canvas.h"
+
 #include <QColor>
 #include <QFrame>
 #include <QImage>
-#include <QPainter>
 #include <QPointF>
-
-#include <memory>
 
 // The picture box of the main window: a user coordinate window mapped onto the box, drawn on a
 // backing image so that the picture survives being covered. Drawing goes onto the image at
-// once and only schedules a repaint, so a run can make millions of calls.
+// once and only schedules a repaint, so a run can make millions of calls. The drawing itself
+// is PlotCanvas's, which varnel-batch uses for its picture files.
 class PlotView : public QFrame
 {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
 
     // Maps x from `left` to `right` across the box and y from `top` to `bottom` down it.
     // An edge that is not finite or a window of no width or height still maps every point
-    // somewhere sensible (see plot_view.cpp), so a degenerate record draws what it can.
+    // somewhere sensible (see PlotCanvas), so a degenerate record draws what it can.
     void setWindow(float left, float top, float right, float bottom);
 
     // A line between two points; the drawing position moves to the second.
@@ -53,28 +53,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct Axis
-    {
-        double from = 0.0;
-        double scale = 1.0;  // pixels per user unit
-    };
-
-    static Axis makeAxis(float from, float to, double pixels);
-    QPainter& painter(const QColor& colour, double width);
-    void endPainting();
-    void strokeSegment(QPointF a, QPointF b, const QColor& colour);
     void allocateImage();
     void scheduleUpdate();
 
     QImage m_image;
-    std::unique_ptr<QPainter> m_painter;
-    QColor m_penColour;
-    double m_penWidth = 0.0;
-    float m_window[4] = { 0.0f, 0.0f, 0.0f, 0.0f };  // left, top, right, bottom as set
-    bool m_windowSet = false;
-    Axis m_x;
-    Axis m_y;
-    double m_currentX = 0.0;
-    double m_currentY = 0.0;
+    PlotCanvas m_canvas;
     bool m_updatePending = false;
 };

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QColor>
+#include <QPainter>
+#include <QPointF>
+#include <QSizeF>
+
+#include <memory>
+
+class QPaintDevice;
+
+// The run's picture drawn in user coordinates: a user coordinate window mapped onto a box of
+// `box` logical pixels, painted onto any paint device (the window's backing image, an image
+// for a PNG file, an SVG generator). Lines are clipped to the box before they reach QPainter.
+class PlotCanvas
+{
+public:
+    explicit PlotCanvas(QSizeF box = QSizeF(1.0, 1.0));
+    ~PlotCanvas();
+    PlotCanvas(const PlotCanvas&) = delete;
+    PlotCanvas& operator=(const PlotCanvas&) = delete;
+
+    // Paints onto `device` from now on (nullptr: nowhere). The painter is opened at the first
+    // stroke and kept open for speed until end().
+    void setDevice(QPaintDevice* device);
+
+    // Closes the painter, so that the device can be read, copied or finished.
+    void end();
+
+    // The size of the box in logical pixels. A window that was set is mapped onto the new box.
+    void setBox(QSizeF box);
+
+    QSizeF box() const
+    {
+        return m_box;
+    }
+
+    // Paints the whole box in the background colour, through the canvas's own painter.
+    void fillBackground();
+
+    // Moves the drawing position to (0, 0); the window stays.
+    void resetPosition();
+
+    // Maps x from `left` to `right` across the box and y from `top` to `bottom` down it.
+    // An edge that is not finite or a window of no width or height still maps every point
+    // somewhere sensible, so a degenerate record draws what it can.
+    void setWindow(float left, float top, float right, float bottom);
+
+    // Each returns true when it laid ink on the device.
+    // A line between two points; the drawing position moves to the second.
+    bool line(double x1, double y1, double x2, double y2, const QColor& colour);
+    // A dot at a point, which becomes the drawing position.
+    bool dot(double x, double y, const QColor& colour);
+    // A line from the drawing position to a point, which becomes the drawing position.
+    bool lineTo(double x, double y, const QColor& colour);
+
+    // The drawing position, in user coordinates.
+    QPointF drawingPosition() const
+    {
+        return QPointF(m_currentX, m_currentY);
+    }
+
+    // Where a point of the user window lands, in pixels from the box's top-left corner.
+    QPointF toPixels(double x, double y) const;
+
+    static QColor background()
+    {
+        return QColor(255, 255, 255);
+    }
+
+private:
+    struct Axis
+    {
+        double from = 0.0;
+        double scale = 1.0;  // pixels per user unit
+    };
+
+    static Axis makeAxis(float from, float to, double pixels);
+    QPainter* painter(const QColor& colour, double width);
+    bool strokeSegment(QPointF a, QPointF b, const QColor& colour);
+
+    QPaintDevice* m_device = nullptr;
+    std::unique_ptr<QPainter> m_painter;
+    QColor m_penColour;
+    double m_penWidth = 0.0;
+    QSizeF m_box;
+    float m_window[4] = { 0.0f, 0.0f, 0.0f, 0.0f };  // left, top, right, bottom as set
+    bool m_windowSet = false;
+    Axis m_x;
+    Axis m_y;
+    double m_currentX = 0.0;
+    double m_currentY = 0.0;
+};

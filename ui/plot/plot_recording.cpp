@@ -1,0 +1,69 @@
+#include "ui/plot/plot_recording.h"
+
+#include "ui/plot/plot_canvas.h"
+
+void PlotRecording::clear()
+{
+    m_calls.clear();
+}
+
+void PlotRecording::add(Op op, float x, float y, QColor colour)
+{
+    m_calls.push_back(Call { x, y, op, static_cast<std::uint8_t>(colour.red()),
+        static_cast<std::uint8_t>(colour.green()), static_cast<std::uint8_t>(colour.blue()) });
+}
+
+void PlotRecording::setWindow(float left, float top, float right, float bottom)
+{
+    add(Op::WindowTopLeft, left, top);
+    add(Op::WindowBottomRight, right, bottom);
+}
+
+void PlotRecording::line(float x1, float y1, float x2, float y2, QColor colour)
+{
+    add(Op::LineFrom, x1, y1);
+    add(Op::LineEnd, x2, y2, colour);
+}
+
+void PlotRecording::dot(float x, float y, QColor colour)
+{
+    add(Op::Dot, x, y, colour);
+}
+
+void PlotRecording::lineTo(float x, float y, QColor colour)
+{
+    add(Op::LineTo, x, y, colour);
+}
+
+void PlotRecording::replay(PlotCanvas& canvas) const
+{
+    canvas.resetPosition();
+    for (std::size_t i = 0; i < m_calls.size(); ++i) {
+        const Call& c = m_calls[i];
+        const QColor colour(c.red, c.green, c.blue);
+        switch (c.op) {
+        case Op::WindowTopLeft:
+            if (i + 1 < m_calls.size())
+                canvas.setWindow(c.x, c.y, m_calls[i + 1].x, m_calls[i + 1].y);
+            ++i;
+            break;
+        case Op::LineFrom:
+            if (i + 1 < m_calls.size()) {
+                const Call& e = m_calls[i + 1];
+                canvas.line(c.x, c.y, e.x, e.y, QColor(e.red, e.green, e.blue));
+            }
+            ++i;
+            break;
+        case Op::Dot:
+            canvas.dot(c.x, c.y, colour);
+            break;
+        case Op::LineTo:
+            canvas.lineTo(c.x, c.y, colour);
+            break;
+        case Op::WindowBottomRight:
+        case Op::LineEnd:
+            break;  // read with the call before them
+        }
+    }
+    canvas.end();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+
+#include <cstdint>
+#include <vector>
+
+class PlotCanvas;
+
+// The drawing calls of a run, kept so that the picture can be drawn later onto any device at any
+// size: varnel-batch draws it into a PNG or SVG file once the run has finished. Twelve bytes a
+// call, so a record of a million points costs some 25 MB.
+class PlotRecording
+{
+public:
+    // Forgets every call before it, as clearing the picture forgets what was drawn.
+    void clear();
+    void setWindow(float left, float top, float right, float bottom);
+    void line(float x1, float y1, float x2, float y2, QColor colour);
+    void dot(float x, float y, QColor colour);
+    void lineTo(float x, float y, QColor colour);
+
+    // Replays the calls since the last clear onto `canvas`, whose device and box are set.
+    void replay(PlotCanvas& canvas) const;
+
+    bool empty() const
+    {
+        return m_calls.empty();
+    }
+
+private:
+    enum class Op : std::uint8_t
+    {
+        WindowTopLeft,  // x = left, y = top; the next call holds right and bottom
+        WindowBottomRight,
+        LineFrom,  // the first point of a line; the next call holds the second and the colour
+        LineEnd,
+        Dot,
+        LineTo,
+    };
+
+    struct Call
+    {
+        float x;
+        float y;
+        Op op;
+        std::uint8_t red;
+        std::uint8_t green;
+        std::uint8_t blue;
+    };
+
+    void add(Op op, float x, float y, QColor colour = QColor(0, 0, 0));
+
+    std::vector<Call> m_calls;
+};
