@@ -1,12 +1,31 @@
 // varnel-batch: the same run as the window's "Start", for one or many data files, headless.
+#include "app/batch_console.h"
 #include "run/run_driver.h"
 #include "settings/run_settings.h"
 
+#ifdef VARNEL_WITH_PLOT
+#include "ui/plot/plot_file.h"
+#include "ui/plot/plot_recording.h"
+
+#include <QColor>
+#include <QFile>
+#endif
+
+#include <atomic>
+#include <cctype>
+#include <charconv>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,54 +50,23 @@ Options (values are read as the window's boxes read them):
   --skip-lines N        header lines before the data (default 0)
   --one-file            write one combined curve file instead of two
   --keep-working-files  leave the point file (bu0) and cross-check file (buf) on disk
+  --plot png|svg        also draw the run's picture (record, groups, crossings, curve) into
+                        a file beside each data file, named like the curve files: FILE's
+                        name less its last three characters, plus "png" or "svg"
+  --plot PICTURE        with one data file: draw the picture into PICTURE, a name ending
+                        in .png or .svg
+  --jobs N              run up to N files at once (default 1); the messages still come
+                        file by file, in the order of the files
   --quiet               print nothing but failures
   --help                show this help and exit
   --version             show the version and exit
 
-Exit status: 0 when every run finished, 1 when any run failed, 2 for a usage error.
+Status lines go to stderr, each as "FILE: text". On a terminal a progress bar follows long
+cross checks. A picture is written only for a run that finished.
+
+Exit status: 0 when every run finished, 1 when any run failed, 2 for a usage error,
+130 when interrupted.
 )";
-
-class BatchHost : public run::RunHost
-{
-public:
-    BatchHost(std::string file, bool quiet)
-        : m_file(std::move(file))
-        , m_quiet(quiet)
-    {
-    }
-
-    void setStatus(const std::string& text) override
-    {
-        if (!m_quiet && !text.empty())
-            std::fprintf(stderr, "%s: %s\n", m_file.c_str(), text.c_str());
-    }
-
-    void showFileName(int, const std::string&) override { }
-
-    bool yield() override
-    {
-        return g_interrupted == 0;
-    }
-
-    void clearPlot() override { }
-
-    void setPlotWindow(float, float, float, float) override { }
-
-    void drawLine(float, float, float, float, run::Rgb) override { }
-
-    void drawDot(float, float, run::Rgb) override { }
-
-    void drawLineTo(float, float, run::Rgb) override { }
-
-    void showError(const std::string& message) override
-    {
-        std::fprintf(stderr, "%s: %s\n", m_file.c_str(), message.c_str());
-    }
-
-private:
-    std::string m_file;
-    bool m_quiet;
-};
 
 int usageError(const std::string& what)
 {
@@ -87,24 +75,105 @@ int usageError(const std::string& what)
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+bool isValidUtf8(const std::string& s)
 {
-    settings::RunSettings& s = settings::runSettings();
-    settings::applyStartupDefaults(s);
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t extra = 0;
+        if (c < 0x80)
+            extra = 0;
+        else if ((c & 0xE0) == 0xC0 && c >= 0xC2)
+            extra = 1;
+        else if ((c & 0xF0) == 0xE0)
+            extra = 2;
+        else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
+            extra = 3;
+        else
+            return false;
+        if (i + extra >= s.size() && extra > 0)
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// The data file's path less its last three characters, as the run names its files (bytes where
+// the path is not UTF-8 text). Empty when the path is too short to have one.
+std::string nameBase(const std::string& path)
+{
+    std::size_t end = path.size();
+    const bool utf8 = isValidUtf8(path);
+    for (int removed = 0; removed < 3; ++removed) {
+        if (end == 0)
+            return {};
+        --end;
+        while (utf8 && end > 0 && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
+            --end;
+    }
+    return path.substr(0, end);
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa
+    {
+    };
+
+    struct stat sb
+    {
+    };
+
+    return a == b
+        || (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
+            && sa.st_ino == sb.st_ino);
+}
+
+enum class PlotMode
+{
+    None,
+    BesideEachFile,  // --plot png|svg
+    OneFile,  // --plot PICTURE
+};
+
+struct Options
+{
+    settings::RunSettings settings;
     std::string xCoefficient = "1";
     std::string yCoefficient = "1";
     bool quiet = false;
+    PlotMode plot = PlotMode::None;
+    std::string plotName;  // the extension for BesideEachFile, the file for OneFile
+    unsigned jobs = 1;
     std::vector<std::string> files;
+};
 
+bool endsWithNoCase(std::string_view text, std::string_view end)
+{
+    if (text.size() < end.size())
+        return false;
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        const char a = text[text.size() - end.size() + i];
+        if (std::tolower(static_cast<unsigned char>(a)) != end[i])
+            return false;
+    }
+    return true;
+}
+
+// Reads the command line into `o`; returns an exit status when the program should end at once.
+std::optional<int> parseOptions(int argc, char** argv, Options& o)
+{
+    settings::RunSettings& s = o.settings;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (!optionsEnded && arg.size() > 1 && arg[0] == '-')
                 return usageError("unknown option '" + arg + "'");
-            files.push_back(arg);
+            o.files.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -140,51 +209,373 @@ int main(int argc, char** argv)
         } else if (flag("--keep-working-files")) {
             s.KeepWorkingFiles = 1;
         } else if (flag("--quiet")) {
-            quiet = true;
+            o.quiet = true;
         } else if (arg == "--x-column" || arg == "--y-column" || arg == "--skip-lines"
-            || arg == "--x-coefficient" || arg == "--y-coefficient") {
+            || arg == "--x-coefficient" || arg == "--y-coefficient" || arg == "--plot"
+            || arg == "--jobs") {
             if (!takeValue())
                 return usageError("option '" + arg + "' needs a value");
-            if (arg == "--x-column")
+            if (arg == "--x-column") {
                 settings::setXColumn(s, value);
-            else if (arg == "--y-column")
+            } else if (arg == "--y-column") {
                 settings::setYColumn(s, value);
-            else if (arg == "--skip-lines")
+            } else if (arg == "--skip-lines") {
                 settings::setSkipLines(s, value);
-            else if (arg == "--x-coefficient")
-                xCoefficient = value;
-            else
-                yCoefficient = value;
+            } else if (arg == "--x-coefficient") {
+                o.xCoefficient = value;
+            } else if (arg == "--y-coefficient") {
+                o.yCoefficient = value;
+            } else if (arg == "--jobs") {
+                unsigned n = 0;
+                const auto [end, ec] =
+                    std::from_chars(value.data(), value.data() + value.size(), n);
+                if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 256)
+                    return usageError("--jobs takes a whole number from 1 to 256");
+                o.jobs = n;
+            } else {
+#ifdef VARNEL_WITH_PLOT
+                if (endsWithNoCase(value, "png") && value.size() == 3)
+                    o.plot = PlotMode::BesideEachFile;
+                else if (endsWithNoCase(value, "svg") && value.size() == 3)
+                    o.plot = PlotMode::BesideEachFile;
+                else if (endsWithNoCase(value, ".png") || endsWithNoCase(value, ".svg"))
+                    o.plot = PlotMode::OneFile;
+                else
+                    return usageError(
+                        "--plot takes png, svg, or a file name ending in .png or .svg");
+                o.plotName = value;
+#else
+                return usageError("this varnel-batch was built without Qt and draws no pictures");
+#endif
+            }
         } else {
             return usageError("unknown option '" + arg + "'");
         }
     }
-    if (files.empty())
+    if (o.files.empty())
         return usageError("no data file given");
+    if (o.plot == PlotMode::OneFile && o.files.size() > 1)
+        return usageError("--plot " + o.plotName
+            + " names one picture for several data files; use --plot png or --plot svg to "
+              "draw a picture beside each data file");
+    return std::nullopt;
+}
+
+// The front end of one job: status and messages to the console, drawing into the recording.
+class BatchHost : public run::RunHost
+{
+public:
+    BatchHost(BatchConsole& console, std::size_t job, const std::string& file, bool quiet)
+        : m_console(console)
+        , m_job(job)
+        , m_file(file)
+        , m_quiet(quiet)
+        , m_showProgress(console.showsProgress() && !quiet)
+    {
+    }
+
+#ifdef VARNEL_WITH_PLOT
+    void record(PlotRecording* recording)
+    {
+        m_recording = recording;
+    }
+#endif
+
+    void setStatus(const std::string& text) override
+    {
+        if (!m_quiet && !text.empty())
+            m_console.print(m_job, m_file + ": " + text);
+        // The cross check yields once for each point it walks, and the record was drawn with
+        // one line per point just before it: that gives the bar its length.
+        const bool crossCheck = text == "Cross checking...";
+        if (m_crossCheck && !crossCheck)
+            m_console.endProgress(m_job);
+        m_crossCheck = crossCheck;
+        if (crossCheck) {
+            m_walked = 1;
+            m_points = m_recordLines > 1 ? m_recordLines - 1 : 1;
+            m_phaseStart = BatchConsole::Clock::now();
+        }
+    }
+
+    void showFileName(int, const std::string&) override { }
+
+    bool yield() override
+    {
+        if (m_crossCheck && m_showProgress && (++m_walked & 1023u) == 0) {
+            const double fraction = static_cast<double>(m_walked) / static_cast<double>(m_points);
+            m_console.progress(m_job, m_file, "Cross checking", fraction, m_phaseStart,
+                BatchConsole::Clock::now());
+        }
+        return g_interrupted == 0;
+    }
+
+    void clearPlot() override
+    {
+#ifdef VARNEL_WITH_PLOT
+        if (m_recording)
+            m_recording->clear();
+#endif
+    }
+
+    void setPlotWindow(float left, float top, float right, float bottom) override
+    {
+        m_recordLines = 0;
+#ifdef VARNEL_WITH_PLOT
+        if (m_recording)
+            m_recording->setWindow(left, top, right, bottom);
+#else
+        (void)left, (void)top, (void)right, (void)bottom;
+#endif
+    }
+
+    void drawLine(float x1, float y1, float x2, float y2, run::Rgb colour) override
+    {
+#ifdef VARNEL_WITH_PLOT
+        if (m_recording)
+            m_recording->line(x1, y1, x2, y2, toColour(colour));
+#else
+        (void)x1, (void)y1, (void)x2, (void)y2, (void)colour;
+#endif
+    }
+
+    void drawDot(float x, float y, run::Rgb colour) override
+    {
+#ifdef VARNEL_WITH_PLOT
+        if (m_recording)
+            m_recording->dot(x, y, toColour(colour));
+#else
+        (void)x, (void)y, (void)colour;
+#endif
+    }
+
+    void drawLineTo(float x, float y, run::Rgb colour) override
+    {
+        ++m_recordLines;
+#ifdef VARNEL_WITH_PLOT
+        if (m_recording)
+            m_recording->lineTo(x, y, toColour(colour));
+#else
+        (void)x, (void)y, (void)colour;
+#endif
+    }
+
+    void showError(const std::string& message) override
+    {
+        m_console.print(m_job, m_file + ": " + message);
+    }
+
+private:
+#ifdef VARNEL_WITH_PLOT
+    static QColor toColour(run::Rgb c)
+    {
+        return QColor(c.red, c.green, c.blue);
+    }
+
+    PlotRecording* m_recording = nullptr;
+#endif
+    BatchConsole& m_console;
+    std::size_t m_job;
+    const std::string& m_file;
+    bool m_quiet;
+    bool m_showProgress;
+    bool m_crossCheck = false;
+    std::size_t m_recordLines = 0;
+    std::size_t m_points = 1;
+    std::size_t m_walked = 0;
+    BatchConsole::Clock::time_point m_phaseStart {};
+};
+
+// Hands out the files to the workers in order. Runs of data files that share a name base write
+// the same files, so such a run waits until the one before it has finished.
+class JobQueue
+{
+public:
+    explicit JobQueue(const std::vector<std::string>& files)
+        : m_state(files.size(), State::Waiting)
+    {
+        for (const std::string& file : files) {
+            std::error_code error;
+            const std::string base = nameBase(file);
+            const auto canonical = std::filesystem::weakly_canonical(base, error);
+            m_key.push_back(error ? base : canonical.string());
+        }
+    }
+
+    // The next job to run, or nothing when every job has been handed out or the batch was
+    // interrupted.
+    std::optional<std::size_t> take()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (g_interrupted)
+                return std::nullopt;
+            bool waiting = false;
+            for (std::size_t i = 0; i < m_state.size(); ++i) {
+                if (m_state[i] != State::Waiting)
+                    continue;
+                waiting = true;
+                if (mayStart(i)) {
+                    m_state[i] = State::Running;
+                    return i;
+                }
+            }
+            if (!waiting)
+                return std::nullopt;
+            m_changed.wait(lock);
+        }
+    }
+
+    void done(std::size_t job)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_state[job] = State::Done;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    enum class State
+    {
+        Waiting,
+        Running,
+        Done
+    };
+
+    bool mayStart(std::size_t job) const
+    {
+        for (std::size_t i = 0; i < job; ++i)
+            if (m_state[i] != State::Done && m_key[i] == m_key[job])
+                return false;
+        return true;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<State> m_state;
+    std::vector<std::string> m_key;
+};
+
+enum class JobResult
+{
+    Finished,
+    Failed,
+    Stopped
+};
+
+#ifdef VARNEL_WITH_PLOT
+std::string pictureName(const Options& o, const std::string& file)
+{
+    return o.plot == PlotMode::OneFile ? o.plotName : nameBase(file) + o.plotName;
+}
+
+// Draws the picture of a finished run; returns false after printing why it could not.
+bool writePicture(const Options& o, const std::string& file, const PlotRecording& recording,
+    BatchConsole& console, std::size_t job)
+{
+    const std::string picture = pictureName(o, file);
+    if (sameFile(picture, file)) {
+        console.print(job,
+            file + ": the picture " + picture + " would replace the data file; no picture written");
+        return false;
+    }
+    const QString error = writePlotFile(recording, QFile::decodeName(picture.c_str()));
+    if (!error.isEmpty()) {
+        console.print(job,
+            file + ": cannot write the picture " + picture + ": "
+                + error.toLocal8Bit().toStdString());
+        return false;
+    }
+    if (!o.quiet)
+        console.print(job, file + ": picture " + picture);
+    return true;
+}
+#endif
+
+JobResult runJob(const Options& o, std::size_t job, BatchConsole& console)
+{
+    const std::string& file = o.files[job];
+    // Each job has its own settings: a run reads its coefficients into the record it is given.
+    settings::RunSettings s = o.settings;
+    s.DataFilePath = file;
+    BatchHost host(console, job, file, o.quiet);
+#ifdef VARNEL_WITH_PLOT
+    std::optional<PlotRecording> recording;
+    if (o.plot != PlotMode::None) {
+        recording.emplace();
+        host.record(&*recording);
+    }
+#endif
+    const run::RunReport report = run::runVarnel(host, s, o.xCoefficient, o.yCoefficient);
+    switch (report.outcome) {
+    case run::RunOutcome::Finished:
+#ifdef VARNEL_WITH_PLOT
+        if (recording && !writePicture(o, file, *recording, console, job))
+            return JobResult::Failed;
+#endif
+        return JobResult::Finished;
+    case run::RunOutcome::NoDataFile:
+        console.print(job, "varnel-batch: an empty file name names no data file");
+        return JobResult::Failed;
+    case run::RunOutcome::Failed:
+        if (!report.detail.empty())
+            console.print(job, file + ": " + report.detail);
+        return JobResult::Failed;
+    case run::RunOutcome::Stopped:
+        console.print(job, file + ": interrupted");
+        return JobResult::Stopped;
+    }
+    return JobResult::Failed;
+}
+
+int terminalWidth()
+{
+    winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    settings::applyStartupDefaults(o.settings);
+    if (const std::optional<int> status = parseOptions(argc, argv, o))
+        return *status;
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    bool anyFailed = false;
-    for (const std::string& file : files) {
-        BatchHost host(file, quiet);
-        s.DataFilePath = file;
-        const run::RunReport report = run::runVarnel(host, s, xCoefficient, yCoefficient);
-        switch (report.outcome) {
-        case run::RunOutcome::Finished:
-            break;
-        case run::RunOutcome::NoDataFile:
-            std::fprintf(stderr, "varnel-batch: an empty file name names no data file\n");
-            anyFailed = true;
-            break;
-        case run::RunOutcome::Failed:
-            if (!report.detail.empty())
-                std::fprintf(stderr, "%s: %s\n", file.c_str(), report.detail.c_str());
-            anyFailed = true;
-            break;
-        case run::RunOutcome::Stopped:
-            std::fprintf(stderr, "%s: interrupted\n", file.c_str());
-            return 130;
+    const bool terminal = ::isatty(STDERR_FILENO) == 1 && !o.quiet;
+    BatchConsole console(stderr, terminal, terminal ? terminalWidth() : 80, o.files.size());
+    JobQueue queue(o.files);
+    std::atomic<bool> anyFailed = false;
+    std::atomic<bool> anyStopped = false;
+    const auto work = [&] {
+        while (const std::optional<std::size_t> job = queue.take()) {
+            const JobResult result = runJob(o, *job, console);
+            if (result == JobResult::Failed)
+                anyFailed = true;
+            if (result == JobResult::Stopped)
+                anyStopped = true;
+            console.finish(*job);
+            queue.done(*job);
         }
-    }
+    };
+    const std::size_t workers = std::min<std::size_t>(o.jobs, o.files.size());
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < workers; ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    // Jobs an interruption left unstarted have nothing to say, but must not hold back the
+    // lines of later jobs.
+    for (std::size_t i = 0; i < o.files.size(); ++i)
+        console.finish(i);
+    if (anyStopped)
+        return 130;
     return anyFailed ? 1 : 0;
 }

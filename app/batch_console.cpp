@@ -1,0 +1,155 @@
+#include "app/batch_console.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kBarWidth = 24;
+
+std::string bar(double fraction, int width)
+{
+    const auto filled = static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * width));
+    std::string text(static_cast<std::size_t>(width) + 2, '.');
+    text.front() = '[';
+    text.back() = ']';
+    std::fill_n(text.begin() + 1, filled, '#');
+    return text;
+}
+
+std::string percent(double fraction)
+{
+    return std::to_string(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100.0)) + "%";
+}
+
+}  // namespace
+
+BatchConsole::BatchConsole(std::FILE* out, bool terminal, int width, std::size_t jobs)
+    : m_out(out)
+    , m_terminal(terminal)
+    , m_width(std::max(width, 20))
+    , m_held(jobs)
+    , m_finished(jobs, false)
+    , m_progress(jobs)
+{
+}
+
+void BatchConsole::print(std::size_t job, const std::string& line)
+{
+    const std::lock_guard lock(m_mutex);
+    if (job != m_current) {
+        m_held[job].push_back(line);
+        return;
+    }
+    eraseProgress();
+    writeLine(line);
+    drawProgress(m_lastDraw);
+}
+
+void BatchConsole::finish(std::size_t job)
+{
+    const std::lock_guard lock(m_mutex);
+    m_finished[job] = true;
+    m_progress[job].active = false;
+    eraseProgress();
+    flushFinished();
+    drawProgress(m_lastDraw);
+}
+
+void BatchConsole::progress(std::size_t job, const std::string& name, const std::string& phase,
+    double fraction, Clock::time_point since, Clock::time_point now)
+{
+    if (!m_terminal)
+        return;
+    const std::lock_guard lock(m_mutex);
+    m_progress[job] = Progress { name, phase, fraction, since, true };
+    if (m_progressShown && now - m_lastDraw < kRedrawInterval)
+        return;
+    drawProgress(now);
+}
+
+void BatchConsole::endProgress(std::size_t job)
+{
+    if (!m_terminal)
+        return;
+    const std::lock_guard lock(m_mutex);
+    if (!m_progress[job].active)
+        return;
+    m_progress[job].active = false;
+    drawProgress(m_lastDraw);
+}
+
+void BatchConsole::writeLine(const std::string& line)
+{
+    std::fputs(line.c_str(), m_out);
+    std::fputc('\n', m_out);
+    std::fflush(m_out);
+}
+
+void BatchConsole::flushFinished()
+{
+    // Hand the console on past every finished job, writing what each held; the first job still
+    // running writes what it held so far and then goes on writing at once.
+    while (m_current < m_held.size()) {
+        for (const std::string& line : m_held[m_current])
+            writeLine(line);
+        m_held[m_current].clear();
+        if (!m_finished[m_current])
+            break;
+        ++m_current;
+    }
+}
+
+void BatchConsole::eraseProgress()
+{
+    if (!m_progressShown)
+        return;
+    std::fputs("\r\033[K", m_out);
+    m_progressShown = false;
+}
+
+std::string BatchConsole::progressText(Clock::time_point now) const
+{
+    std::vector<const Progress*> shown;
+    for (const Progress& p : m_progress)
+        if (p.active && now - p.since >= kProgressDelay)
+            shown.push_back(&p);
+    if (shown.empty())
+        return {};
+    std::string text;
+    if (shown.size() == 1) {
+        const Progress& p = *shown.front();
+        text =
+            p.name + ": " + p.phase + " " + bar(p.fraction, kBarWidth) + " " + percent(p.fraction);
+    } else {
+        for (const Progress* p : shown) {
+            if (!text.empty())
+                text += "  ";
+            text += p->name + " " + percent(p->fraction);
+        }
+    }
+    // Never wrap: a wrapped line could not be erased with one carriage return.
+    const auto room = static_cast<std::size_t>(m_width - 1);
+    if (text.size() > room) {
+        std::string cut = "...";
+        cut.append(text, text.size() - (room - 3), std::string::npos);
+        text = std::move(cut);
+    }
+    return text;
+}
+
+void BatchConsole::drawProgress(Clock::time_point now)
+{
+    if (!m_terminal)
+        return;
+    const std::string text = progressText(now);
+    eraseProgress();
+    if (text.empty()) {
+        std::fflush(m_out);
+        return;
+    }
+    std::fputs(text.c_str(), m_out);
+    std::fflush(m_out);
+    m_progressShown = true;
+    m_lastDraw = now;
+}
