@@ -8,20 +8,6 @@
 
 namespace run {
 
-namespace {
-
-    // Reads back the number text at [begin, end) (sign column included, trailing space excluded).
-    double readBack(const char* begin, const char* end)
-    {
-        double value = 0.0;
-        bool overflow = false;
-        parseNumber(std::string_view(begin + 1, static_cast<std::size_t>(end - begin - 1)), value,
-            overflow);
-        return *begin == '-' ? -value : value;
-    }
-
-}  // namespace
-
 PointPreparation::PointPreparation(
     const std::string& pointFilePath, RecordExtremes& extremes, std::size_t expectedLines)
     : m_file(pointFilePath)
@@ -41,8 +27,8 @@ void PointPreparation::write(double x, double y)
     const std::size_t yStart = nextZoneStart(xLength);
     std::memset(xEnd, ' ', yStart - xLength);
     char* const yEnd = formatDouble(line + yStart, y);
-    m_points.x.push_back(readBack(line, xEnd - 1));
-    m_points.y.push_back(readBack(line + yStart, yEnd - 1));
+    m_points.x.push_back(readBackNumber(line, xEnd - 1));
+    m_points.y.push_back(readBackNumber(line + yStart, yEnd - 1));
     m_file.writeFormatted(line, static_cast<std::size_t>(yEnd - line));
 }
 

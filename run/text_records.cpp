@@ -72,26 +72,25 @@ char* formatWhole(char* out, std::int64_t value)
     return out;
 }
 
+double readBackNumber(const char* begin, const char* end)
+{
+    double value = 0.0;
+    bool overflow = false;
+    parseNumber(
+        std::string_view(begin + 1, static_cast<std::size_t>(end - begin - 1)), value, overflow);
+    return *begin == '-' ? -value : value;
+}
+
 double roundTripDouble(double value)
 {
     char text[kMaxNumberText];
-    char* end = formatDouble(text, value);
-    double result = 0.0;
-    bool overflow = false;
-    parseNumber(
-        std::string_view(text + 1, static_cast<std::size_t>(end - text - 2)), result, overflow);
-    return text[0] == '-' ? -result : result;
+    return readBackNumber(text, formatDouble(text, value) - 1);
 }
 
 double roundTripSingle(float value)
 {
     char text[kMaxNumberText];
-    char* end = formatSingle(text, value);
-    double result = 0.0;
-    bool overflow = false;
-    parseNumber(
-        std::string_view(text + 1, static_cast<std::size_t>(end - text - 2)), result, overflow);
-    return text[0] == '-' ? -result : result;
+    return readBackNumber(text, formatSingle(text, value) - 1);
 }
 
 bool parseNumber(std::string_view text, double& value, bool& overflow)

@@ -20,6 +20,10 @@ char* formatDouble(char* out, double value);
 char* formatSingle(char* out, float value);
 char* formatWhole(char* out, std::int64_t value);
 
+// The value that a formatted number at [begin, end) reads back as: sign column and digits,
+// without the trailing space.
+double readBackNumber(const char* begin, const char* end);
+
 // The value that the text of formatDouble / formatSingle reads back as.
 double roundTripDouble(double value);
 double roundTripSingle(float value);

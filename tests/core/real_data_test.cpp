@@ -39,20 +39,13 @@ std::vector<std::vector<double>> dataRows(std::string text, int skip)
         text.erase(0, 3);
     std::replace_if(
         text.begin(), text.end(), [](char c) { return c == ',' || c == ';' || c == '\r'; }, ' ');
-    std::vector<std::vector<double>> rows;
     std::istringstream lines(text);
+    std::string body;
     std::string line;
-    for (int i = 0; std::getline(lines, line); ++i) {
-        if (i < skip || line.find_first_not_of(" \t") == std::string::npos)
-            continue;
-        std::istringstream values(line);
-        std::vector<double> row;
-        std::string value;
-        while (values >> value)
-            row.push_back(std::strtod(value.c_str(), nullptr));
-        rows.push_back(row);
-    }
-    return rows;
+    for (int i = 0; std::getline(lines, line); ++i)
+        if (i >= skip && line.find_first_not_of(" \t") != std::string::npos)
+            body += line + "\n";
+    return model::readRows(body);
 }
 
 }  // namespace

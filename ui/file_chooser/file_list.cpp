@@ -30,10 +30,7 @@ QString FileList::Path() const
 
 void FileList::setPath(const QString& folder)
 {
-    QString base;
-    if (!folder.startsWith(u'/'))
-        base = file_system::currentFolder();
-    const QString target = file_system::normalFolder(folder, base);
+    const QString target = file_system::normalFolder(folder);
     if (target == m_path)
         return;
     const QStringList names = file_system::normalFiles(target, m_pattern);

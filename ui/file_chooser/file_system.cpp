@@ -284,6 +284,11 @@ QString normalFolder(const QString& path, const QString& base)
     return absolute;
 }
 
+QString normalFolder(const QString& path)
+{
+    return normalFolder(path, path.startsWith(u'/') ? QString() : currentFolder());
+}
+
 QString joinPath(const QString& folder, const QString& name)
 {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;

@@ -75,6 +75,9 @@ void setCurrentFolder(const QString& folder);
 // `path` made absolute against `base` and clean; a drive's root gets its "/" at the end.
 QString normalFolder(const QString& path, const QString& base);
 
+// The same, a relative `path` taken against the process's current folder.
+QString normalFolder(const QString& path);
+
 // `folder` and `name` joined by exactly one "/".
 QString joinPath(const QString& folder, const QString& name);
 

@@ -59,10 +59,7 @@ QString FolderList::Path() const
 
 void FolderList::setPath(const QString& folder)
 {
-    QString base;
-    if (!folder.startsWith(u'/'))
-        base = file_system::currentFolder();
-    const QString target = file_system::normalFolder(folder, base);
+    const QString target = file_system::normalFolder(folder);
     if (target == m_path)
         return;
     const QStringList children = file_system::subfolders(target);
