@@ -131,9 +131,8 @@ std::string BatchConsole::progressText(Clock::time_point now) const
     // Never wrap: a wrapped line could not be erased with one carriage return.
     const auto room = static_cast<std::size_t>(m_width - 1);
     if (text.size() > room) {
-        std::string cut = "...";
-        cut.append(text, text.size() - (room - 3), std::string::npos);
-        text = std::move(cut);
+        text.resize(room - 3);
+        text += "...";
     }
     return text;
 }

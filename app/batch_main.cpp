@@ -283,13 +283,13 @@ public:
 
     void setStatus(const std::string& text) override
     {
-        if (!m_quiet && !text.empty())
-            m_console.print(m_job, m_file + ": " + text);
         // The cross check yields once for each point it walks, and the record was drawn with
         // one line per point just before it: that gives the bar its length.
         const bool crossCheck = text == "Cross checking...";
         if (m_crossCheck && !crossCheck)
             m_console.endProgress(m_job);
+        if (!m_quiet && !text.empty())
+            m_console.print(m_job, m_file + ": " + text);
         m_crossCheck = crossCheck;
         if (crossCheck) {
             m_walked = 1;

@@ -1,0 +1,100 @@
+# varnel-batch as a user runs it on several files: pictures beside each data file, several jobs
+# at once with the messages of a one-job batch, and the names it refuses.
+#
+#   cmake -DBATCH=<varnel-batch> -DEXAMPLES_DIR=<examples> -DWORK_DIR=<scratch> -P plot_and_jobs.cmake
+cmake_minimum_required(VERSION 3.22)
+
+# No display: pictures are drawn off screen.
+unset(ENV{DISPLAY})
+unset(ENV{WAYLAND_DISPLAY})
+unset(ENV{QT_QPA_PLATFORM})
+
+function(batch folder expected_result out_var)
+  execute_process(COMMAND "${BATCH}" ${ARGN}
+    WORKING_DIRECTORY "${folder}"
+    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT result STREQUAL "${expected_result}")
+    message(FATAL_ERROR "varnel-batch ${ARGN} exited with ${result}, not ${expected_result}:\n${out}${err}")
+  endif()
+  set(${out_var} "${err}" PARENT_SCOPE)
+endfunction()
+
+function(fresh folder)
+  file(REMOVE_RECURSE "${folder}")
+  file(MAKE_DIRECTORY "${folder}")
+  file(COPY "${EXAMPLES_DIR}/cyclic_wall.prn" "${EXAMPLES_DIR}/brace.dat" DESTINATION "${folder}")
+  # Shares the name base "cyclic_wall." with cyclic_wall.prn: the two runs write the same files.
+  file(COPY_FILE "${EXAMPLES_DIR}/cyclic_wall.prn" "${folder}/cyclic_wall.txt")
+endfunction()
+
+function(expect_picture path magic)
+  if(NOT EXISTS "${path}")
+    message(FATAL_ERROR "no picture ${path}")
+  endif()
+  file(READ "${path}" head LIMIT 4 HEX)
+  if(NOT head STREQUAL "${magic}")
+    message(FATAL_ERROR "${path} starts with the bytes ${head}, not ${magic}")
+  endif()
+endfunction()
+
+set(files cyclic_wall.prn brace.dat cyclic_wall.txt)
+set(options --skip-lines 2 --x-column 2 --y-column 3)
+
+# One job, then four: the same files and the same messages, in the same order.
+fresh("${WORK_DIR}/serial")
+batch("${WORK_DIR}/serial" 1 serial_err ${options} --plot png ${files})
+fresh("${WORK_DIR}/parallel")
+batch("${WORK_DIR}/parallel" 1 parallel_err ${options} --plot png --jobs 4 ${files})
+if(NOT serial_err STREQUAL parallel_err)
+  message(FATAL_ERROR "--jobs 4 said\n${parallel_err}\nwhere one job said\n${serial_err}")
+endif()
+# brace.dat has two columns, not three: its run fails, draws no picture, and the runs after it
+# still go on.
+foreach(line "cyclic_wall.prn: Finish" "cyclic_wall.prn: picture cyclic_wall.png"
+    "cyclic_wall.txt: Finish" "brace.dat: This file includes error data or you may mistake column or skip indication. (9)")
+  string(FIND "${serial_err}" "${line}\n" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "missing '${line}' in\n${serial_err}")
+  endif()
+endforeach()
+if(EXISTS "${WORK_DIR}/serial/brace.png" OR EXISTS "${WORK_DIR}/parallel/brace.png")
+  message(FATAL_ERROR "a failed run drew a picture")
+endif()
+foreach(name cyclic_wall.vnp cyclic_wall.vnn cyclic_wall.png)
+  file(READ "${WORK_DIR}/serial/${name}" a HEX)
+  file(READ "${WORK_DIR}/parallel/${name}" b HEX)
+  if(NOT a STREQUAL b)
+    message(FATAL_ERROR "${name} differs between one job and four")
+  endif()
+endforeach()
+expect_picture("${WORK_DIR}/serial/cyclic_wall.png" "89504e47")  # \x89 P N G
+
+# One named SVG picture for one data file.
+fresh("${WORK_DIR}/svg")
+batch("${WORK_DIR}/svg" 0 err --quiet ${options} --plot figures.svg cyclic_wall.prn)
+expect_picture("${WORK_DIR}/svg/figures.svg" "3c3f786d")  # < ? x m
+if(NOT err STREQUAL "")
+  message(FATAL_ERROR "--quiet printed:\n${err}")
+endif()
+
+# One picture name for several files is a usage error, and nothing is written.
+fresh("${WORK_DIR}/refused")
+batch("${WORK_DIR}/refused" 2 err --plot figure.png cyclic_wall.prn brace.dat)
+batch("${WORK_DIR}/refused" 2 err --plot figure.jpg cyclic_wall.prn)
+file(GLOB written "${WORK_DIR}/refused/*.vn?" "${WORK_DIR}/refused/*.png")
+if(written)
+  message(FATAL_ERROR "a refused command line wrote ${written}")
+endif()
+
+# A picture that would replace the data file is not written; the run's own files are.
+file(COPY_FILE "${EXAMPLES_DIR}/brace.dat" "${WORK_DIR}/refused/trial.png")
+file(READ "${WORK_DIR}/refused/trial.png" before HEX)
+batch("${WORK_DIR}/refused" 1 err --plot png trial.png)
+file(READ "${WORK_DIR}/refused/trial.png" after HEX)
+if(NOT before STREQUAL after OR NOT EXISTS "${WORK_DIR}/refused/trial.vnp")
+  message(FATAL_ERROR "the data file trial.png was changed or the run did not finish:\n${err}")
+endif()
+string(FIND "${err}" "would replace the data file" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "no word of the refused picture:\n${err}")
+endif()
