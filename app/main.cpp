@@ -6,6 +6,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Lets the desktop match the window to its entry (and icon), on Wayland too.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.varnel.Varnel"));
     ui::registerFontSubstitutes();
     Form1 window;
     window.show();
