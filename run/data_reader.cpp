@@ -60,7 +60,7 @@ namespace {
     // Scans one line after the header, calling onValue(column, text, overlong) for each value.
     // Returns the number of values: 0 for a line of blanks and tabs only.
     template <typename OnValue>
-    int scanLine(TextReader& r, OnValue&& onValue)
+    std::int64_t scanLine(TextReader& r, OnValue&& onValue)
     {
         skipBlanks(r);
         int c = r.peek();
@@ -68,7 +68,7 @@ namespace {
             r.consumeLineEnd();
             return 0;
         }
-        int count = 0;
+        std::int64_t count = 0;
         for (;;) {
             bool overlong = false;
             const std::string_view text = takeValue(r, overlong);
@@ -156,7 +156,7 @@ PreparedPoints readDataFile(
     const double xCoefficient = s.XCoefficient;
     const double yCoefficient = s.YCoefficient;
     std::int64_t fileLine = s.SkipLines;
-    int width = 0;  // values per line, from the first data line
+    std::int64_t width = 0;  // values per line, from the first data line
     for (std::int64_t a = 0; a < lines;) {
         if (r.atEnd())  // the file shrank since it was counted
             throw RunFailure(FailureCode::InputPastEnd,
@@ -167,7 +167,7 @@ PreparedPoints readDataFile(
         bool haveX = false;
         bool haveY = false;
         const auto scale = [&](std::string_view text, bool overlong, double coefficient,
-                               int column) {
+                               std::int64_t column) {
             double v = 0.0;
             bool overflow = false;
             if (overlong || !parseNumber(text, v, overflow)) {
@@ -185,16 +185,17 @@ PreparedPoints readDataFile(
                     fileLine);
             return scaled;
         };
-        const int count = scanLine(r, [&](int column, std::string_view text, bool overlong) {
-            if (column == s.XColumn) {
-                x = scale(text, overlong, xCoefficient, column);
-                haveX = true;
-            }
-            if (column == s.YColumn) {
-                y = scale(text, overlong, yCoefficient, column);
-                haveY = true;
-            }
-        });
+        const std::int64_t count =
+            scanLine(r, [&](std::int64_t column, std::string_view text, bool overlong) {
+                if (column == s.XColumn) {
+                    x = scale(text, overlong, xCoefficient, column);
+                    haveX = true;
+                }
+                if (column == s.YColumn) {
+                    y = scale(text, overlong, yCoefficient, column);
+                    haveY = true;
+                }
+            });
         if (count == 0)
             continue;  // blank line
         if (width == 0)
