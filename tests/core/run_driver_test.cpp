@@ -303,6 +303,25 @@ TEST(RunFailures, TheDataFileIsNeverOneOfTheRunsFiles)
     }
 }
 
+TEST(RunFailures, ALinkToTheDataFileUnderARunsNameIsRefused)
+{
+    for (const bool hard : { true, false }) {
+        TempFolder dir;
+        const std::string bytes = "1 2\n2 3\n3 1\n";
+        writeFile(dir.file("d.prn"), bytes);
+        if (hard)
+            std::filesystem::create_hard_link(dir.file("d.prn"), dir.file("d.vnn"));
+        else
+            std::filesystem::create_symlink(dir.file("d.prn"), dir.file("d.buf"));
+        auto s = settingsFor(dir.file("d.prn"));
+        RecordingHost host;
+        runOn(host, s);
+        EXPECT_EQ(host.errors, std::vector<std::string> { kOutputError + "75)" });
+        EXPECT_EQ(readFile(dir.file("d.prn")), bytes);
+        EXPECT_FALSE(fileExists(dir.file("d.vnp")));
+    }
+}
+
 TEST(RunFailures, CoefficientThatCannotBeHeldStopsBeforeAnythingIsNamed)
 {
     TempFolder dir;
