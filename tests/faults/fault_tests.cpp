@@ -146,6 +146,17 @@ TEST_F(Faults, FolderInThePlaceOfACurveFile)
     expectNothingLost(before);
 }
 
+// A FIFO nobody reads would block the run for ever: it fails at once as a device not ready.
+TEST_F(Faults, FifoInThePlaceOfACurveFile)
+{
+    ASSERT_EQ(::mkfifo(m_dir.file("rec.vnp").c_str(), 0644), 0);
+    const auto before = snapshot(m_dir.path());
+    const BatchResult r = batch({ dataPath() });
+    expectFailure(r, dataPath(), outputFileError(71));
+    EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnp", "<fifo>" } }));
+    expectNothingLost(before);
+}
+
 TEST_F(Faults, MissingFolder)
 {
     const auto before = snapshot(m_dir.path());
