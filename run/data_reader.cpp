@@ -144,8 +144,8 @@ std::int64_t countDataLines(const std::string& path, int skipLines)
     return count;
 }
 
-PreparedPoints readDataFile(
-    const settings::RunSettings& s, const std::string& pointFilePath, RecordExtremes& extremes)
+PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& pointFilePath,
+    RecordExtremes& extremes, RunHost* host)
 {
     const std::int64_t lines = countDataLines(s.DataFilePath, s.SkipLines);
 
@@ -213,6 +213,8 @@ PreparedPoints readDataFile(
                 fileLine);
         preparation.addLine(x, y, fileLine);
         ++a;
+        if (host && (a & 0xFFFF) == 0 && !host->yield())
+            throw RunStopped {};
     }
     return preparation.finish();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/point_preparation.h"
+#include "run/run_host.h"
 #include "settings/run_settings.h"
 
 #include <cstdint>
@@ -19,7 +20,9 @@ std::int64_t countDataLines(const std::string& path, int skipLines);
 // hold as many values as the first. Failures: TypeMismatch for a value in the X or Y column
 // that is not a number or a line of another width, IndexOutOfRange for a column beyond the
 // line's values, Overflow for a scaled value that is not finite.
+// With a `host`, it yields every 65,536 data lines, so that a window stays responsive while a
+// long record is read, and stops (throwing RunStopped) when the host asks.
 PreparedPoints readDataFile(const settings::RunSettings& settings, const std::string& pointFilePath,
-    RecordExtremes& extremes);
+    RecordExtremes& extremes, RunHost* host = nullptr);
 
 }  // namespace run

@@ -122,7 +122,7 @@ namespace {
     PreparedPoints readingPhase(RunHost& host, const settings::RunSettings& s,
         const std::string& pointFilePath, RecordExtremes& extremes)
     {
-        PreparedPoints points = readDataFile(s, pointFilePath, extremes);
+        PreparedPoints points = readDataFile(s, pointFilePath, extremes, &host);
         drawPlotFrame(host, extremes);
         yieldOrStop(host);
         if (s.KeepWorkingFiles != 1)

@@ -376,6 +376,23 @@ TEST(Run, StopsAtAYieldWhenTheProgramEnds)
     EXPECT_NE(host.statuses.back(), "Finish");
 }
 
+TEST(Run, YieldsWhileReadingALongRecordAndStopsThere)
+{
+    TempFolder dir;
+    std::string data;
+    for (int i = 0; i < 140000; ++i)
+        data += std::to_string(i % 2 ? i : -i) + " " + std::to_string(i % 7) + "\n";
+    writeFile(dir.file("a.prn"), data);
+    auto s = settingsFor(dir.file("a.prn"));
+    RecordingHost host;
+    // Yields 1 and 2 follow "Data reading..." and the names; the third is 65,536 lines in.
+    host.stopAfterYields = 3;
+    EXPECT_EQ(runOn(host, s).outcome, RunOutcome::Stopped);
+    EXPECT_EQ(host.statuses, std::vector<std::string> { "Data reading..." });
+    EXPECT_EQ(host.drawing, std::vector<std::string> { "clear" });  // nothing read was drawn
+    EXPECT_TRUE(host.errors.empty());
+}
+
 // ---- reading the data file ----
 
 TEST(DataFile, LineEndsBlankLinesSeparatorsAndByteOrderMark)
