@@ -75,62 +75,17 @@ int usageError(const std::string& what)
     return 2;
 }
 
-bool isValidUtf8(const std::string& s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t extra = 0;
-        if (c < 0x80)
-            extra = 0;
-        else if ((c & 0xE0) == 0xC0 && c >= 0xC2)
-            extra = 1;
-        else if ((c & 0xF0) == 0xE0)
-            extra = 2;
-        else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
-            extra = 3;
-        else
-            return false;
-        if (i + extra >= s.size() && extra > 0)
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-// The data file's path less its last three characters, as the run names its files (bytes where
-// the path is not UTF-8 text). Empty when the path is too short to have one.
+// The data file's name base, or nothing when the path is too short to have one.
 std::string nameBase(const std::string& path)
 {
-    std::size_t end = path.size();
-    const bool utf8 = isValidUtf8(path);
-    for (int removed = 0; removed < 3; ++removed) {
-        if (end == 0)
-            return {};
-        --end;
-        while (utf8 && end > 0 && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
-            --end;
+    try {
+        return run::runNameBase(path);
+    } catch (const run::RunFailure&) {
+        return {};
     }
-    return path.substr(0, end);
 }
 
-bool sameFile(const std::string& a, const std::string& b)
-{
-    struct stat sa
-    {
-    };
-
-    struct stat sb
-    {
-    };
-
-    return a == b
-        || (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
-            && sa.st_ino == sb.st_ino);
-}
+using run::sameFile;
 
 enum class PlotMode
 {

@@ -50,44 +50,10 @@ namespace {
         return true;
     }
 
-    // The data file's path without its last three characters (bytes, where the path is not
-    // UTF-8 text).
-    std::string nameBase(const std::string& path)
-    {
-        std::size_t end = path.size();
-        const bool utf8 = isValidUtf8(path);
-        for (int removed = 0; removed < 3; ++removed) {
-            if (end == 0)
-                throw RunFailure(FailureCode::InvalidArgument,
-                    "the data file's path is shorter than three characters");
-            --end;
-            while (utf8 && end > 0 && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
-                --end;
-        }
-        return path.substr(0, end);
-    }
-
     RunFileNames nameRunFiles(const std::string& dataFilePath)
     {
-        const std::string base = nameBase(dataFilePath);
+        const std::string base = runNameBase(dataFilePath);
         return { base + "bu0", base + "buf", base + "vnp", base + "vnn", base + "vnl" };
-    }
-
-    bool sameFile(const std::string& a, const std::string& b)
-    {
-        if (a == b)
-            return true;
-
-        struct stat sa
-        {
-        };
-
-        struct stat sb
-        {
-        };
-
-        return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
-            && sa.st_ino == sb.st_ino;
     }
 
     // The run writes only its own files: never the user's data file under another name.
@@ -157,6 +123,38 @@ namespace {
     }
 
 }  // namespace
+
+std::string runNameBase(const std::string& path)
+{
+    std::size_t end = path.size();
+    const bool utf8 = isValidUtf8(path);
+    for (int removed = 0; removed < 3; ++removed) {
+        if (end == 0)
+            throw RunFailure(FailureCode::InvalidArgument,
+                "the data file's path is shorter than three characters");
+        --end;
+        while (utf8 && end > 0 && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
+            --end;
+    }
+    return path.substr(0, end);
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+
+    struct stat sa
+    {
+    };
+
+    struct stat sb
+    {
+    };
+
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino;
+}
 
 std::string outputFileErrorMessage(FailureCode code)
 {

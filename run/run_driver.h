@@ -31,6 +31,14 @@ struct RunReport
     std::string detail;  // what went wrong, in the system's words (file name, errno text)
 };
 
+// The data file's path without its last three characters, which every file of a run is named
+// from (characters of UTF-8 text, bytes of any other path). Throws RunFailure InvalidArgument
+// for a path shorter than three characters.
+std::string runNameBase(const std::string& dataFilePath);
+
+// Whether two paths name the same file: the same name, or the same file through links.
+bool sameFile(const std::string& a, const std::string& b);
+
 // One complete run, as "Start" does it. The coefficient texts are those of the two
 // coefficient boxes; they are read again into `settings` before anything else. The run then
 // works on a copy of `settings`, so edits during the run do not reach it.
