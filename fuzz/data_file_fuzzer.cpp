@@ -20,36 +20,6 @@ namespace {
 
 using run::FailureCode;
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool numberShape(std::string_view t)
-{
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
-        ++i;
-    std::size_t digits = 0;
-    for (; i < t.size() && isDigit(t[i]); ++i)
-        ++digits;
-    if (i < t.size() && t[i] == '.')
-        for (++i; i < t.size() && isDigit(t[i]); ++i)
-            ++digits;
-    if (digits == 0)
-        return false;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
-            ++i;
-        if (i == t.size() || !isDigit(t[i]))
-            return false;
-        while (i < t.size() && isDigit(t[i]))
-            ++i;
-    }
-    return i == t.size();
-}
-
 struct Plain
 {
     FailureCode failure = FailureCode::None;
@@ -112,7 +82,7 @@ Plain plainRead(std::string_view text, const settings::RunSettings& s)
             for (int axis = 0; axis < 2; ++axis) {
                 if (static_cast<std::size_t>(axis == 0 ? s.XColumn : s.YColumn) != c)
                     continue;
-                if (!numberShape(values[c - 1]))
+                if (!fuzz::numberShape(values[c - 1]))
                     return { FailureCode::TypeMismatch, {} };
                 const double v = std::strtod(std::string(values[c - 1]).c_str(), nullptr);
                 if (std::isinf(v))

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -124,5 +125,37 @@ public:
 
     std::vector<std::string> errors;
 };
+
+inline bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The plain shape of a number: [sign] digits [. digits] [E [sign] digits], with at least one
+// digit in the mantissa.
+inline bool numberShape(std::string_view t)
+{
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    for (; i < t.size() && isDigit(t[i]); ++i)
+        ++digits;
+    if (i < t.size() && t[i] == '.')
+        for (++i; i < t.size() && isDigit(t[i]); ++i)
+            ++digits;
+    if (digits == 0)
+        return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            ++i;
+        if (i == t.size() || !isDigit(t[i]))
+            return false;
+        while (i < t.size() && isDigit(t[i]))
+            ++i;
+    }
+    return i == t.size();
+}
 
 }  // namespace fuzz

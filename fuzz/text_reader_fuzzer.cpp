@@ -14,37 +14,6 @@
 
 namespace {
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// [sign] digits [. digits] [E [sign] digits], with at least one digit in the mantissa.
-bool numberShape(std::string_view t)
-{
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
-        ++i;
-    std::size_t digits = 0;
-    for (; i < t.size() && isDigit(t[i]); ++i)
-        ++digits;
-    if (i < t.size() && t[i] == '.')
-        for (++i; i < t.size() && isDigit(t[i]); ++i)
-            ++digits;
-    if (digits == 0)
-        return false;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
-            ++i;
-        if (i == t.size() || !isDigit(t[i]))
-            return false;
-        while (i < t.size() && isDigit(t[i]))
-            ++i;
-    }
-    return i == t.size();
-}
-
 enum class Parsed
 {
     Number,
@@ -54,7 +23,7 @@ enum class Parsed
 
 Parsed plainParse(std::string_view t, double& value)
 {
-    if (!numberShape(t))
+    if (!fuzz::numberShape(t))
         return Parsed::NotANumber;
     const std::string copy(t);
     value = std::strtod(copy.c_str(), nullptr);
