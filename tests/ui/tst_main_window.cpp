@@ -7,6 +7,7 @@
 #include "ui/main_window/gui_run_host.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
+#include "window_test_support.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -43,38 +44,11 @@ public:
     std::vector<Message> messages;
 };
 
-// A growing-amplitude cyclic record: a header line, then "index deformation load" per line,
-// with hysteresis so that later cycles cross earlier ones.
-void writeCyclicRecord(const QString& path, int samples = 900)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("no.  deformation  load\r\n");
-    for (int i = 0; i < samples; ++i) {
-        const double t = 0.045 * i;
-        const double amplitude = 0.5 + 0.3 * t;
-        const double x = amplitude * std::sin(t);
-        const double y = 40.0 * std::tanh(x / 4.0) + 3.0 * amplitude * std::cos(t);
-        file.write(QString::asprintf("%d %.6f %.6f\r\n", i + 1, x, y).toLatin1());
-    }
-}
-
 void writeText(const QString& path, const QByteArray& text)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(text);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList filesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Picks `path` as the chooser does on a choice: it stores the path and shows the preview.
@@ -121,10 +95,6 @@ void saveScreenshot(QWidget& window, const QString& name)
     QDir().mkpath(QStringLiteral(VARNEL_SCREENSHOT_DIR));
     QVERIFY(window.grab().save(QStringLiteral(VARNEL_SCREENSHOT_DIR "/") + name));
 }
-
-const QStringList kFinishedRun = { QStringLiteral("Data reading..."),
-    QStringLiteral("Cross checking..."), QStringLiteral("Varnel creating..."),
-    QStringLiteral("Finish") };
 
 }  // namespace
 

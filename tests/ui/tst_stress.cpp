@@ -7,6 +7,7 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
+#include "window_test_support.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -40,33 +41,6 @@ public:
     QStringList messages;
 };
 
-// A cyclic record of growing amplitude that crosses itself: "no. deformation load" per line
-// after one header line.
-void writeRecord(const QString& path, int samples)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("no.  deformation  load\r\n");
-    for (int i = 0; i < samples; ++i) {
-        const double t = 0.045 * i;
-        const double amplitude = 0.5 + 0.3 * t;
-        const double x = amplitude * std::sin(t);
-        const double y = 40.0 * std::tanh(x / 4.0) + 3.0 * amplitude * std::cos(t);
-        file.write(QString::asprintf("%d %.6f %.6f\r\n", i + 1, x, y).toLatin1());
-    }
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList filesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 // Chooses `path` through the real dialog: the name typed into its file-name box, then "OK".
 auto choosing(const QString& path)
 {
@@ -76,10 +50,6 @@ auto choosing(const QString& path)
         QCOMPARE(chooser.result(), int(QDialog::Accepted));
     };
 }
-
-const QStringList kFinishedRun = { QStringLiteral("Data reading..."),
-    QStringLiteral("Cross checking..."), QStringLiteral("Varnel creating..."),
-    QStringLiteral("Finish") };
 
 const QString kDataError = QStringLiteral(
     "This file includes error data or you may mistake column or skip indication. (%1)");
@@ -100,7 +70,7 @@ private slots:
         // The undisturbed run of the record every test uses, to compare with.
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("clean.prn"));
-        writeRecord(path, 2000);
+        writeCyclicRecord(path, 2000);
         Form1 w;
         w.endProgram = [] {};
         w.showChooser = choosing(path);
@@ -129,7 +99,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         m_path = m_dir->filePath(QStringLiteral("busy.prn"));
-        writeRecord(m_path, 2000);
+        writeCyclicRecord(m_path, 2000);
         m_window = std::make_unique<Form1>();
         Form1& w = *m_window;
         w.endProgram = [this] {
@@ -341,7 +311,7 @@ private slots:
         QCOMPARE(m_presenter.messages, QStringList { kDataError.arg(75) });
 
         QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("busy.prn")));
-        writeRecord(m_path, 2000);
+        writeCyclicRecord(m_path, 2000);
         m_presenter.messages.clear();
         m_statuses.clear();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
