@@ -1,7 +1,7 @@
 #include "run/text_records.h"
 
 #include "run/run_failure.h"
-#include "settings/decimal_range.h"
+#include "settings/number_text.h"
 
 #include <cerrno>
 #include <charconv>
@@ -38,11 +38,6 @@ namespace {
         char* end = uppercaseExponent(out, r.ptr);
         *end++ = ' ';
         return end;
-    }
-
-    bool isDigit(char c)
-    {
-        return c >= '0' && c <= '9';
     }
 
 }  // namespace
@@ -95,56 +90,11 @@ double roundTripSingle(float value)
 
 bool parseNumber(std::string_view text, double& value, bool& overflow)
 {
-    overflow = false;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    const char* const start = p;
-    // Check the shape first: from_chars would also take "inf", "nan" and a partial text.
-    const char* q = p;
-    std::size_t digits = 0;
-    while (q != end && isDigit(*q)) {
-        ++q;
-        ++digits;
-    }
-    if (q != end && *q == '.') {
-        ++q;
-        while (q != end && isDigit(*q)) {
-            ++q;
-            ++digits;
-        }
-    }
-    if (digits == 0)
+    const settings::ScannedNumber n = settings::scanNumber(text, {});
+    overflow = n.kind == settings::ScannedNumber::Kind::TooLarge;
+    if (n.kind != settings::ScannedNumber::Kind::Number)
         return false;
-    if (q != end && (*q == 'e' || *q == 'E')) {
-        ++q;
-        if (q != end && (*q == '+' || *q == '-'))
-            ++q;
-        if (q == end || !isDigit(*q))
-            return false;
-        while (q != end && isDigit(*q))
-            ++q;
-    }
-    if (q != end)
-        return false;
-
-    double v = 0.0;
-    const auto r = std::from_chars(start, end, v);
-    if (r.ec == std::errc::result_out_of_range) {
-        if (settings::decimalOverflows(
-                std::string_view(start, static_cast<std::size_t>(end - start)))) {
-            overflow = true;
-            return false;
-        }
-        v = 0.0;
-    } else if (r.ec != std::errc() || r.ptr != end) {
-        return false;
-    }
-    value = negative ? -v : v;
+    value = n.value;
     return true;
 }
 
