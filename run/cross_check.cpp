@@ -330,12 +330,16 @@ namespace {
             if (n >= 3) {
                 const Segments segments = describeSegments(m_points);
                 const SegmentGrid index(m_points, segments);
+                const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
                 for (std::size_t a = 3; a <= n; ++a) {
                     m_walked = a;
+                    if ((a & 0xFFFF) == 0)
+                        m_host.progress(static_cast<std::int64_t>(a - 3), segmentsToWalk);
                     if (!m_host.yield())
                         throw RunStopped {};
                     walk(segments, index, a);
                 }
+                m_host.progress(segmentsToWalk, segmentsToWalk);
             }
             m_file.close();
             return std::move(m_records);
@@ -427,6 +431,7 @@ Rgb groupColour(std::int64_t group)
 CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,
     const std::string& crossCheckFilePath, std::size_t recordsInMemory)
 {
+    host.enterPhase(RunPhase::CrossCheck);
     host.setStatus("Cross checking...");
     if (!host.yield())
         throw RunStopped {};

@@ -19,6 +19,7 @@ struct CrossRecords
     std::vector<std::int64_t> group;
     bool inMemory = true;
     std::string filePath;  // the cross-check file
+    std::size_t written = 0;  // records in the file, whether or not they are held in memory
 
     std::size_t size() const
     {
@@ -27,6 +28,7 @@ struct CrossRecords
 
     void add(double rx, double ry, std::int64_t g, std::size_t limit)
     {
+        ++written;
         if (!inMemory)
             return;
         if (x.size() >= limit) {

@@ -3,6 +3,8 @@
 #include "run/point_preparation.h"
 #include "run/run_failure.h"
 
+#include <algorithm>
+
 namespace run {
 
 namespace {
@@ -16,9 +18,16 @@ namespace {
     // One pass over the records for one side. `next(x, y, g)` hands over the next record and
     // returns whether another follows. `counter` is the number of records read so far, kept by
     // the caller for failure reports.
+    // Progress counts the records of both passes.
+    struct PassProgress
+    {
+        std::int64_t before;  // records the passes before this one read
+        std::int64_t total;
+    };
+
     template <typename NextRecord>
     void buildSide(RunHost& host, Side side, double reachStart, TextWriter& file,
-        std::size_t& counter, NextRecord&& next)
+        std::size_t& counter, PassProgress progress, NextRecord&& next)
     {
         const bool positive = side == Side::Positive;
         file.writeText(kCurveHeader);
@@ -37,6 +46,8 @@ namespace {
             double x = 0;
             double y = 0;
             double g = 0;
+            if ((counter & 0xFFFF) == 0)
+                host.progress(progress.before + static_cast<std::int64_t>(counter), progress.total);
             more = next(x, y, g);
             ++counter;
             if (positive ? y < 0 : y > 0)
@@ -62,23 +73,27 @@ namespace {
     void buildSide(RunHost& host, const CrossRecords& records, Side side, double reachStart,
         TextWriter& file, std::size_t& counter)
     {
+        const auto count = static_cast<std::int64_t>(std::max(records.written, records.size()));
+        const PassProgress progress { side == Side::Positive ? 0 : count, 2 * count };
         if (records.inMemory) {
             std::size_t r = 0;
-            buildSide(host, side, reachStart, file, counter, [&](double& x, double& y, double& g) {
-                x = records.x[r];
-                y = records.y[r];
-                g = static_cast<double>(records.group[r]);
-                return ++r < records.size();
-            });
+            buildSide(host, side, reachStart, file, counter, progress,
+                [&](double& x, double& y, double& g) {
+                    x = records.x[r];
+                    y = records.y[r];
+                    g = static_cast<double>(records.group[r]);
+                    return ++r < records.size();
+                });
             return;
         }
         TextReader reader(records.filePath);
-        buildSide(host, side, reachStart, file, counter, [&](double& x, double& y, double& g) {
-            x = readNumberItem(reader);
-            y = readNumberItem(reader);
-            g = readNumberItem(reader);
-            return !reader.atEnd();
-        });
+        buildSide(
+            host, side, reachStart, file, counter, progress, [&](double& x, double& y, double& g) {
+                x = readNumberItem(reader);
+                y = readNumberItem(reader);
+                g = readNumberItem(reader);
+                return !reader.atEnd();
+            });
     }
 
 }  // namespace
@@ -87,6 +102,7 @@ std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& recor
     double smallestX, double largestX, const std::string& positivePath,
     const std::string& negativePath)
 {
+    host.enterPhase(RunPhase::Curve);
     host.setStatus("Varnel creating...");
     if (!host.yield())
         throw RunStopped {};
@@ -100,6 +116,8 @@ std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& recor
         auto negative = std::make_unique<TextWriter>(negativePath);
         buildSide(host, records, Side::Negative, largestX, *negative, counter);
         negative->flush();
+        const auto total = 2 * static_cast<std::int64_t>(std::max(records.written, records.size()));
+        host.progress(total, total);
         return negative;
     } catch (const RunFailure& f) {
         // A file failure: report how far the failing pass had read.

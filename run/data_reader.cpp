@@ -148,6 +148,8 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
     RecordExtremes& extremes, RunHost* host)
 {
     const std::int64_t lines = countDataLines(s.DataFilePath, s.SkipLines);
+    if (host)
+        host->progress(0, lines);
 
     TextReader r(s.DataFilePath);
     PointPreparation preparation(pointFilePath, extremes, static_cast<std::size_t>(lines));
@@ -213,9 +215,14 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
                 fileLine);
         preparation.addLine(x, y, fileLine);
         ++a;
-        if (host && (a & 0xFFFF) == 0 && !host->yield())
-            throw RunStopped {};
+        if (host && (a & 0xFFFF) == 0) {
+            host->progress(a, lines);
+            if (!host->yield())
+                throw RunStopped {};
+        }
     }
+    if (host)
+        host->progress(lines, lines);
     return preparation.finish();
 }
 

@@ -93,8 +93,13 @@ void drawRecord(RunHost& host, const PreparedPoints& points)
 {
     const std::size_t n = points.size();
     host.drawDot(plotCoordinate(points.x[0]), plotCoordinate(-points.y[0]), kForeground);
-    for (std::size_t a = 0; a < n; ++a)
+    const auto total = static_cast<std::int64_t>(n);
+    for (std::size_t a = 0; a < n; ++a) {
+        if ((a & 0xFFFF) == 0)
+            host.progress(static_cast<std::int64_t>(a), total);
         host.drawLineTo(plotCoordinate(points.x[a]), plotCoordinate(-points.y[a]), kForeground);
+    }
+    host.progress(total, total);
     host.drawDot(plotCoordinate(points.x[0]), plotCoordinate(-points.y[0]), kForeground);
     if (n < 2)
         throw RunFailure(FailureCode::IndexOutOfRange,

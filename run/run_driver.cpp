@@ -89,6 +89,7 @@ namespace {
         const std::string& pointFilePath, RecordExtremes& extremes)
     {
         PreparedPoints points = readDataFile(s, pointFilePath, extremes, &host);
+        host.enterPhase(RunPhase::Preparing);
         drawPlotFrame(host, extremes);
         yieldOrStop(host);
         if (s.KeepWorkingFiles != 1)
@@ -179,81 +180,95 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
 {
     RunReport report;
     ErrorExit exit = ErrorExit::None;
-    try {
-        try {
-            host.clearPlot();
-            const bool xHeld = settings::setXCoefficient(settings, xCoefficientText);
-            const bool yHeld = settings::setYCoefficient(settings, yCoefficientText);
-            if (!xHeld || !yHeld) {
-                // Going on would scale by a coefficient that the box does not show.
-                exit = ErrorExit::Data;
-                throw RunFailure(FailureCode::Overflow,
-                    std::string(xHeld ? "the Y" : "the X")
-                        + " coefficient cannot be held in single precision");
-            }
-            const settings::RunSettings s = settings;
-
-            exit = ErrorExit::OutputFile;
-            host.setStatus("Data reading...");
-            yieldOrStop(host);
-            if (s.DataFilePath.empty()) {
-                report.outcome = RunOutcome::NoDataFile;
-                return report;
-            }
-            const RunFileNames names = nameRunFiles(s.DataFilePath);
-            const bool oneFile = s.OutputMode == 2;
-            const bool keep = s.KeepWorkingFiles == 1;
-            host.showFileName(0, s.DataFilePath);
-            host.showFileName(1, oneFile ? names.combined : names.positive);
-            if (!oneFile)
-                host.showFileName(2, names.negative);
-            yieldOrStop(host);
-            refuseDataFileAsOutput(s.DataFilePath, names);
-            probe(names.positive);
-            probe(names.negative);
-
-            exit = ErrorExit::Data;
-            RecordExtremes extremes;
-            PreparedPoints points = readingPhase(host, s, names.point, extremes);
-
-            exit = ErrorExit::SameX;
-            CrossRecords records = runCrossCheck(host, points, names.crossCheck);
-            points = {};
-            std::unique_ptr<TextWriter> negative = buildCurves(
-                host, records, extremes.minX, extremes.maxX, names.positive, names.negative);
-            records = {};
-
-            exit = ErrorExit::Finishing;
-            negative->close();
-            negative.reset();
-            if (!keep)
-                removeFile(names.crossCheck);
-            if (oneFile) {
-                mergeCurveFiles(names.positive, names.negative, names.combined);
-                if (!keep) {
-                    removeFile(names.positive);
-                    removeFile(names.negative);
-                }
-            }
-            host.setStatus("Finish");
-            report.outcome = RunOutcome::Finished;
-            return report;
-        } catch (const std::bad_alloc&) {
-            throw RunFailure(FailureCode::OutOfMemory, "the record does not fit in memory");
-        }
-    } catch (const RunFailure& f) {
-        // Every file of the run was closed as the failure unwound the phases.
+    // Every file of the run was closed as the failure unwound the phases.
+    const auto fail = [&](const RunFailure& f) {
         report.outcome = RunOutcome::Failed;
         report.code = f.code();
         report.message = messageFor(exit, f);
         report.detail = f.what();
         report.location.line = f.line();
-        host.setStatus("");
-        host.showError(report.message);
+        try {
+            host.setStatus("");
+            host.showError(report.message);
+        } catch (...) {
+            // The report still tells the caller what went wrong.
+        }
         return report;
+    };
+    try {
+        host.clearPlot();
+        const bool xHeld = settings::setXCoefficient(settings, xCoefficientText);
+        const bool yHeld = settings::setYCoefficient(settings, yCoefficientText);
+        if (!xHeld || !yHeld) {
+            // Going on would scale by a coefficient that the box does not show.
+            exit = ErrorExit::Data;
+            throw RunFailure(FailureCode::Overflow,
+                std::string(xHeld ? "the Y" : "the X")
+                    + " coefficient cannot be held in single precision");
+        }
+        const settings::RunSettings s = settings;
+
+        exit = ErrorExit::OutputFile;
+        host.enterPhase(RunPhase::Reading);
+        host.setStatus("Data reading...");
+        yieldOrStop(host);
+        if (s.DataFilePath.empty()) {
+            report.outcome = RunOutcome::NoDataFile;
+            return report;
+        }
+        const RunFileNames names = nameRunFiles(s.DataFilePath);
+        const bool oneFile = s.OutputMode == 2;
+        const bool keep = s.KeepWorkingFiles == 1;
+        host.showFileName(0, s.DataFilePath);
+        host.showFileName(1, oneFile ? names.combined : names.positive);
+        if (!oneFile)
+            host.showFileName(2, names.negative);
+        yieldOrStop(host);
+        refuseDataFileAsOutput(s.DataFilePath, names);
+        probe(names.positive);
+        probe(names.negative);
+
+        exit = ErrorExit::Data;
+        RecordExtremes extremes;
+        PreparedPoints points = readingPhase(host, s, names.point, extremes);
+
+        exit = ErrorExit::SameX;
+        CrossRecords records = runCrossCheck(host, points, names.crossCheck);
+        points = {};
+        std::unique_ptr<TextWriter> negative = buildCurves(
+            host, records, extremes.minX, extremes.maxX, names.positive, names.negative);
+        records = {};
+
+        exit = ErrorExit::Finishing;
+        host.enterPhase(RunPhase::Finishing);
+        negative->close();
+        negative.reset();
+        if (!keep)
+            removeFile(names.crossCheck);
+        if (oneFile) {
+            mergeCurveFiles(names.positive, names.negative, names.combined);
+            if (!keep) {
+                removeFile(names.positive);
+                removeFile(names.negative);
+            }
+        }
+        host.setStatus("Finish");
+        report.outcome = RunOutcome::Finished;
+        return report;
+    } catch (const RunFailure& f) {
+        return fail(f);
     } catch (const RunStopped&) {
         report.outcome = RunOutcome::Stopped;
         return report;
+    } catch (const std::bad_alloc&) {
+        return fail(RunFailure(FailureCode::OutOfMemory, "the record does not fit in memory"));
+    } catch (const std::exception& e) {
+        // A fault of the program or of its front end, not of the data: it is still reported as
+        // a failure, so that no front end has to guard a run.
+        return fail(RunFailure(
+            FailureCode::InvalidArgument, std::string("unexpected failure: ") + e.what()));
+    } catch (...) {
+        return fail(RunFailure(FailureCode::InvalidArgument, "unexpected failure of unknown kind"));
     }
 }
 

@@ -335,6 +335,63 @@ TEST(RunFailures, CoefficientThatCannotBeHeldStopsBeforeAnythingIsNamed)
     EXPECT_EQ(s.XCoefficient, 1.0f);
 }
 
+TEST(RunFailures, AnUnforeseenExceptionBecomesTheActiveExitsFailure)
+{
+    // A front end that throws where no failure is foreseen, even from the error box itself.
+    struct ThrowingHost : RecordingHost
+    {
+        std::string throwAtStatus;
+        bool throwStd = true;
+        bool errorBoxThrows = false;
+
+        void setStatus(const std::string& text) override
+        {
+            RecordingHost::setStatus(text);
+            if (text != throwAtStatus)
+                return;
+            if (throwStd)
+                throw std::runtime_error("host fault");
+            throw 42;
+        }
+
+        void showError(const std::string& message) override
+        {
+            RecordingHost::showError(message);
+            if (errorBoxThrows)
+                throw std::logic_error("error box fault");
+        }
+    };
+
+    const struct
+    {
+        const char* status;
+        bool throwStd;
+        bool errorBoxThrows;
+        std::string message;
+        const char* detail;
+    } cases[] = {
+        { "Data reading...", true, false, kOutputError + "5)", "unexpected failure: host fault" },
+        { "Varnel creating...", false, true, run::sameXErrorMessage(0),
+            "unexpected failure of unknown kind" },
+    };
+
+    for (const auto& c : cases) {
+        TempFolder dir;
+        writeFile(dir.file("d.prn"), "0 0\n2 1\n1 -1\n");
+        auto s = settingsFor(dir.file("d.prn"));
+        ThrowingHost host;
+        host.throwAtStatus = c.status;
+        host.throwStd = c.throwStd;
+        host.errorBoxThrows = c.errorBoxThrows;
+        run::RunReport report;
+        ASSERT_NO_THROW(report = runOn(host, s)) << c.status;
+        EXPECT_EQ(report.outcome, RunOutcome::Failed);
+        EXPECT_EQ(report.code, run::FailureCode::InvalidArgument);
+        EXPECT_EQ(report.detail, c.detail);
+        EXPECT_EQ(host.errors, std::vector<std::string> { c.message });
+    }
+}
+
 TEST(RunFailures, CombinedFileThatCannotBeWritten)
 {
     TempFolder dir;
@@ -391,6 +448,63 @@ TEST(Run, YieldsWhileReadingALongRecordAndStopsThere)
     EXPECT_EQ(host.statuses, std::vector<std::string> { "Data reading..." });
     EXPECT_EQ(host.drawing, std::vector<std::string> { "clear" });  // nothing read was drawn
     EXPECT_TRUE(host.errors.empty());
+}
+
+TEST(Run, EntersEachPhaseInOrderAndCountsToItsTotal)
+{
+    struct ProgressHost : RecordingHost
+    {
+        std::vector<run::RunPhase> phases;
+        // Per phase: every progress call's done and total.
+        std::vector<std::vector<std::pair<std::int64_t, std::int64_t>>> calls;
+
+        void enterPhase(run::RunPhase phase) override
+        {
+            phases.push_back(phase);
+            calls.emplace_back();
+        }
+
+        void progress(std::int64_t done, std::int64_t total) override
+        {
+            ASSERT_FALSE(calls.empty());
+            calls.back().emplace_back(done, total);
+        }
+    };
+
+    // Rising X, so no crossings: every cross-check record is a point.
+    constexpr int kLines = 150000;
+    TempFolder dir;
+    std::string data;
+    for (int i = 0; i < kLines; ++i)
+        data += std::to_string(i) + " " + std::to_string(i % 7 - 3) + "\n";
+    writeFile(dir.file("a.prn"), data);
+    auto s = settingsFor(dir.file("a.prn"));
+    ProgressHost host;
+    host.recordDrawing = false;
+    ASSERT_EQ(runOn(host, s).outcome, RunOutcome::Finished);
+
+    using P = run::RunPhase;
+    ASSERT_EQ(host.phases,
+        (std::vector<P> { P::Reading, P::Preparing, P::CrossCheck, P::Curve, P::Finishing }));
+    std::vector<std::int64_t> totals;
+    for (std::size_t p = 0; p + 1 < host.calls.size(); ++p) {
+        const auto& calls = host.calls[p];
+        ASSERT_FALSE(calls.empty()) << p;
+        const std::int64_t total = calls.front().second;
+        std::int64_t previous = 0;
+        for (const auto& [done, t] : calls) {
+            EXPECT_EQ(t, total) << p;
+            EXPECT_LE(previous, done) << p;
+            previous = done;
+        }
+        EXPECT_EQ(calls.back().first, total) << p;
+        // A bounded rate: a few calls per 65,536 units, never one per unit.
+        EXPECT_LE(calls.size(), static_cast<std::size_t>(total / 65536 + 3)) << p;
+        totals.push_back(total);
+    }
+    const std::int64_t points = totals[1];
+    EXPECT_GT(points, kLines);  // zero points were inserted
+    EXPECT_EQ(totals, (std::vector<std::int64_t> { kLines, points, points - 2, 2 * points }));
 }
 
 // ---- reading the data file ----

@@ -316,16 +316,9 @@ void Form1::startClicked()
     m_running = true;
     m_stopRequested = false;
     GuiRunHost host(*this, yieldInterval);
-    try {
-        run::runVarnel(host, settings::runSettings(), Text6->text().toStdString(),
-            Text7->text().toStdString());
-    } catch (const std::exception& failure) {
-        // The run reports its own failures; this only keeps an unforeseen one (out of memory
-        // on a huge record) from leaving the event loop.
-        Text1->clear();
-        ui::messagePresenter().warning(this, QStringLiteral("Error"),
-            QStringLiteral("The run stopped: %1").arg(QString::fromLocal8Bit(failure.what())));
-    }
+    // The run reports every failure itself, an unforeseen one included.
+    run::runVarnel(
+        host, settings::runSettings(), Text6->text().toStdString(), Text7->text().toStdString());
     m_running = false;
     if (m_stopRequested)
         endProgram();
