@@ -19,11 +19,17 @@ struct CrossRecords
     std::vector<std::int64_t> group;
     bool inMemory = true;
     std::string filePath;  // the cross-check file
-    std::size_t written = 0;  // records in the file, whether or not they are held in memory
+    std::size_t written = 0;  // records in the file
 
     std::size_t size() const
     {
         return x.size();
+    }
+
+    // The records, whether held in memory or only in the file.
+    std::size_t count() const
+    {
+        return inMemory ? x.size() : written;
     }
 
     void add(double rx, double ry, std::int64_t g, std::size_t limit)

@@ -3,8 +3,6 @@
 #include "run/point_preparation.h"
 #include "run/run_failure.h"
 
-#include <algorithm>
-
 namespace run {
 
 namespace {
@@ -15,9 +13,6 @@ namespace {
         Negative
     };
 
-    // One pass over the records for one side. `next(x, y, g)` hands over the next record and
-    // returns whether another follows. `counter` is the number of records read so far, kept by
-    // the caller for failure reports.
     // Progress counts the records of both passes.
     struct PassProgress
     {
@@ -25,6 +20,9 @@ namespace {
         std::int64_t total;
     };
 
+    // One pass over the records for one side. `next(x, y, g)` hands over the next record and
+    // returns whether another follows. `counter` is the number of records read so far, kept by
+    // the caller for failure reports.
     template <typename NextRecord>
     void buildSide(RunHost& host, Side side, double reachStart, TextWriter& file,
         std::size_t& counter, PassProgress progress, NextRecord&& next)
@@ -73,7 +71,7 @@ namespace {
     void buildSide(RunHost& host, const CrossRecords& records, Side side, double reachStart,
         TextWriter& file, std::size_t& counter)
     {
-        const auto count = static_cast<std::int64_t>(std::max(records.written, records.size()));
+        const auto count = static_cast<std::int64_t>(records.count());
         const PassProgress progress { side == Side::Positive ? 0 : count, 2 * count };
         if (records.inMemory) {
             std::size_t r = 0;
@@ -116,7 +114,7 @@ std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& recor
         auto negative = std::make_unique<TextWriter>(negativePath);
         buildSide(host, records, Side::Negative, largestX, *negative, counter);
         negative->flush();
-        const auto total = 2 * static_cast<std::int64_t>(std::max(records.written, records.size()));
+        const auto total = 2 * static_cast<std::int64_t>(records.count());
         host.progress(total, total);
         return negative;
     } catch (const RunFailure& f) {
