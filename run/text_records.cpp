@@ -88,16 +88,6 @@ double roundTripSingle(float value)
     return readBackNumber(text, formatSingle(text, value) - 1);
 }
 
-bool parseNumber(std::string_view text, double& value, bool& overflow)
-{
-    const settings::ScannedNumber n = settings::scanNumber(text, {});
-    overflow = n.kind == settings::ScannedNumber::Kind::TooLarge;
-    if (n.kind != settings::ScannedNumber::Kind::Number)
-        return false;
-    value = n.value;
-    return true;
-}
-
 char* layOutZones(char* out, std::initializer_list<ZoneValue> values)
 {
     char* const lineStart = out;

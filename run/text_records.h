@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/number_text.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -31,7 +33,15 @@ double roundTripSingle(float value);
 // Parses a whole value text: [sign] digits [. digits] [E|e [sign] digits], or with the digits
 // after the point only. Returns false for anything else (empty text, "inf", "NaN", hex).
 // Sets `overflow` when the number is too large for a double.
-bool parseNumber(std::string_view text, double& value, bool& overflow);
+inline bool parseNumber(std::string_view text, double& value, bool& overflow)
+{
+    const settings::ScannedNumber n = settings::scanNumber(text, {});
+    overflow = n.kind == settings::ScannedNumber::Kind::TooLarge;
+    if (n.kind != settings::ScannedNumber::Kind::Number)
+        return false;
+    value = n.value;
+    return true;
+}
 
 // ---- files ----
 

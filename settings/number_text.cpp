@@ -44,105 +44,100 @@ namespace {
     // Where the parts of a decimal number lie in its text.
     struct DecimalParts
     {
-        std::size_t digitsStart = 0;  // after the sign
-        std::size_t pointAt = 0;  // the point, or the end of the digits when there is none
-        std::size_t fractionEnd = 0;
-        std::size_t exponentStart = 0;  // its sign or first digit; == end when there is none
-        std::size_t end = 0;
-        bool negative = false;
+        const char* digits;  // after the sign
+        const char* point;  // the point, or the end of the digits when there is none
+        const char* fractionEnd;
+        const char* exponent;  // its sign or first digit; == end when there is none
+        const char* end;
     };
 
     // For a number that std::from_chars found out of range: true when its magnitude is too
     // large for a double, false when it is too small.
-    bool overflows(std::string_view text, const DecimalParts& p)
+    bool overflows(const DecimalParts& p)
     {
         long long magnitude = 0;  // decimal exponent of the first significant digit, plus one
-        std::size_t i = p.digitsStart;
-        while (i < p.pointAt && text[i] == '0')
-            ++i;
-        if (i < p.pointAt) {
-            magnitude = static_cast<long long>(p.pointAt - i);
+        const char* c = p.digits;
+        while (c != p.point && *c == '0')
+            ++c;
+        if (c != p.point) {
+            magnitude = p.point - c;
         } else {
-            i = p.pointAt < p.fractionEnd ? p.pointAt + 1 : p.fractionEnd;
-            const std::size_t fractionStart = i;
-            while (i < p.fractionEnd && text[i] == '0')
-                ++i;
-            magnitude = -static_cast<long long>(i - fractionStart);
+            const char* const fraction = p.point == p.fractionEnd ? p.point : p.point + 1;
+            c = fraction;
+            while (c != p.fractionEnd && *c == '0')
+                ++c;
+            magnitude = -(c - fraction);
         }
         long long exponent = 0;
         bool negativeExponent = false;
-        i = p.exponentStart;
-        if (i < p.end && (text[i] == '+' || text[i] == '-'))
-            negativeExponent = text[i++] == '-';
-        for (; i < p.end; ++i)
+        c = p.exponent;
+        if (c != p.end && (*c == '+' || *c == '-'))
+            negativeExponent = *c++ == '-';
+        for (; c != p.end; ++c)
             if (exponent < 1000000000)
-                exponent = exponent * 10 + (text[i] - '0');
+                exponent = exponent * 10 + (*c - '0');
         return magnitude + (negativeExponent ? -exponent : exponent) > 0;
     }
 
     ScannedNumber readDecimal(std::string_view text, NumberRules::End end)
     {
-        DecimalParts p;
-        std::size_t i = 0;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-            p.negative = text[i] == '-';
-            ++i;
+        const char* c = text.data();
+        const char* const last = c + text.size();
+        bool negative = false;
+        if (c != last && (*c == '+' || *c == '-')) {
+            negative = *c == '-';
+            ++c;
         }
-        p.digitsStart = i;
-        std::size_t digits = 0;
-        while (i < text.size() && isDigit(text[i]))
-            ++i;
-        digits = i - p.digitsStart;
-        p.pointAt = i;
-        if (i < text.size() && text[i] == '.') {
-            ++i;
-            const std::size_t fractionStart = i;
-            while (i < text.size() && isDigit(text[i]))
-                ++i;
-            digits += i - fractionStart;
+        const char* const digits = c;
+        while (c != last && isDigit(*c))
+            ++c;
+        const char* const point = c;
+        bool anyDigit = c != digits;
+        if (c != last && *c == '.') {
+            ++c;
+            const char* const fraction = c;
+            while (c != last && isDigit(*c))
+                ++c;
+            anyDigit = anyDigit || c != fraction;
         }
-        p.fractionEnd = i;
-        if (digits == 0)
+        if (!anyDigit)
             return {};
-        p.exponentStart = p.end = i;
-        if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
-            std::size_t j = i + 1;
-            if (j < text.size() && (text[j] == '+' || text[j] == '-'))
-                ++j;
-            if (j < text.size() && isDigit(text[j])) {
-                while (j < text.size() && isDigit(text[j]))
-                    ++j;
-                p.exponentStart = i + 1;
-                p.end = j;
+        const char* const fractionEnd = c;
+        const char* exponent = c;
+        if (c != last && (*c == 'E' || *c == 'e')) {
+            const char* e = c + 1;
+            if (e != last && (*e == '+' || *e == '-'))
+                ++e;
+            if (e != last && isDigit(*e)) {
+                while (e != last && isDigit(*e))
+                    ++e;
+                exponent = c + 1;
+                c = e;
             }
         }
-        if (end == NumberRules::End::TextEnd && p.end != text.size())
+        if (end == NumberRules::End::TextEnd && c != last)
             return {};
 
         // The shape is checked first: from_chars would also take "inf", "nan" and a partial text.
-        const char* const first = text.data() + p.digitsStart;
-        const char* const last = text.data() + p.end;
         double v = 0.0;
-        const auto r = std::from_chars(first, last, v);
+        const auto r = std::from_chars(digits, c, v);
         ScannedNumber::Kind kind = ScannedNumber::Kind::Number;
         if (r.ec == std::errc::result_out_of_range) {
-            if (overflows(text, p)) {
+            if (overflows({ digits, point, fractionEnd, exponent, c })) {
                 kind = ScannedNumber::Kind::TooLarge;
                 v = std::numeric_limits<double>::infinity();
             } else {
                 v = 0.0;
             }
-        } else if (r.ec != std::errc() || r.ptr != last) {
+        } else if (r.ec != std::errc() || r.ptr != c) {
             return {};
         }
-        return { kind, p.negative ? -v : v };
+        return { kind, negative ? -v : v };
     }
 
-}  // namespace
-
-ScannedNumber scanNumber(std::string_view text, NumberRules rules)
-{
-    if (rules.skipBlanks) {
+    // Kept apart from the plain path, which reads every value of a data file.
+    [[gnu::noinline]] ScannedNumber scanWithoutBlanks(std::string_view text, NumberRules rules)
+    {
         std::string kept;
         kept.reserve(text.size());
         for (char c : text)
@@ -151,6 +146,13 @@ ScannedNumber scanNumber(std::string_view text, NumberRules rules)
         rules.skipBlanks = false;
         return scanNumber(kept, rules);
     }
+
+}  // namespace
+
+ScannedNumber scanNumber(std::string_view text, NumberRules rules)
+{
+    if (rules.skipBlanks)
+        return scanWithoutBlanks(text, rules);
     if (rules.radixPrefixes && text.size() >= 2 && text[0] == '&') {
         if (text[1] == 'H' || text[1] == 'h')
             return readRadixInteger(text, 16, rules.end);
