@@ -118,7 +118,7 @@ namespace {
         if (end == NumberRules::End::TextEnd && c != last)
             return {};
 
-        // The shape is checked first: from_chars would also take "inf", "nan" and a partial text.
+        // The shape was checked above: from_chars would also take "inf", "nan" and a partial text.
         double v = 0.0;
         const auto r = std::from_chars(digits, c, v);
         ScannedNumber::Kind kind = ScannedNumber::Kind::Number;

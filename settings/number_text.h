@@ -37,6 +37,7 @@ struct ScannedNumber
     double value = 0.0;
 };
 
+// Reads the number that `text` holds under `rules`.
 ScannedNumber scanNumber(std::string_view text, NumberRules rules);
 
 }  // namespace settings
