@@ -14,11 +14,9 @@ namespace {
     };
 
     // One pass over the records for one side. `next(x, y, g)` hands over the next record and
-    // returns whether another follows. `counter` is the number of records read so far, kept by
-    // the caller for failure reports.
+    // returns whether another follows.
     template <typename NextRecord>
-    void buildSide(RunHost& host, Side side, double reachStart, TextWriter& file,
-        std::size_t& counter, NextRecord&& next)
+    void buildSide(RunHost& host, Side side, double reachStart, TextWriter& file, NextRecord&& next)
     {
         const bool positive = side == Side::Positive;
         file.writeText(kCurveHeader);
@@ -31,7 +29,7 @@ namespace {
         };
 
         host.drawDot(0.0f, 0.0f, kRed);
-        counter = 0;
+        std::size_t counter = 0;
         bool more = true;
         while (more) {
             double x = 0;
@@ -59,12 +57,12 @@ namespace {
         }
     }
 
-    void buildSide(RunHost& host, const CrossRecords& records, Side side, double reachStart,
-        TextWriter& file, std::size_t& counter)
+    void buildSide(
+        RunHost& host, const CrossRecords& records, Side side, double reachStart, TextWriter& file)
     {
         if (records.inMemory) {
             std::size_t r = 0;
-            buildSide(host, side, reachStart, file, counter, [&](double& x, double& y, double& g) {
+            buildSide(host, side, reachStart, file, [&](double& x, double& y, double& g) {
                 x = records.x[r];
                 y = records.y[r];
                 g = static_cast<double>(records.group[r]);
@@ -72,8 +70,8 @@ namespace {
             });
             return;
         }
-        TextReader reader(records.filePath);
-        buildSide(host, side, reachStart, file, counter, [&](double& x, double& y, double& g) {
+        TextReader reader(records.filePath, TextReader::Links::Refuse);
+        buildSide(host, side, reachStart, file, [&](double& x, double& y, double& g) {
             x = readNumberItem(reader);
             y = readNumberItem(reader);
             g = readNumberItem(reader);
@@ -90,21 +88,15 @@ std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& recor
     host.setStatus("Varnel creating...");
     if (!host.yield())
         throw RunStopped {};
-    std::size_t counter = 0;
-    try {
-        {
-            TextWriter positive(positivePath);
-            buildSide(host, records, Side::Positive, smallestX, positive, counter);
-            positive.close();
-        }
-        auto negative = std::make_unique<TextWriter>(negativePath);
-        buildSide(host, records, Side::Negative, largestX, *negative, counter);
-        negative->flush();
-        return negative;
-    } catch (const RunFailure& f) {
-        // A file failure: report how far the failing pass had read.
-        throw RunFailure(f.code(), f.what(), f.line(), static_cast<std::int64_t>(counter));
+    {
+        TextWriter positive(positivePath);
+        buildSide(host, records, Side::Positive, smallestX, positive);
+        positive.close();
     }
+    auto negative = std::make_unique<TextWriter>(negativePath);
+    buildSide(host, records, Side::Negative, largestX, *negative);
+    negative->flush();
+    return negative;
 }
 
 }  // namespace run
