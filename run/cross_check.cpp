@@ -305,10 +305,9 @@ namespace {
     {
     public:
         CrossCheck(RunHost& host, const PreparedPoints& points, const std::string& path,
-            std::size_t& walked, std::size_t recordsInMemory)
+            std::size_t recordsInMemory)
             : m_host(host)
             , m_points(points)
-            , m_walked(walked)
             , m_file(path)
             , m_limit(recordsInMemory)
         {
@@ -332,7 +331,6 @@ namespace {
                 const SegmentGrid index(m_points, segments);
                 const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
                 for (std::size_t a = 3; a <= n; ++a) {
-                    m_walked = a;
                     if ((a & 0xFFFF) == 0)
                         m_host.progress(static_cast<std::int64_t>(a - 3), segmentsToWalk);
                     if (!m_host.yield())
@@ -412,7 +410,6 @@ namespace {
 
         RunHost& m_host;
         const PreparedPoints& m_points;
-        std::size_t& m_walked;  // the point the walk has reached, for failure reports
         TextWriter m_file;
         CrossRecords m_records;
         std::vector<Hit> m_hits;
@@ -435,16 +432,9 @@ CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,
     host.setStatus("Cross checking...");
     if (!host.yield())
         throw RunStopped {};
-    std::size_t walked = 2;
-    try {
-        CrossCheck check(host, points, crossCheckFilePath, walked, recordsInMemory);
-        return check.run();
-    } catch (const RunFailure& f) {
-        if (f.pointIndex() != 0)
-            throw;
-        // A file failure: report the point the check had reached.
-        throw RunFailure(f.code(), f.what(), f.line(), static_cast<std::int64_t>(walked));
-    }
+    // A failure of the file carries no point index: it is no fault of the data.
+    CrossCheck check(host, points, crossCheckFilePath, recordsInMemory);
+    return check.run();
 }
 
 }  // namespace run

@@ -56,7 +56,7 @@ constexpr std::size_t kRecordsInMemory = std::size_t { 1 } << 21;
 // Finds every self-crossing of the prepared record, writes the cross-check file and redraws
 // the record by groups, with a red dot at each crossing. Throws RunFailure with the point
 // index of the failing segment when two consecutive points share an X (or a segment's slope
-// or intercept cannot be held).
+// or intercept, or a crossing's load, cannot be held); a failure of the file has no index.
 CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,
     const std::string& crossCheckFilePath, std::size_t recordsInMemory = kRecordsInMemory);
 

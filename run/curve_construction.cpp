@@ -21,11 +21,10 @@ namespace {
     };
 
     // One pass over the records for one side. `next(x, y, g)` hands over the next record and
-    // returns whether another follows. `counter` is the number of records read so far, kept by
-    // the caller for failure reports.
+    // returns whether another follows.
     template <typename NextRecord>
     void buildSide(RunHost& host, Side side, double reachStart, TextWriter& file,
-        std::size_t& counter, PassProgress progress, NextRecord&& next)
+        PassProgress progress, NextRecord&& next)
     {
         const bool positive = side == Side::Positive;
         file.writeText(kCurveHeader);
@@ -38,7 +37,7 @@ namespace {
         };
 
         host.drawDot(0.0f, 0.0f, kRed);
-        counter = 0;
+        std::size_t counter = 0;
         bool more = true;
         while (more) {
             double x = 0;
@@ -68,30 +67,28 @@ namespace {
         }
     }
 
-    void buildSide(RunHost& host, const CrossRecords& records, Side side, double reachStart,
-        TextWriter& file, std::size_t& counter)
+    void buildSide(
+        RunHost& host, const CrossRecords& records, Side side, double reachStart, TextWriter& file)
     {
         const auto count = static_cast<std::int64_t>(records.count());
         const PassProgress progress { side == Side::Positive ? 0 : count, 2 * count };
         if (records.inMemory) {
             std::size_t r = 0;
-            buildSide(host, side, reachStart, file, counter, progress,
-                [&](double& x, double& y, double& g) {
-                    x = records.x[r];
-                    y = records.y[r];
-                    g = static_cast<double>(records.group[r]);
-                    return ++r < records.size();
-                });
+            buildSide(host, side, reachStart, file, progress, [&](double& x, double& y, double& g) {
+                x = records.x[r];
+                y = records.y[r];
+                g = static_cast<double>(records.group[r]);
+                return ++r < records.size();
+            });
             return;
         }
-        TextReader reader(records.filePath);
-        buildSide(
-            host, side, reachStart, file, counter, progress, [&](double& x, double& y, double& g) {
-                x = readNumberItem(reader);
-                y = readNumberItem(reader);
-                g = readNumberItem(reader);
-                return !reader.atEnd();
-            });
+        TextReader reader(records.filePath, TextReader::Links::Refuse);
+        buildSide(host, side, reachStart, file, progress, [&](double& x, double& y, double& g) {
+            x = readNumberItem(reader);
+            y = readNumberItem(reader);
+            g = readNumberItem(reader);
+            return !reader.atEnd();
+        });
     }
 
 }  // namespace
@@ -104,23 +101,17 @@ std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& recor
     host.setStatus("Varnel creating...");
     if (!host.yield())
         throw RunStopped {};
-    std::size_t counter = 0;
-    try {
-        {
-            TextWriter positive(positivePath);
-            buildSide(host, records, Side::Positive, smallestX, positive, counter);
-            positive.close();
-        }
-        auto negative = std::make_unique<TextWriter>(negativePath);
-        buildSide(host, records, Side::Negative, largestX, *negative, counter);
-        negative->flush();
-        const auto total = 2 * static_cast<std::int64_t>(records.count());
-        host.progress(total, total);
-        return negative;
-    } catch (const RunFailure& f) {
-        // A file failure: report how far the failing pass had read.
-        throw RunFailure(f.code(), f.what(), f.line(), static_cast<std::int64_t>(counter));
+    {
+        TextWriter positive(positivePath);
+        buildSide(host, records, Side::Positive, smallestX, positive);
+        positive.close();
     }
+    auto negative = std::make_unique<TextWriter>(negativePath);
+    buildSide(host, records, Side::Negative, largestX, *negative);
+    negative->flush();
+    const auto total = 2 * static_cast<std::int64_t>(records.count());
+    host.progress(total, total);
+    return negative;
 }
 
 }  // namespace run

@@ -20,13 +20,13 @@ namespace {
 void mergeCurveFiles(const std::string& positivePath, const std::string& negativePath,
     const std::string& combinedPath)
 {
-    auto positive = std::make_unique<TextReader>(positivePath);
+    auto positive = std::make_unique<TextReader>(positivePath, TextReader::Links::Refuse);
     TextWriter combined(combinedPath);
     positive->readLine();  // each side file's own header is dropped
     combined.writeText(kCurveHeader);
     copyPointLines(*positive, combined);
     positive.reset();
-    TextReader negative(negativePath);
+    TextReader negative(negativePath, TextReader::Links::Refuse);
     negative.readLine();
     combined.writeText(kSideSeparator);
     copyPointLines(negative, combined);

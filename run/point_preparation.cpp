@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace run {
 
@@ -18,7 +19,7 @@ PointPreparation::PointPreparation(
     m_points.y.reserve(room);
 }
 
-void PointPreparation::write(double x, double y)
+void PointPreparation::write(double x, double y, std::int64_t fileLine)
 {
     // Format once: the same text goes to the file and is what the point list holds.
     char line[2 * kMaxNumberText + 16];
@@ -27,8 +28,21 @@ void PointPreparation::write(double x, double y)
     const std::size_t yStart = nextZoneStart(xLength);
     std::memset(xEnd, ' ', yStart - xLength);
     char* const yEnd = formatDouble(line + yStart, y);
-    m_points.x.push_back(readBackNumber(line, xEnd - 1));
-    m_points.y.push_back(readBackNumber(line + yStart, yEnd - 1));
+    const double xBack = readBackNumber(line, xEnd - 1);
+    const double yBack = readBackNumber(line + yStart, yEnd - 1);
+    if (!std::isfinite(xBack) || !std::isfinite(yBack)) {
+        const bool badX = !std::isfinite(xBack);
+        const char* begin = badX ? line : line + yStart;
+        const char* end = (badX ? xEnd : yEnd) - 1;
+        if (*begin == ' ')
+            ++begin;
+        throw RunFailure(FailureCode::Overflow,
+            "line " + std::to_string(fileLine) + ": " + (badX ? "X" : "Y") + " written as "
+                + std::string(begin, end) + " reads back beyond the double range",
+            fileLine);
+    }
+    m_points.x.push_back(xBack);
+    m_points.y.push_back(yBack);
     m_file.writeFormatted(line, static_cast<std::size_t>(yEnd - line));
 }
 
@@ -46,17 +60,17 @@ void PointPreparation::addLine(double x, double y, std::int64_t fileLine)
 
     if (m_first) {
         m_first = false;
-        write(x, y);
+        write(x, y, fileLine);
     } else {
         if (y * m_previousY < 0 && x != m_previousX) {
             const double x0 = x - (x - m_previousX) * y / (y - m_previousY);
             if (!std::isfinite(x0))
                 throw RunFailure(FailureCode::Overflow,
                     "the zero point before this line cannot be held", fileLine);
-            write(x0, 0.0);
+            write(x0, 0.0, fileLine);
         }
         if (x != m_previousX)
-            write(x, y);
+            write(x, y, fileLine);
     }
     m_previousX = x;
     m_previousY = y;

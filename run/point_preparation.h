@@ -33,7 +33,8 @@ struct PreparedPoints
 
 // Takes the scaled data lines one by one: keeps the extremes, inserts a zero point where the
 // load changes sign, drops a line whose X repeats the previous line's, and writes the point
-// file.
+// file. A point whose written digits do not read back as a finite number (the largest
+// doubles, rounded up to 15 digits) is an Overflow.
 class PointPreparation
 {
 public:
@@ -48,7 +49,7 @@ public:
     PreparedPoints finish();
 
 private:
-    void write(double x, double y);
+    void write(double x, double y, std::int64_t fileLine);
 
     TextWriter m_file;
     RecordExtremes& m_extremes;

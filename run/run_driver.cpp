@@ -5,6 +5,7 @@
 #include "run/data_reader.h"
 #include "run/output_files.h"
 #include "run/point_preparation.h"
+#include "run/run_lock.h"
 
 #include <cerrno>
 #include <new>
@@ -66,6 +67,13 @@ namespace {
                     *name + " is the data file itself; rename the data file");
     }
 
+    // The data file is opened before any file of the run is made: a misspelt name or a file
+    // that cannot be read leaves nothing behind.
+    void requireReadableDataFile(const std::string& path)
+    {
+        TextReader reader(path);
+    }
+
     void probe(const std::string& path)
     {
         TextWriter file(path);
@@ -114,7 +122,11 @@ namespace {
         case ErrorExit::Data:
             return dataErrorMessage(f.code());
         case ErrorExit::SameX:
-            return sameXErrorMessage(f.pointIndex());
+            // Only the data's own failures carry a point; a file that cannot be written or
+            // read back is no fault of the data.
+            if (f.pointIndex() != 0)
+                return sameXErrorMessage(f.pointIndex());
+            break;
         case ErrorExit::OutputFile:
         case ErrorExit::Finishing:
         case ErrorExit::None:
@@ -213,6 +225,7 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         host.setStatus("Data reading...");
         yieldOrStop(host);
         if (s.DataFilePath.empty()) {
+            host.setStatus("");
             report.outcome = RunOutcome::NoDataFile;
             return report;
         }
@@ -225,6 +238,11 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
             host.showFileName(2, names.negative);
         yieldOrStop(host);
         refuseDataFileAsOutput(s.DataFilePath, names);
+        exit = ErrorExit::Data;
+        requireReadableDataFile(s.DataFilePath);
+        exit = ErrorExit::OutputFile;
+        // Held until the last file operation below, the removals included.
+        const RunLock lock(names.positive);
         probe(names.positive);
         probe(names.negative);
 
@@ -248,8 +266,10 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         if (oneFile) {
             mergeCurveFiles(names.positive, names.negative, names.combined);
             if (!keep) {
-                removeFile(names.positive);
+                // The locked file goes last: once its name is gone, a second run may
+                // take a new lock at once, and nothing of this run is left to disturb.
                 removeFile(names.negative);
+                removeFile(names.positive);
             }
         }
         host.setStatus("Finish");

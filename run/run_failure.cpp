@@ -82,4 +82,17 @@ void throwFileFailure(int error, const std::string& path, bool creating)
     throw RunFailure(failureFromErrno(error, path, creating), path + ": " + std::strerror(error));
 }
 
+void throwOwnFileFailure(int error, const std::string& path, bool creating)
+{
+    struct stat st
+    {
+    };
+
+    // O_NOFOLLOW reports a link at the last component as ELOOP.
+    if (error == ELOOP && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        throw RunFailure(FailureCode::PathFileAccessError,
+            path + ": is a symbolic link; the run does not write or read through it");
+    throwFileFailure(error, path, creating);
+}
+
 }  // namespace run

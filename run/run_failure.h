@@ -76,4 +76,8 @@ FailureCode failureFromErrno(int error, const std::string& path, bool creating);
 // Throws the RunFailure for errno `error` on `path`, with the system's description.
 [[noreturn]] void throwFileFailure(int error, const std::string& path, bool creating);
 
+// As throwFileFailure, for a failed open of one of the run's own names with O_NOFOLLOW: a
+// symbolic link there is an access error (75) that says so.
+[[noreturn]] void throwOwnFileFailure(int error, const std::string& path, bool creating);
+
 }  // namespace run

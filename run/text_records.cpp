@@ -73,6 +73,8 @@ double readBackNumber(const char* begin, const char* end)
     bool overflow = false;
     parseNumber(
         std::string_view(begin + 1, static_cast<std::size_t>(end - begin - 1)), value, overflow);
+    if (overflow)
+        value = HUGE_VAL;
     return *begin == '-' ? -value : value;
 }
 
@@ -118,10 +120,13 @@ char* layOutZones(char* out, std::initializer_list<ZoneValue> values)
 
 // ---- TextReader ----
 
-TextReader::TextReader(const std::string& path)
+TextReader::TextReader(const std::string& path, Links links)
     : m_path(path)
 {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int noFollow = links == Links::Refuse ? O_NOFOLLOW : 0;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow);
+    if (m_fd < 0 && noFollow != 0)
+        throwOwnFileFailure(errno, path, false);
     if (m_fd < 0)
         throwFileFailure(errno, path, false);
 
@@ -273,9 +278,10 @@ TextWriter::TextWriter(const std::string& path)
     : m_path(path)
 {
     // Non-blocking so that a FIFO without a reader fails instead of hanging the run.
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    m_fd = ::open(
+        path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
     if (m_fd < 0)
-        throwFileFailure(errno, path, true);
+        throwOwnFileFailure(errno, path, true);
     const int flags = ::fcntl(m_fd, F_GETFL);
     if (flags >= 0)
         ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);

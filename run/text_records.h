@@ -23,7 +23,8 @@ char* formatSingle(char* out, float value);
 char* formatWhole(char* out, std::int64_t value);
 
 // The value that a formatted number at [begin, end) reads back as: sign column and digits,
-// without the trailing space.
+// without the trailing space. Digits beyond the double range read back as an infinity, never
+// as 0, so that callers can refuse them.
 double readBackNumber(const char* begin, const char* end);
 
 // The value that the text of formatDouble / formatSingle reads back as.
@@ -50,8 +51,16 @@ inline bool parseNumber(std::string_view text, double& value, bool& overflow)
 class TextReader
 {
 public:
+    // Whether a symbolic link at the last component of the path is followed: yes for the
+    // user's data file, never for one of the run's own files.
+    enum class Links
+    {
+        Follow,
+        Refuse
+    };
+
     // Opens `path`; throws RunFailure with the file system's code.
-    explicit TextReader(const std::string& path);
+    explicit TextReader(const std::string& path, Links links = Links::Follow);
     ~TextReader();
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
@@ -149,7 +158,8 @@ struct ZoneValue
     }
 };
 
-// Writes a file anew (created or emptied) in print-zone lines ending with CR LF.
+// Writes a file anew (created or emptied) in print-zone lines ending with CR LF. Only the
+// run's own files are written: a symbolic link at the path is refused, never written through.
 class TextWriter
 {
 public:

@@ -189,7 +189,7 @@ TEST(Run, DrawsAxesRecordCrossingsAndCurve)
 
 // ---- failures ----
 
-TEST(RunFailures, MissingDataFileAfterTheProbe)
+TEST(RunFailures, MissingDataFileCreatesNothing)
 {
     TempFolder dir;
     auto s = settingsFor(dir.file("none.prn"));
@@ -197,8 +197,7 @@ TEST(RunFailures, MissingDataFileAfterTheProbe)
     const auto report = runOn(host, s);
     EXPECT_EQ(report.outcome, RunOutcome::Failed);
     EXPECT_EQ(host.errors, std::vector<std::string> { kDataError + "53)" });
-    EXPECT_EQ(readFile(dir.file("none.vnp")), "Test output\r\n");
-    EXPECT_EQ(readFile(dir.file("none.vnn")), "Test output\r\n");
+    EXPECT_TRUE(filesIn(dir).empty());
     EXPECT_EQ(host.statuses.back(), "");
 }
 
@@ -222,6 +221,10 @@ TEST(RunFailures, DataErrorsAndTheirCodes)
         { "1 2\n2 3\n", 0, 1, 3, 9, 1 },  // a column the lines lack
         { "1 2\n1 3\n1 4\n", 0, 1, 2, 9, 0 },  // one point left after dropping repeated X
         { "1 2\n2 1e400\n", 0, 1, 2, 6, 2 },  // too large to hold
+        // The largest doubles are written with 15 digits, rounded up beyond the range.
+        { "0 1\n1 2\n1.7976931348623157e308 3\n", 0, 1, 2, 6, 3 },
+        { "0 1\n1 -1.7976931348623157e308\n", 0, 1, 2, 6, 2 },
+        { "0 1\n1 2\n-1.79769313486231e308 3\n", 0, 1, 2, 0, 0 },
         { "1 2\n2 -3\n3 4\n", 0, 1, 2, 0, 0 },
     };
     for (const Case& c : cases) {
@@ -281,10 +284,11 @@ TEST(RunFailures, OutputFileHeldBeforeAnyDataIsRead)
     EXPECT_FALSE(fileExists(dir.file("d.vnn")));
     EXPECT_FALSE(fileExists(dir.file("d.bu0")));
 
+    // A data file in a folder that is not there is a data file that is not there.
     auto missing = settingsFor(dir.file("nofolder/d.prn"));
     RecordingHost host2;
     runOn(host2, missing);
-    EXPECT_EQ(host2.errors, std::vector<std::string> { kOutputError + "76)" });
+    EXPECT_EQ(host2.errors, std::vector<std::string> { kDataError + "76)" });
 }
 
 TEST(RunFailures, TheDataFileIsNeverOneOfTheRunsFiles)
@@ -371,7 +375,8 @@ TEST(RunFailures, AnUnforeseenExceptionBecomesTheActiveExitsFailure)
         const char* detail;
     } cases[] = {
         { "Data reading...", true, false, kOutputError + "5)", "unexpected failure: host fault" },
-        { "Varnel creating...", false, true, run::sameXErrorMessage(0),
+        // A fault that is not the data's shows the output-file message in every phase.
+        { "Varnel creating...", false, true, kOutputError + "5)",
             "unexpected failure of unknown kind" },
     };
 
@@ -411,7 +416,7 @@ TEST(Run, EmptyDataFilePathTouchesNothing)
     RecordingHost host;
     const auto report = runOn(host, s, "2", "3");
     EXPECT_EQ(report.outcome, RunOutcome::NoDataFile);
-    EXPECT_EQ(host.statuses, std::vector<std::string> { "Data reading..." });
+    EXPECT_EQ(host.statuses, (std::vector<std::string> { "Data reading...", "" }));
     EXPECT_EQ(s.XCoefficient, 2.0f);
     EXPECT_EQ(s.YCoefficient, 3.0f);
     EXPECT_TRUE(host.errors.empty());

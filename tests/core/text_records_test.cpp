@@ -227,3 +227,22 @@ TEST(TextReader, OpenFailures)
     EXPECT_EQ(failureOf([&] { TextReader r(dir.path().string()); }), 75);
     EXPECT_EQ(failureOf([&] { TextReader r("/dev/zero"); }), 75);
 }
+
+// The run's own files are never read or written through a link, dangling or not; the user's
+// data file may be one.
+TEST(OwnFiles, LinksAtTheNameAreRefused)
+{
+    TempFolder dir;
+    writeFile(dir.file("victim"), "kept\n");
+    std::filesystem::create_symlink("victim", dir.file("link"));
+    std::filesystem::create_symlink("absent", dir.file("dangling"));
+    for (const char* name : { "link", "dangling" }) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(failureOf([&] { TextWriter w(dir.file(name)); }), 75);
+        EXPECT_EQ(failureOf([&] { TextReader r(dir.file(name), TextReader::Links::Refuse); }), 75);
+    }
+    EXPECT_EQ(readFile(dir.file("victim")), "kept\n");
+    EXPECT_FALSE(fileExists(dir.file("absent")));
+    TextReader followed(dir.file("link"));
+    EXPECT_EQ(followed.readLine(), "kept");
+}

@@ -11,11 +11,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -32,12 +37,6 @@ std::string dataError(int code)
 {
     return "This file includes error data or you may mistake column or skip indication. ("
         + std::to_string(code) + ")";
-}
-
-std::string sameXError(long n)
-{
-    return "These data include the same x-value at " + std::to_string(n)
-        + " line. Please remove them.";
 }
 
 const std::string kProbe = "Test output\r\n";
@@ -162,66 +161,147 @@ TEST_F(Faults, MissingFolder)
     const auto before = snapshot(m_dir.path());
     const std::string path = m_dir.file("gone/rec.prn");
     const BatchResult r = batch({ path });
-    expectFailure(r, path, outputFileError(76));
+    expectFailure(r, path, dataError(76));
     EXPECT_FALSE(fs::exists(m_dir.path() / "gone"));
     EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
 }
 
-// A symbolic link to /dev/full makes every write to that name fail with "disk full", at
-// whatever stage of the run the file is written. The link itself must survive.
+// A small file system of its own, mounted for the test and gone with it.
+class SmallDisk
+{
+public:
+    SmallDisk(const fs::path& where, std::uintmax_t bytes)
+        : m_path(where)
+    {
+        fs::create_directory(where);
+        const std::string options = "size=" + std::to_string(bytes);
+        m_mounted = ::mount("tmpfs", where.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(m_path.c_str(), MNT_DETACH);
+    }
+
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool mounted() const
+    {
+        return m_mounted;
+    }
+
+    std::uintmax_t blockSize() const
+    {
+        struct statvfs st
+        {
+        };
+
+        ::statvfs(m_path.c_str(), &st);
+        return st.f_bsize;
+    }
+
+    // Fills the disk with a file of its own until exactly `blocks` blocks are free.
+    void leaveFree(std::uintmax_t blocks)
+    {
+        fs::remove(m_path / "filler");
+
+        struct statvfs st
+        {
+        };
+
+        ASSERT_EQ(::statvfs(m_path.c_str(), &st), 0);
+        ASSERT_GE(st.f_bavail, blocks);
+        writeFile(
+            (m_path / "filler").string(), std::string((st.f_bavail - blocks) * st.f_bsize, 'f'));
+        ASSERT_EQ(::statvfs(m_path.c_str(), &st), 0);
+        ASSERT_EQ(st.f_bavail, blocks);
+    }
+
+private:
+    fs::path m_path;
+    bool m_mounted = false;
+};
+
+// The disk fills within each file of the run in turn. A full disk is a failure of the file
+// system, never of the data: the output-file message with "disk full", and only the point
+// file, written while the data are read, gives the data message.
 TEST_F(Faults, FullDiskAtEachFileOfTheRun)
 {
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
-    // The prepared point count is the point the cross check had reached when its file failed.
+    // Growing cycles of many samples: every file of the run spans several blocks.
+    std::string record;
+    for (int i = 0; i < 6000; ++i) {
+        const double t = i * 2 * M_PI / 200;
+        const double a = 1 + t;
+        record += std::to_string(a * std::sin(t)) + " " + std::to_string(a * std::cos(t)) + "\n";
+    }
+    writeFile(dataPath(), record);
+    const std::vector<std::string> options = { "--quiet", "--one-file", "--keep-working-files" };
+    std::map<std::string, std::uintmax_t> size;
     {
         TempFolder kept;
-        writeFile(kept.file("rec.prn"), m_record);
-        ASSERT_EQ(
-            runProgram(VARNEL_BATCH, { "--quiet", "--keep-working-files", kept.file("rec.prn") })
-                .status,
-            0);
-        const std::string points = bytesOf(kept.file("rec.bu0"));
-        m_points = std::count(points.begin(), points.end(), '\n');
+        writeFile(kept.file("rec.prn"), record);
+        std::vector<std::string> args = options;
+        args.push_back(kept.file("rec.prn"));
+        ASSERT_EQ(runProgram(VARNEL_BATCH, args).status, 0);
+        for (const char* part : { "bu0", "buf", "vnp", "vnn", "vnl" })
+            size[part] = fs::file_size(kept.file(std::string("rec.") + part));
     }
+    std::uintmax_t total = 0;
+    for (const auto& [part, bytes] : size)
+        total += bytes;
+    SmallDisk disk(m_dir.path() / "disk", total + (64 << 12));
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    const auto blocks = [&](const char* part) {
+        return (size[part] + disk.blockSize() - 1) / disk.blockSize();
+    };
+    // The files in the order the run writes them; each curve file replaces its probe's line.
+    const std::uintmax_t points = blocks("bu0");
+    const std::uintmax_t checks = points + blocks("buf");
+    ASSERT_GE(blocks("vnp"), 2u);
+    ASSERT_GE(blocks("vnn"), 2u);
 
     struct Case
     {
-        std::string full;
-        bool oneFile;
+        const char* part;
+        std::uintmax_t freeBlocks;
         std::string message;
-        Listing after;
     };
 
-    const std::string full = "-> /dev/full";
     const Case cases[] = {
-        { "rec.vnp", false, outputFileError(61), { { "rec.vnp", full } } },
-        { "rec.vnn", false, outputFileError(61), { { "rec.vnp", kProbe }, { "rec.vnn", full } } },
-        { "rec.bu0", false, dataError(61),
-            { { "rec.vnp", kProbe }, { "rec.vnn", kProbe }, { "rec.bu0", full } } },
-        { "rec.buf", false, sameXError(m_points),
-            { { "rec.vnp", kProbe }, { "rec.vnn", kProbe }, { "rec.buf", full } } },
-        // The finishing stage: the side files stay whole, the cross-check file is gone.
-        { "rec.vnl", true, outputFileError(61),
-            { { "rec.vnp", golden("brace.vnp") }, { "rec.vnn", golden("brace.vnn") },
-                { "rec.vnl", full } } },
+        { "vnp", 0, outputFileError(61) },
+        { "vnn", 1, outputFileError(61) },
+        { "bu0", 2, dataError(61) },
+        { "buf", 2 + checks - 1, outputFileError(61) },
+        { "vnp", checks + blocks("vnp"), outputFileError(61) },
+        { "vnn", checks + blocks("vnp") + blocks("vnn") - 1, outputFileError(61) },
+        { "vnl", checks + blocks("vnp") + blocks("vnn") + blocks("vnl") - 1, outputFileError(61) },
     };
+    const fs::path folder = m_dir.path() / "disk";
+    const std::string data = (folder / "rec.prn").string();
+    fs::create_symlink(dataPath(), data);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.full);
+        SCOPED_TRACE(std::string(c.part) + " with " + std::to_string(c.freeBlocks) + " free");
         for (const std::string& name : runNames("rec.prn"))
-            fs::remove(m_dir.path() / name);
-        fs::create_symlink("/dev/full", m_dir.path() / c.full);
-        const auto before = snapshot(m_dir.path());
-        std::vector<std::string> args = { dataPath() };
-        if (c.oneFile)
-            args.insert(args.begin(), "--one-file");
-        const BatchResult r = batch(args);
-        expectFailure(r, dataPath(), c.message);
-        Listing expected = c.after;
-        expected["rec.prn"] = m_record;
-        EXPECT_EQ(runFiles(), expected);
-        expectNothingLost(before);
+            fs::remove(folder / name);
+        disk.leaveFree(c.freeBlocks);
+        const auto before = snapshot(folder);
+        std::vector<std::string> args = options;
+        args.push_back(data);
+        const BatchResult r = runProgram(VARNEL_BATCH, args);
+        expectFailure(r, data, c.message);
+        const std::string failed = (folder / (std::string("rec.") + c.part)).string();
+        const std::vector<std::string> lines = r.errorLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      data + ": " + failed + ": " + std::strerror(ENOSPC)),
+            lines.end())
+            << r.err;
+        for (const std::string& name : changedNames(before, snapshot(folder)))
+            EXPECT_TRUE(runNames("rec.prn").count(name)) << name << " changed";
     }
+    EXPECT_EQ(bytesOf(dataPath()), record);
 }
 
 // ---- the data file ----
@@ -258,8 +338,8 @@ TEST_F(Faults, DataFileNamedLikeTheRunsOwnFiles)
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.bu0", m_record } }));
 }
 
-// Reading a FIFO, a folder or an endless device would hang or fail obscurely: refused after
-// the probe, with the probe's lines left in both curve files.
+// Reading a FIFO, a folder or an endless device would hang or fail obscurely: refused before
+// any file of the run is made.
 TEST_F(Faults, DataFileThatIsNoRegularFile)
 {
     struct Case
@@ -284,9 +364,8 @@ TEST_F(Faults, DataFileThatIsNoRegularFile)
         const auto before = snapshot(m_dir.path());
         const BatchResult r = batch({ dataPath() });
         expectFailure(r, dataPath(), dataError(75));
-        EXPECT_EQ(runFiles(),
-            (Listing { { "rec.prn", c.shown }, { "rec.vnp", kProbe }, { "rec.vnn", kProbe } }));
-        expectNothingLost(before);
+        EXPECT_EQ(runFiles(), (Listing { { "rec.prn", c.shown } }));
+        EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
     }
 }
 
@@ -296,8 +375,8 @@ TEST_F(Faults, DataFileMissing)
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() });
     expectFailure(r, dataPath(), dataError(53));
-    EXPECT_EQ(runFiles(), (Listing { { "rec.vnp", kProbe }, { "rec.vnn", kProbe } }));
-    expectNothingLost(before);
+    EXPECT_EQ(runFiles(), Listing {});
+    EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
 }
 
 // The data file disappears or is cut short while the run has the window's events processed
@@ -322,17 +401,18 @@ TEST_F(Faults, DataFileChangedWhileTheRunYields)
         const char* what;
         std::function<void()> change;
         std::string message;
+        bool probed;  // the data file could still be opened: the curve files were made
     };
 
     const Case cases[] = {
-        { "deleted", [&] { fs::remove(dataPath()); }, dataError(53) },
-        { "emptied", [&] { writeFile(dataPath(), ""); }, dataError(62) },
+        { "deleted", [&] { fs::remove(dataPath()); }, dataError(53), false },
+        { "emptied", [&] { writeFile(dataPath(), ""); }, dataError(62), true },
         { "replaced by a folder",
             [&] {
                 fs::remove(dataPath());
                 fs::create_directory(dataPath());
             },
-            dataError(75) },
+            dataError(75), false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -347,8 +427,99 @@ TEST_F(Faults, DataFileChangedWhileTheRunYields)
         EXPECT_EQ(report.outcome, run::RunOutcome::Failed);
         ASSERT_EQ(host.errors, std::vector<std::string> { c.message });
         EXPECT_EQ(host.statuses.back(), "");
-        EXPECT_EQ(bytesOf(m_dir.file("rec.vnp")), kProbe);
+        EXPECT_EQ(fs::exists(m_dir.file("rec.vnp")), c.probed);
         EXPECT_FALSE(fs::exists(m_dir.file("rec.bu0")));
+        fs::remove(m_dir.file("rec.vnp"));
+        fs::remove(m_dir.file("rec.vnn"));
+    }
+}
+
+// ---- links and a second run ----
+
+// A link at one of the run's names, to a file elsewhere or to nothing, is never followed: the
+// step that would open it fails as that step's file failures do, and nothing is written
+// through it. Links in the folders of the path are followed.
+TEST_F(Faults, LinksAtTheRunsNamesAreNeverFollowed)
+{
+    TempFolder elsewhere;
+    writeFile(elsewhere.file("victim.txt"), "another file of the user\r\n");
+    for (const char* part : { "vnp", "vnn", "bu0", "buf", "vnl" }) {
+        for (const std::string& target :
+            { elsewhere.file("victim.txt"), elsewhere.file("new.txt") }) {
+            SCOPED_TRACE(std::string(part) + " -> " + target);
+            for (const std::string& name : runNames("rec.prn"))
+                fs::remove(m_dir.path() / name);
+            const std::string link = m_dir.file(std::string("rec.") + part);
+            fs::create_symlink(target, link);
+            const auto before = snapshot(m_dir.path());
+            const auto outside = snapshot(elsewhere.path());
+            const BatchResult r = batch({ "--one-file", dataPath() });
+            expectFailure(
+                r, dataPath(), std::string(part) == "bu0" ? dataError(75) : outputFileError(75));
+            EXPECT_NE(r.err.find(link + ": is a symbolic link"), std::string::npos) << r.err;
+            EXPECT_EQ(describe(link), "-> " + target);
+            EXPECT_TRUE(changedNames(outside, snapshot(elsewhere.path())).empty());
+            expectNothingLost(before);
+        }
+    }
+    for (const std::string& name : runNames("rec.prn"))
+        fs::remove(m_dir.path() / name);
+    fs::create_directory_symlink(m_dir.path(), elsewhere.path() / "via");
+    const BatchResult r = batch({ "--one-file", elsewhere.file("via/rec.prn") });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(bytesOf(m_dir.file("rec.vnl")), golden("brace.vnl"));
+}
+
+// The test's own run holds the names while varnel-batch, a second process, tries the same
+// data file: the second fails at once and changes nothing; the first finishes whole.
+class SecondRunHost : public RecordingHost
+{
+public:
+    std::function<void()> whileCrossChecking;
+
+    bool yield() override
+    {
+        if (whileCrossChecking && !statuses.empty() && statuses.back() == "Cross checking...") {
+            whileCrossChecking();
+            whileCrossChecking = nullptr;
+        }
+        return RecordingHost::yield();
+    }
+};
+
+TEST_F(Faults, ASecondRunOnTheSameNamesChangesNothing)
+{
+    for (const int mode : { 1, 2 }) {
+        SCOPED_TRACE(mode == 2 ? "one file" : "two files");
+        for (const std::string& name : runNames("rec.prn"))
+            fs::remove(m_dir.path() / name);
+        SecondRunHost host;
+        bool secondRan = false;
+        host.whileCrossChecking = [&] {
+            const auto before = snapshot(m_dir.path());
+            for (const char* option : { "--one-file", "--keep-working-files" }) {
+                const BatchResult r = batch({ option, dataPath() });
+                expectFailure(r, dataPath(), outputFileError(75));
+                EXPECT_NE(r.err.find("in use by another run"), std::string::npos) << r.err;
+            }
+            EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+            secondRan = true;
+        };
+        settings::RunSettings s;
+        settings::applyStartupDefaults(s);
+        s.DataFilePath = dataPath();
+        s.OutputMode = static_cast<std::int16_t>(mode);
+        EXPECT_EQ(run::runVarnel(host, s, "1", "1").outcome, run::RunOutcome::Finished);
+        EXPECT_TRUE(secondRan);
+        if (mode == 2)
+            EXPECT_EQ(runFiles(),
+                (Listing { { "rec.prn", m_record }, { "rec.vnl", golden("brace.vnl") } }));
+        else
+            EXPECT_EQ(runFiles(),
+                (Listing { { "rec.prn", m_record }, { "rec.vnp", golden("brace.vnp") },
+                    { "rec.vnn", golden("brace.vnn") } }));
+        // Once the first run has ended, the names are free again.
+        EXPECT_EQ(batch({ dataPath() }).status, 0);
     }
 }
 
@@ -401,9 +572,8 @@ TEST_F(PermissionFaults, DataFileThatCannotBeRead)
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() }, true);
     expectFailure(r, dataPath(), dataError(75));
-    EXPECT_EQ(runFiles(),
-        (Listing { { "rec.prn", m_record }, { "rec.vnp", kProbe }, { "rec.vnn", kProbe } }));
-    expectNothingLost(before);
+    EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record } }));
+    EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
 }
 
 // ---- nothing lost on the example records ----

@@ -292,8 +292,8 @@ private slots:
         QVERIFY(readAll(m_dir->filePath(QStringLiteral("busy.vnp"))) != m_cleanPositive);
     }
 
-    // The chosen file deleted (or replaced by a folder) before "Start": the data error, a
-    // window that runs again as soon as the file is back.
+    // The chosen file deleted (or replaced by a folder) before "Start": the data error, no file
+    // made for it, a window that runs again as soon as the file is back.
     void dataFileGoneBeforeStart()
     {
         Form1& w = *m_window;
@@ -301,9 +301,7 @@ private slots:
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QCOMPARE(m_presenter.messages, QStringList { kDataError.arg(53) });
         QVERIFY(w.Text1->text().isEmpty());
-        QCOMPARE(
-            readAll(m_dir->filePath(QStringLiteral("busy.vnp"))), QByteArray("Test output\r\n"));
-        QCOMPARE(filesIn(m_dir->path()), QStringList({ "busy.vnn", "busy.vnp" }));
+        QCOMPARE(filesIn(m_dir->path()), QStringList());
 
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("busy.prn")));
         m_presenter.messages.clear();
@@ -318,6 +316,60 @@ private slots:
         QCOMPARE(m_statuses, kFinishedRun);
         QVERIFY(m_presenter.messages.isEmpty());
         expectCleanOutput();
+    }
+
+    // The window and varnel-batch on one data file at once: the batch run fails at once and
+    // changes nothing; the window's run finishes whole.
+    void windowAndBatchOnOneFile()
+    {
+        Form1& w = *m_window;
+        int batchStatus = -1;
+        QString batchErrors;
+        m_actions[QStringLiteral("Cross checking...")] = [&] {
+            const QStringList before = filesIn(m_dir->path());
+            const QByteArray positive = readAll(m_dir->filePath(QStringLiteral("busy.vnp")));
+            QProcess batch;
+            batch.start(QStringLiteral(VARNEL_BATCH), { QStringLiteral("--quiet"), m_path });
+            QVERIFY(batch.waitForFinished(60000));
+            batchStatus = batch.exitCode();
+            batchErrors = QString::fromLocal8Bit(batch.readAllStandardError());
+            QCOMPARE(filesIn(m_dir->path()), before);
+            QCOMPARE(readAll(m_dir->filePath(QStringLiteral("busy.vnp"))), positive);
+        };
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(m_statuses, kFinishedRun);
+        QCOMPARE(batchStatus, 1);
+        QVERIFY2(batchErrors.contains(QStringLiteral("application. (75)"))
+                && batchErrors.contains(QStringLiteral("in use by another run")),
+            qPrintable(batchErrors));
+        expectCleanOutput();
+    }
+
+    // A link at a curve file is not written through; "Start" with no data file chosen leaves
+    // no status behind.
+    void linkAtACurveFileAndNoDataFile()
+    {
+        Form1& w = *m_window;
+        QTemporaryDir elsewhere;
+        const QString victim = elsewhere.filePath(QStringLiteral("victim.txt"));
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("another file of the user\r\n");
+        file.close();
+        QVERIFY(QFile::link(victim, m_dir->filePath(QStringLiteral("busy.vnn"))));
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(m_presenter.messages,
+            QStringList { QStringLiteral(
+                "This output data file has been opened by another application. (75)") });
+        QVERIFY(w.Text1->text().isEmpty());
+        QCOMPARE(readAll(victim), QByteArray("another file of the user\r\n"));
+        QCOMPARE(QFileInfo(m_dir->filePath(QStringLiteral("busy.vnn"))).symLinkTarget(), victim);
+
+        m_presenter.messages.clear();
+        settings::runSettings().DataFilePath.clear();
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QVERIFY(m_presenter.messages.isEmpty());
+        QVERIFY(w.Text1->text().isEmpty());
     }
 
     // A long record made by the project's generator, with the window's own yield interval:

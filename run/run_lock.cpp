@@ -1,0 +1,74 @@
+#include "run/run_lock.h"
+
+#include "run/run_failure.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace run {
+
+namespace {
+
+    // A run that finishes in one-file mode unlinks its positive file while holding the lock: a
+    // second run that opened the old file may get the lock once the first lets go of it, on a
+    // file that no longer has the name. Such a lock guards nothing, so the open is tried again.
+    constexpr int kAttempts = 8;
+
+    bool stillNamed(int fd, const std::string& path)
+    {
+        struct stat held
+        {
+        };
+
+        struct stat named
+        {
+        };
+
+        return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0
+            && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    }
+
+    [[noreturn]] void throwInUse(const std::string& path)
+    {
+        throw RunFailure(
+            FailureCode::PathFileAccessError, path + ": the files are in use by another run");
+    }
+
+}  // namespace
+
+RunLock::RunLock(const std::string& positivePath)
+{
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        // Non-blocking so that a FIFO without a reader fails instead of hanging the run.
+        const int fd = ::open(
+            positivePath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
+        if (fd < 0)
+            throwOwnFileFailure(errno, positivePath, true);
+        int locked = 0;
+        do
+            locked = ::flock(fd, LOCK_EX | LOCK_NB);
+        while (locked != 0 && errno == EINTR);
+        if (locked != 0 && errno == EWOULDBLOCK) {
+            ::close(fd);
+            throwInUse(positivePath);
+        }
+        // On a file system without locks the run goes on unguarded, as it always could.
+        if (locked != 0 || stillNamed(fd, positivePath)) {
+            m_fd = fd;
+            return;
+        }
+        ::close(fd);
+    }
+    throwInUse(positivePath);
+}
+
+RunLock::~RunLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+}  // namespace run

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace run {
+
+// A run's hold on its names: an exclusive advisory lock (flock) on its positive curve file,
+// taken without waiting and kept for the run's whole length, so that a second run on the same
+// name base (another varnel-batch, or the window) fails at once instead of truncating the
+// files this one is writing. The file is opened without truncating it and without following
+// a symbolic link; it is created if missing.
+class RunLock
+{
+public:
+    // Throws RunFailure: PathFileAccessError when another run holds the lock, or the file
+    // system's code when the file cannot be opened.
+    explicit RunLock(const std::string& positivePath);
+    ~RunLock();
+    RunLock(const RunLock&) = delete;
+    RunLock& operator=(const RunLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+}  // namespace run
