@@ -1,12 +1,12 @@
 // Real file-system faults under varnel-batch: each fault is provoked for real (a folder where
 // a file should be, a missing folder, /dev/full, FIFOs, another user's permission bits), and
 // each test checks the exit status, the message, and exactly what the folder holds after.
-#include "../core/recording_host.h"
-#include "../core/test_files.h"
 #include "batch_process.h"
 #include "folder_snapshot.h"
 #include "run/run_driver.h"
 #include "settings/run_settings.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -19,33 +19,19 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using run::dataErrorMessage;
+using run::FailureCode;
+using run::outputFileErrorMessage;
+using run::sameXErrorMessage;
 
 namespace {
-
-std::string outputFileError(int code)
-{
-    return "This output data file has been opened by another application. (" + std::to_string(code)
-        + ")";
-}
-
-std::string dataError(int code)
-{
-    return "This file includes error data or you may mistake column or skip indication. ("
-        + std::to_string(code) + ")";
-}
-
-std::string sameXError(long n)
-{
-    return "These data include the same x-value at " + std::to_string(n)
-        + " line. Please remove them.";
-}
 
 const std::string kProbe = "Test output\r\n";
 const std::string kFolder = "<folder>";
 
 std::string golden(const std::string& name)
 {
-    return bytesOf(fs::path(TEST_DATA_DIR) / "examples" / "brace_kept" / name);
+    return readFile(fs::path(TEST_DATA_DIR) / "examples" / "brace_kept" / name);
 }
 
 // An entry as the expectations spell it: a file's bytes, "<folder>", or "-> target".
@@ -58,7 +44,7 @@ std::string describe(const fs::path& path)
         return kFolder;
     if (fs::is_fifo(st))
         return "<fifo>";
-    return bytesOf(path);
+    return readFile(path);
 }
 
 using Listing = std::map<std::string, std::string>;
@@ -68,7 +54,7 @@ class Faults : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_record = bytesOf(fs::path(EXAMPLES_DIR) / "brace.dat");
+        m_record = readFile(fs::path(EXAMPLES_DIR) / "brace.dat");
         ASSERT_FALSE(m_record.empty());
         writeFile(dataPath(), m_record);
         // Neighbours with names close to the run's own: none of them may change.
@@ -132,7 +118,7 @@ TEST_F(Faults, FolderInThePlaceOfACurveFile)
     fs::create_directory(m_dir.path() / "rec.vnp");
     auto before = snapshot(m_dir.path());
     BatchResult r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnp", kFolder } }));
     expectNothingLost(before);
 
@@ -140,7 +126,7 @@ TEST_F(Faults, FolderInThePlaceOfACurveFile)
     fs::create_directory(m_dir.path() / "rec.vnn");
     before = snapshot(m_dir.path());
     r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(),
         (Listing { { "rec.prn", m_record }, { "rec.vnp", kProbe }, { "rec.vnn", kFolder } }));
     expectNothingLost(before);
@@ -152,7 +138,7 @@ TEST_F(Faults, FifoInThePlaceOfACurveFile)
     ASSERT_EQ(::mkfifo(m_dir.file("rec.vnp").c_str(), 0644), 0);
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(71));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::DiskNotReady));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnp", "<fifo>" } }));
     expectNothingLost(before);
 }
@@ -162,7 +148,7 @@ TEST_F(Faults, MissingFolder)
     const auto before = snapshot(m_dir.path());
     const std::string path = m_dir.file("gone/rec.prn");
     const BatchResult r = batch({ path });
-    expectFailure(r, path, outputFileError(76));
+    expectFailure(r, path, outputFileErrorMessage(FailureCode::PathNotFound));
     EXPECT_FALSE(fs::exists(m_dir.path() / "gone"));
     EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
 }
@@ -181,7 +167,7 @@ TEST_F(Faults, FullDiskAtEachFileOfTheRun)
             runProgram(VARNEL_BATCH, { "--quiet", "--keep-working-files", kept.file("rec.prn") })
                 .status,
             0);
-        const std::string points = bytesOf(kept.file("rec.bu0"));
+        const std::string points = readFile(kept.file("rec.bu0"));
         m_points = std::count(points.begin(), points.end(), '\n');
     }
 
@@ -195,14 +181,16 @@ TEST_F(Faults, FullDiskAtEachFileOfTheRun)
 
     const std::string full = "-> /dev/full";
     const Case cases[] = {
-        { "rec.vnp", false, outputFileError(61), { { "rec.vnp", full } } },
-        { "rec.vnn", false, outputFileError(61), { { "rec.vnp", kProbe }, { "rec.vnn", full } } },
-        { "rec.bu0", false, dataError(61),
+        { "rec.vnp", false, outputFileErrorMessage(FailureCode::DiskFull),
+            { { "rec.vnp", full } } },
+        { "rec.vnn", false, outputFileErrorMessage(FailureCode::DiskFull),
+            { { "rec.vnp", kProbe }, { "rec.vnn", full } } },
+        { "rec.bu0", false, dataErrorMessage(FailureCode::DiskFull),
             { { "rec.vnp", kProbe }, { "rec.vnn", kProbe }, { "rec.bu0", full } } },
-        { "rec.buf", false, sameXError(m_points),
+        { "rec.buf", false, sameXErrorMessage(m_points),
             { { "rec.vnp", kProbe }, { "rec.vnn", kProbe }, { "rec.buf", full } } },
         // The finishing stage: the side files stay whole, the cross-check file is gone.
-        { "rec.vnl", true, outputFileError(61),
+        { "rec.vnl", true, outputFileErrorMessage(FailureCode::DiskFull),
             { { "rec.vnp", golden("brace.vnp") }, { "rec.vnn", golden("brace.vnn") },
                 { "rec.vnl", full } } },
     };
@@ -240,7 +228,8 @@ TEST_F(Faults, DataFileNamedLikeTheRunsOwnFiles)
             if (oneFile)
                 args.insert(args.begin(), "--one-file");
             const BatchResult r = batch(args);
-            expectFailure(r, m_dir.file(name), outputFileError(75));
+            expectFailure(
+                r, m_dir.file(name), outputFileErrorMessage(FailureCode::PathFileAccessError));
             EXPECT_EQ(runFiles(name), (Listing { { name, m_record } }));
             EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
             fs::remove(m_dir.file(name));
@@ -249,12 +238,12 @@ TEST_F(Faults, DataFileNamedLikeTheRunsOwnFiles)
     // The same file under a run's name by a symbolic link and by a hard link.
     fs::create_symlink("rec.prn", m_dir.path() / "rec.vnn");
     BatchResult r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnn", "-> rec.prn" } }));
     fs::remove(m_dir.path() / "rec.vnn");
     fs::create_hard_link(dataPath(), m_dir.path() / "rec.bu0");
     r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.bu0", m_record } }));
 }
 
@@ -283,7 +272,7 @@ TEST_F(Faults, DataFileThatIsNoRegularFile)
         c.make(dataPath());
         const auto before = snapshot(m_dir.path());
         const BatchResult r = batch({ dataPath() });
-        expectFailure(r, dataPath(), dataError(75));
+        expectFailure(r, dataPath(), dataErrorMessage(FailureCode::PathFileAccessError));
         EXPECT_EQ(runFiles(),
             (Listing { { "rec.prn", c.shown }, { "rec.vnp", kProbe }, { "rec.vnn", kProbe } }));
         expectNothingLost(before);
@@ -295,7 +284,7 @@ TEST_F(Faults, DataFileMissing)
     fs::remove(dataPath());
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() });
-    expectFailure(r, dataPath(), dataError(53));
+    expectFailure(r, dataPath(), dataErrorMessage(FailureCode::FileNotFound));
     EXPECT_EQ(runFiles(), (Listing { { "rec.vnp", kProbe }, { "rec.vnn", kProbe } }));
     expectNothingLost(before);
 }
@@ -325,14 +314,15 @@ TEST_F(Faults, DataFileChangedWhileTheRunYields)
     };
 
     const Case cases[] = {
-        { "deleted", [&] { fs::remove(dataPath()); }, dataError(53) },
-        { "emptied", [&] { writeFile(dataPath(), ""); }, dataError(62) },
+        { "deleted", [&] { fs::remove(dataPath()); }, dataErrorMessage(FailureCode::FileNotFound) },
+        { "emptied", [&] { writeFile(dataPath(), ""); },
+            dataErrorMessage(FailureCode::InputPastEnd) },
         { "replaced by a folder",
             [&] {
                 fs::remove(dataPath());
                 fs::create_directory(dataPath());
             },
-            dataError(75) },
+            dataErrorMessage(FailureCode::PathFileAccessError) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -347,7 +337,7 @@ TEST_F(Faults, DataFileChangedWhileTheRunYields)
         EXPECT_EQ(report.outcome, run::RunOutcome::Failed);
         ASSERT_EQ(host.errors, std::vector<std::string> { c.message });
         EXPECT_EQ(host.statuses.back(), "");
-        EXPECT_EQ(bytesOf(m_dir.file("rec.vnp")), kProbe);
+        EXPECT_EQ(readFile(m_dir.file("rec.vnp")), kProbe);
         EXPECT_FALSE(fs::exists(m_dir.file("rec.bu0")));
     }
 }
@@ -378,7 +368,7 @@ TEST_F(PermissionFaults, ReadOnlyCurveFile)
     fs::permissions(m_dir.file("rec.vnp"), fs::perms(0444));
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() }, true);
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(
         runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnp", "an earlier curve\r\n" } }));
     EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
@@ -389,7 +379,7 @@ TEST_F(PermissionFaults, FolderThatCannotBeWritten)
     fs::permissions(m_dir.path(), fs::perms(0755));
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() }, true);
-    expectFailure(r, dataPath(), outputFileError(70));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PermissionDenied));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record } }));
     EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
 }
@@ -400,7 +390,7 @@ TEST_F(PermissionFaults, DataFileThatCannotBeRead)
     fs::permissions(dataPath(), fs::perms(0600));
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() }, true);
-    expectFailure(r, dataPath(), dataError(75));
+    expectFailure(r, dataPath(), dataErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(),
         (Listing { { "rec.prn", m_record }, { "rec.vnp", kProbe }, { "rec.vnn", kProbe } }));
     expectNothingLost(before);
@@ -433,7 +423,7 @@ TEST_F(Faults, EveryExampleChangesOnlyItsOwnFiles)
     for (const Example& e : examples) {
         SCOPED_TRACE(e.data);
         TempFolder folder;
-        const std::string data = bytesOf(fs::path(EXAMPLES_DIR) / e.data);
+        const std::string data = readFile(fs::path(EXAMPLES_DIR) / e.data);
         writeFile(folder.file(e.data), data);
         for (const auto& entry : fs::directory_iterator(EXAMPLES_DIR))
             if (entry.path().filename() != e.data)
@@ -453,7 +443,7 @@ TEST_F(Faults, EveryExampleChangesOnlyItsOwnFiles)
             const std::set<std::string> own = runNames(name);
             for (const std::string& changed : changedNames(before, snapshot(folder.path())))
                 EXPECT_TRUE(own.count(changed)) << changed << " changed";
-            EXPECT_EQ(bytesOf(folder.file(e.data)), data);
+            EXPECT_EQ(readFile(folder.file(e.data)), data);
             for (const std::string& n : own)
                 EXPECT_EQ(fs::exists(folder.file(n)), e.parts.count(n.substr(n.size() - 3)) == 1)
                     << n;
