@@ -1,7 +1,6 @@
 // Benchmarks of the run's costly pieces on generated cyclic records of 10^4 to 10^6 samples.
 // Records come from varnel-generate; set VARNEL_BENCH_DIR to a folder that holds
 // record_<samples>.prn (made by bench/run) or they are generated into a temporary folder.
-#include "bench/plain_cross_check.h"
 #include "run/cross_check.h"
 #include "run/curve_construction.h"
 #include "run/data_reader.h"
@@ -9,13 +8,14 @@
 #include "run/run_driver.h"
 #include "run/text_records.h"
 #include "settings/run_settings.h"
+#include "tests/support/reference_cross_check.h"
+#include "tests/support/test_files.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -130,12 +130,6 @@ std::int64_t fileSize(const std::string& path)
     return static_cast<std::int64_t>(fs::file_size(path));
 }
 
-std::string fileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
 void recordSizes(benchmark::internal::Benchmark* b)
 {
     b->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
@@ -186,7 +180,7 @@ BENCHMARK(BM_ReadDataFile)->Apply(recordSizes);
 void BM_ParseNumber(benchmark::State& state)
 {
     // Every value text of a record, split once outside the loop.
-    const std::string text = fileText(recordPath(100'000));
+    const std::string text = readFile(recordPath(100'000));
     std::vector<std::string_view> values;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -284,17 +278,17 @@ void BM_PlainCrossCheck(benchmark::State& state)
     const std::string plainPath = scratch("plain.buf");
     const std::string fastPath = scratch("fast-compare.buf");
     NullHost host;
-    const run::CrossRecords plain = bench::plainCrossCheck(host, st.points, plainPath);
+    const ReferenceResult plain = referenceCrossCheck(host, st.points, plainPath);
     const run::CrossRecords fast = run::runCrossCheck(host, st.points, fastPath);
-    if (plain.x != fast.x || plain.y != fast.y || plain.group != fast.group
-        || fileText(plainPath) != fileText(fastPath)) {
+    if (plain.failed || plain.records.x != fast.x || plain.records.y != fast.y
+        || plain.records.group != fast.group || readFile(plainPath) != readFile(fastPath)) {
         state.SkipWithError("the fast cross check differs from the plain double loop");
         return;
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(bench::plainCrossCheck(host, st.points, plainPath));
+        benchmark::DoNotOptimize(referenceCrossCheck(host, st.points, plainPath));
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(st.points.size()));
-    state.SetLabel(std::to_string(plain.size() - st.points.size()) + " crossings");
+    state.SetLabel(std::to_string(plain.records.size() - st.points.size()) + " crossings");
 }
 
 BENCHMARK(BM_PlainCrossCheck)->Arg(10'000)->Arg(20'000)->Unit(benchmark::kMillisecond);

@@ -2,13 +2,13 @@
 // same cross-check file bytes, the same drawing calls, the same failure and failing point.
 // Where both succeed, the curve construction must give the literal model's side files, from
 // records held in memory and from records read back from the file alike.
-#include "../tests/core/literal_model.h"
-#include "../tests/core/recording_host.h"
-#include "../tests/core/reference_cross_check.h"
 #include "fuzz_support.h"
 #include "run/cross_check.h"
 #include "run/curve_construction.h"
 #include "run/run_failure.h"
+#include "tests/support/literal_model.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/reference_cross_check.h"
 
 #include <algorithm>
 #include <cmath>
@@ -108,13 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fast.failed = true;
         fast.failedAt = f.pointIndex();
     }
-    fast.file = fuzz::readFile(fastPath);
+    fast.file = readFile(fastPath);
 
     Outcome plain;
     const ReferenceResult r = referenceCrossCheck(plain.host, points, plainPath);
     plain.failed = r.failed;
     plain.failedAt = r.failedAt;
-    plain.file = fuzz::readFile(plainPath);
+    plain.file = readFile(plainPath);
 
     fuzz::check(fast.failed == plain.failed, "one check failed, the other did not");
     fuzz::check(fast.failedAt == plain.failedAt,
@@ -142,9 +142,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string negative = folder.file("curve.vnn");
     fuzz::QuietHost quiet;
     run::buildCurves(quiet, records, minX, maxX, positive, negative)->close();
-    fuzz::check(fuzz::readFile(positive) == model::sideFile(fast.file, true, minX),
+    fuzz::check(readFile(positive) == model::sideFile(fast.file, true, minX),
         "positive side differs from the literal model");
-    fuzz::check(fuzz::readFile(negative) == model::sideFile(fast.file, false, maxX),
+    fuzz::check(readFile(negative) == model::sideFile(fast.file, false, maxX),
         "negative side differs from the literal model");
     return 0;
 }

@@ -2,11 +2,11 @@
 // compared with a plain reading of the documented rules; the whole run must end in "Finish" or
 // in one of the three messages, leave only its own five names changed beside the data file,
 // and never change the data file.
-#include "../tests/core/literal_model.h"
 #include "fuzz_support.h"
 #include "run/data_reader.h"
 #include "run/run_driver.h"
 #include "run/run_failure.h"
+#include "tests/support/literal_model.h"
 
 #include <cmath>
 #include <cstdint>
@@ -163,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "reader failed with " + std::to_string(static_cast<int>(code)) + ", plain reading with "
             + std::to_string(static_cast<int>(plain.failure)));
     if (code == FailureCode::None)
-        fuzz::check(fuzz::readFile(pointPath) == plain.pointFile, "point files differ");
+        fuzz::check(readFile(pointPath) == plain.pointFile, "point files differ");
 
     // The whole run.
     folder.empty();
@@ -171,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::QuietHost host;
     settings::RunSettings live = s;
     const run::RunReport report = run::runVarnel(host, live, xCoefficient, yCoefficient);
-    fuzz::check(fuzz::readFile(s.DataFilePath) == bytes, "the run changed the data file");
+    fuzz::check(readFile(s.DataFilePath) == bytes, "the run changed the data file");
     const std::set<std::string> own = { "record.prn", "record.bu0", "record.buf", "record.vnp",
         "record.vnn", "record.vnl" };
     const std::set<std::string> names = namesIn(folder);
@@ -213,8 +213,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::check(m == run::dataErrorMessage(plain.failure), "another data error: " + m);
         // The probe's line is all a curve file holds after a failure in the reading phase.
         if (m == run::dataErrorMessage(report.code))
-            fuzz::check(fuzz::readFile(folder.file("record.vnp")) == "Test output\r\n"
-                    && fuzz::readFile(folder.file("record.vnn")) == "Test output\r\n",
+            fuzz::check(readFile(folder.file("record.vnp")) == "Test output\r\n"
+                    && readFile(folder.file("record.vnn")) == "Test output\r\n",
                 "a curve file was written by a run that failed while reading");
         break;
     }

@@ -4,12 +4,12 @@
 // draws nothing, and a way to stop loudly when an invariant breaks.
 
 #include "run/run_host.h"
+#include "tests/support/test_files.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -85,14 +85,6 @@ inline void writeFile(const std::string& path, const std::string& bytes)
     out << bytes;
     if (!out)
         fail("cannot write " + path);
-}
-
-inline std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // A front end that shows nothing and never asks the run to stop.

@@ -31,7 +31,6 @@ enum class FailureCode : int
 struct FailureLocation
 {
     std::int64_t line = 0;  // 1-based line of the data file; 0 when unknown
-    std::string text;  // the offending value's text, or what went wrong
 };
 
 // A failure of a run's phase; the run driver turns it into the active error exit's message.

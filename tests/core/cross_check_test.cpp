@@ -1,8 +1,8 @@
-#include "recording_host.h"
-#include "reference_cross_check.h"
 #include "run/cross_check.h"
 #include "run/run_failure.h"
-#include "test_files.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/reference_cross_check.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
 // Real cyclic test records from public sources, run with the settings their sources give.
 // The written files are checked against the rules worked out plainly.
-#include "literal_model.h"
-#include "recording_host.h"
-#include "reference_cross_check.h"
 #include "run/run_driver.h"
-#include "test_files.h"
+#include "tests/support/failure_code.h"
+#include "tests/support/literal_model.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/reference_cross_check.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,20 +17,22 @@ struct RealRecord
 {
     const char* file;
     int x, y, skip;
-    int failure;  // 0: the run finishes
+    run::FailureCode failure;  // None: the run finishes
 };
 
+using enum run::FailureCode;
+
 const RealRecord kRecords[] = {
-    { "stonemasonry/FD_CS01_Magenes2010.csv", 1, 2, 4, 0 },
-    { "stonemasonry/FD_T11_Faella1992.csv", 1, 2, 4, 0 },
-    { "stonemasonry/FD_test1_Krzan2015.csv", 1, 2, 4, 13 },
-    { "stonemasonry/FD_SC1_Godio2019.csv", 1, 2, 4, 13 },
-    { "stonemasonry/FD_CS01_Senaldi2018.csv", 1, 2, 4, 0 },
-    { "stonemasonry/FD_WS1100_Vasconcelos2009.csv", 1, 2, 4, 13 },
-    { "hysteresis-py/SPC1.csv", 2, 1, 2, 0 },
-    { "hysteresis-py/trial2.csv", 1, 2, 2, 0 },
-    { "hysteresis-py/TS1_Experiment_Shear.csv", 1, 2, 0, 0 },
-    { "deltau/WSH6_measured.csv", 1, 2, 1, 0 },
+    { "stonemasonry/FD_CS01_Magenes2010.csv", 1, 2, 4, None },
+    { "stonemasonry/FD_T11_Faella1992.csv", 1, 2, 4, None },
+    { "stonemasonry/FD_test1_Krzan2015.csv", 1, 2, 4, TypeMismatch },
+    { "stonemasonry/FD_SC1_Godio2019.csv", 1, 2, 4, TypeMismatch },
+    { "stonemasonry/FD_CS01_Senaldi2018.csv", 1, 2, 4, None },
+    { "stonemasonry/FD_WS1100_Vasconcelos2009.csv", 1, 2, 4, TypeMismatch },
+    { "hysteresis-py/SPC1.csv", 2, 1, 2, None },
+    { "hysteresis-py/trial2.csv", 1, 2, 2, None },
+    { "hysteresis-py/TS1_Experiment_Shear.csv", 1, 2, 0, None },
+    { "deltau/WSH6_measured.csv", 1, 2, 1, None },
 };
 
 // The data lines' values, read the plain way: separators to blanks, header lines dropped.
@@ -70,9 +73,9 @@ TEST(RealRecords, RunAsTheirSourcesSayAndWriteWhatThePlainRulesGive)
         RecordingHost host;
         host.recordDrawing = false;
         const run::RunReport report = run::runVarnel(host, s, "1", "1");
-        if (r.failure != 0) {
+        if (r.failure != run::FailureCode::None) {
             EXPECT_EQ(report.outcome, run::RunOutcome::Failed);
-            EXPECT_EQ(static_cast<int>(report.code), r.failure);
+            EXPECT_EQ(report.code, r.failure);
             continue;
         }
         ASSERT_EQ(report.outcome, run::RunOutcome::Finished) << report.message << report.detail;

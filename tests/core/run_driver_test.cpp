@@ -1,9 +1,10 @@
-#include "literal_model.h"
-#include "recording_host.h"
-#include "reference_cross_check.h"
 #include "run/curve_construction.h"
 #include "run/run_driver.h"
-#include "test_files.h"
+#include "tests/support/failure_code.h"
+#include "tests/support/literal_model.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/reference_cross_check.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +12,21 @@
 #include <filesystem>
 #include <random>
 
+using run::FailureCode;
 using run::RunOutcome;
 
 namespace {
 
-const std::string kDataError =
-    "This file includes error data or you may mistake column or skip indication. (";
-const std::string kOutputError = "This output data file has been opened by another application. (";
+// What the host was shown: the one message of an error exit.
+std::vector<std::string> dataError(FailureCode code)
+{
+    return { run::dataErrorMessage(code) };
+}
+
+std::vector<std::string> outputError(FailureCode code)
+{
+    return { run::outputFileErrorMessage(code) };
+}
 
 settings::RunSettings settingsFor(const std::string& path)
 {
@@ -189,6 +198,29 @@ TEST(Run, DrawsAxesRecordCrossingsAndCurve)
 
 // ---- failures ----
 
+// The numbers users see in the error boxes and on varnel-batch's terminal, and the texts
+// around them: the rest of the tests compare codes and use the run's own message functions.
+TEST(RunFailures, CodesAndMessagesUsersSee)
+{
+    using enum FailureCode;
+    const std::pair<FailureCode, const char*> numbers[] = { { InvalidArgument, "5" },
+        { Overflow, "6" }, { OutOfMemory, "7" }, { IndexOutOfRange, "9" }, { DivisionByZero, "11" },
+        { TypeMismatch, "13" }, { BadFileName, "52" }, { FileNotFound, "53" },
+        { DeviceIoError, "57" }, { DiskFull, "61" }, { InputPastEnd, "62" },
+        { PermissionDenied, "70" }, { DiskNotReady, "71" }, { PathFileAccessError, "75" },
+        { PathNotFound, "76" } };
+    for (const auto& [code, number] : numbers) {
+        EXPECT_EQ(run::dataErrorMessage(code),
+            "This file includes error data or you may mistake column or skip indication. ("
+                + std::string(number) + ")");
+        EXPECT_EQ(run::outputFileErrorMessage(code),
+            "This output data file has been opened by another application. (" + std::string(number)
+                + ")");
+    }
+    EXPECT_EQ(run::sameXErrorMessage(4),
+        "These data include the same x-value at 4 line. Please remove them.");
+}
+
 TEST(RunFailures, MissingDataFileCreatesNothing)
 {
     TempFolder dir;
@@ -196,7 +228,7 @@ TEST(RunFailures, MissingDataFileCreatesNothing)
     RecordingHost host;
     const auto report = runOn(host, s);
     EXPECT_EQ(report.outcome, RunOutcome::Failed);
-    EXPECT_EQ(host.errors, std::vector<std::string> { kDataError + "53)" });
+    EXPECT_EQ(host.errors, dataError(FailureCode::FileNotFound));
     EXPECT_TRUE(filesIn(dir).empty());
     EXPECT_EQ(host.statuses.back(), "");
 }
@@ -207,25 +239,26 @@ TEST(RunFailures, DataErrorsAndTheirCodes)
     {
         const char* data;
         int skip, x, y;
-        int code;
+        FailureCode code;
         std::int64_t line;
     };
 
+    using enum FailureCode;
     const Case cases[] = {
-        { "1 2\n2 NaN\n3 4\n", 0, 1, 2, 13, 2 },  // not a number in the Y column
-        { "1,2\n,3\n", 0, 1, 2, 13, 2 },  // an empty field
-        { "1 2\n2 x\n", 0, 1, 1, 0, 0 },  // text outside the X and Y columns is dropped
-        { "h\n", 1, 1, 2, 62, 0 },  // no data line after the header
-        { "h\n1 2\n", 3, 1, 2, 62, 0 },  // skip beyond the file
-        { "1 2\n2 3 4\n", 0, 1, 2, 13, 2 },  // a line of another width
-        { "1 2\n2 3\n", 0, 1, 3, 9, 1 },  // a column the lines lack
-        { "1 2\n1 3\n1 4\n", 0, 1, 2, 9, 0 },  // one point left after dropping repeated X
-        { "1 2\n2 1e400\n", 0, 1, 2, 6, 2 },  // too large to hold
+        { "1 2\n2 NaN\n3 4\n", 0, 1, 2, TypeMismatch, 2 },  // not a number in the Y column
+        { "1,2\n,3\n", 0, 1, 2, TypeMismatch, 2 },  // an empty field
+        { "1 2\n2 x\n", 0, 1, 1, None, 0 },  // text outside the X and Y columns is dropped
+        { "h\n", 1, 1, 2, InputPastEnd, 0 },  // no data line after the header
+        { "h\n1 2\n", 3, 1, 2, InputPastEnd, 0 },  // skip beyond the file
+        { "1 2\n2 3 4\n", 0, 1, 2, TypeMismatch, 2 },  // a line of another width
+        { "1 2\n2 3\n", 0, 1, 3, IndexOutOfRange, 1 },  // a column the lines lack
+        { "1 2\n1 3\n1 4\n", 0, 1, 2, IndexOutOfRange, 0 },  // one point left: X repeated
+        { "1 2\n2 1e400\n", 0, 1, 2, Overflow, 2 },  // too large to hold
         // The largest doubles are written with 15 digits, rounded up beyond the range.
-        { "0 1\n1 2\n1.7976931348623157e308 3\n", 0, 1, 2, 6, 3 },
-        { "0 1\n1 -1.7976931348623157e308\n", 0, 1, 2, 6, 2 },
-        { "0 1\n1 2\n-1.79769313486231e308 3\n", 0, 1, 2, 0, 0 },
-        { "1 2\n2 -3\n3 4\n", 0, 1, 2, 0, 0 },
+        { "0 1\n1 2\n1.7976931348623157e308 3\n", 0, 1, 2, Overflow, 3 },
+        { "0 1\n1 -1.7976931348623157e308\n", 0, 1, 2, Overflow, 2 },
+        { "0 1\n1 2\n-1.79769313486231e308 3\n", 0, 1, 2, None, 0 },
+        { "1 2\n2 -3\n3 4\n", 0, 1, 2, None, 0 },
     };
     for (const Case& c : cases) {
         TempFolder dir;
@@ -236,13 +269,12 @@ TEST(RunFailures, DataErrorsAndTheirCodes)
         s.YColumn = static_cast<std::int16_t>(c.y);
         RecordingHost host;
         const auto report = runOn(host, s);
-        if (c.code == 0) {
+        if (c.code == None) {
             EXPECT_EQ(report.outcome, RunOutcome::Finished) << c.data << report.detail;
             continue;
         }
-        EXPECT_EQ(
-            host.errors, std::vector<std::string> { kDataError + std::to_string(c.code) + ")" })
-            << c.data;
+        EXPECT_EQ(report.code, c.code) << c.data;
+        EXPECT_EQ(host.errors, dataError(c.code)) << c.data;
         EXPECT_EQ(report.location.line, c.line) << c.data;
     }
 }
@@ -280,7 +312,7 @@ TEST(RunFailures, OutputFileHeldBeforeAnyDataIsRead)
     auto s = settingsFor(dir.file("d.prn"));
     RecordingHost host;
     runOn(host, s);
-    EXPECT_EQ(host.errors, std::vector<std::string> { kOutputError + "75)" });
+    EXPECT_EQ(host.errors, outputError(FailureCode::PathFileAccessError));
     EXPECT_FALSE(fileExists(dir.file("d.vnn")));
     EXPECT_FALSE(fileExists(dir.file("d.bu0")));
 
@@ -288,7 +320,7 @@ TEST(RunFailures, OutputFileHeldBeforeAnyDataIsRead)
     auto missing = settingsFor(dir.file("nofolder/d.prn"));
     RecordingHost host2;
     runOn(host2, missing);
-    EXPECT_EQ(host2.errors, std::vector<std::string> { kDataError + "76)" });
+    EXPECT_EQ(host2.errors, dataError(FailureCode::PathNotFound));
 }
 
 TEST(RunFailures, TheDataFileIsNeverOneOfTheRunsFiles)
@@ -301,7 +333,7 @@ TEST(RunFailures, TheDataFileIsNeverOneOfTheRunsFiles)
         s.OutputMode = 2;
         RecordingHost host;
         runOn(host, s);
-        EXPECT_EQ(host.errors, std::vector<std::string> { kOutputError + "75)" }) << name;
+        EXPECT_EQ(host.errors, outputError(FailureCode::PathFileAccessError)) << name;
         EXPECT_EQ(readFile(dir.file(name)), bytes);
         EXPECT_EQ(filesIn(dir), std::vector<std::string> { name });
     }
@@ -320,7 +352,7 @@ TEST(RunFailures, ALinkToTheDataFileUnderARunsNameIsRefused)
         auto s = settingsFor(dir.file("d.prn"));
         RecordingHost host;
         runOn(host, s);
-        EXPECT_EQ(host.errors, std::vector<std::string> { kOutputError + "75)" });
+        EXPECT_EQ(host.errors, outputError(FailureCode::PathFileAccessError));
         EXPECT_EQ(readFile(dir.file("d.prn")), bytes);
         EXPECT_FALSE(fileExists(dir.file("d.vnp")));
     }
@@ -333,7 +365,7 @@ TEST(RunFailures, CoefficientThatCannotBeHeldStopsBeforeAnythingIsNamed)
     auto s = settingsFor(dir.file("d.prn"));
     RecordingHost host;
     runOn(host, s, "1e39", "1");
-    EXPECT_EQ(host.errors, std::vector<std::string> { kDataError + "6)" });
+    EXPECT_EQ(host.errors, dataError(FailureCode::Overflow));
     EXPECT_EQ(host.statuses, std::vector<std::string> { "" });
     EXPECT_EQ(filesIn(dir), std::vector<std::string> { "d.prn" });
     EXPECT_EQ(s.XCoefficient, 1.0f);
@@ -371,13 +403,11 @@ TEST(RunFailures, AnUnforeseenExceptionBecomesTheActiveExitsFailure)
         const char* status;
         bool throwStd;
         bool errorBoxThrows;
-        std::string message;
         const char* detail;
     } cases[] = {
-        { "Data reading...", true, false, kOutputError + "5)", "unexpected failure: host fault" },
         // A fault that is not the data's shows the output-file message in every phase.
-        { "Varnel creating...", false, true, kOutputError + "5)",
-            "unexpected failure of unknown kind" },
+        { "Data reading...", true, false, "unexpected failure: host fault" },
+        { "Varnel creating...", false, true, "unexpected failure of unknown kind" },
     };
 
     for (const auto& c : cases) {
@@ -393,7 +423,7 @@ TEST(RunFailures, AnUnforeseenExceptionBecomesTheActiveExitsFailure)
         EXPECT_EQ(report.outcome, RunOutcome::Failed);
         EXPECT_EQ(report.code, run::FailureCode::InvalidArgument);
         EXPECT_EQ(report.detail, c.detail);
-        EXPECT_EQ(host.errors, std::vector<std::string> { c.message });
+        EXPECT_EQ(host.errors, outputError(FailureCode::InvalidArgument));
     }
 }
 
@@ -406,7 +436,7 @@ TEST(RunFailures, CombinedFileThatCannotBeWritten)
     s.OutputMode = 2;
     RecordingHost host;
     runOn(host, s);
-    EXPECT_EQ(host.errors, std::vector<std::string> { kOutputError + "75)" });
+    EXPECT_EQ(host.errors, outputError(FailureCode::PathFileAccessError));
     EXPECT_EQ(host.statuses.back(), "");
 }
 

@@ -1,6 +1,7 @@
 #include "run/run_failure.h"
 #include "run/text_records.h"
-#include "test_files.h"
+#include "tests/support/failure_code.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -56,14 +57,14 @@ double randomDouble(std::mt19937_64& rng)
     }
 }
 
-int failureOf(const std::function<void()>& action)
+FailureCode failureOf(const std::function<void()>& action)
 {
     try {
         action();
     } catch (const RunFailure& f) {
-        return static_cast<int>(f.code());
+        return f.code();
     }
-    return 0;
+    return FailureCode::None;
 }
 
 }  // namespace
@@ -182,16 +183,18 @@ TEST(TextWriter, FailuresCarryTheFileSystemsCode)
 {
     TempFolder dir;
     std::filesystem::create_directory(dir.file("folder"));
-    EXPECT_EQ(failureOf([&] { TextWriter w(dir.file("folder")); }), 75);
-    EXPECT_EQ(failureOf([&] { TextWriter w(dir.file("missing/a.txt")); }), 76);
+    EXPECT_EQ(
+        failureOf([&] { TextWriter w(dir.file("folder")); }), FailureCode::PathFileAccessError);
+    EXPECT_EQ(
+        failureOf([&] { TextWriter w(dir.file("missing/a.txt")); }), FailureCode::PathNotFound);
     writeFile(dir.file("plain"), "x");
-    EXPECT_EQ(failureOf([&] { TextWriter w(dir.file("plain/a.txt")); }), 76);
+    EXPECT_EQ(failureOf([&] { TextWriter w(dir.file("plain/a.txt")); }), FailureCode::PathNotFound);
     EXPECT_EQ(failureOf([&] {
         TextWriter w("/dev/full");
         w.writeText("Test output");
         w.close();
     }),
-        61);
+        FailureCode::DiskFull);
 }
 
 // ---- readers ----
@@ -204,7 +207,7 @@ TEST(TextReader, LineEndsAreCrLfLfOrCr)
     for (const char* expected : { "one", "two", "three", "four ", "", "last" })
         EXPECT_EQ(r.readLine(), expected);
     EXPECT_TRUE(r.atEnd());
-    EXPECT_EQ(failureOf([&] { r.readLine(); }), 62);
+    EXPECT_EQ(failureOf([&] { r.readLine(); }), FailureCode::InputPastEnd);
 }
 
 TEST(TextReader, SkipsAByteOrderMarkAndReadsLongLines)
@@ -222,10 +225,12 @@ TEST(TextReader, SkipsAByteOrderMarkAndReadsLongLines)
 TEST(TextReader, OpenFailures)
 {
     TempFolder dir;
-    EXPECT_EQ(failureOf([&] { TextReader r(dir.file("missing.prn")); }), 53);
-    EXPECT_EQ(failureOf([&] { TextReader r(dir.file("nofolder/a.prn")); }), 76);
-    EXPECT_EQ(failureOf([&] { TextReader r(dir.path().string()); }), 75);
-    EXPECT_EQ(failureOf([&] { TextReader r("/dev/zero"); }), 75);
+    EXPECT_EQ(failureOf([&] { TextReader r(dir.file("missing.prn")); }), FailureCode::FileNotFound);
+    EXPECT_EQ(
+        failureOf([&] { TextReader r(dir.file("nofolder/a.prn")); }), FailureCode::PathNotFound);
+    EXPECT_EQ(
+        failureOf([&] { TextReader r(dir.path().string()); }), FailureCode::PathFileAccessError);
+    EXPECT_EQ(failureOf([&] { TextReader r("/dev/zero"); }), FailureCode::PathFileAccessError);
 }
 
 // The run's own files are never read or written through a link, dangling or not; the user's
@@ -238,8 +243,10 @@ TEST(OwnFiles, LinksAtTheNameAreRefused)
     std::filesystem::create_symlink("absent", dir.file("dangling"));
     for (const char* name : { "link", "dangling" }) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(failureOf([&] { TextWriter w(dir.file(name)); }), 75);
-        EXPECT_EQ(failureOf([&] { TextReader r(dir.file(name), TextReader::Links::Refuse); }), 75);
+        EXPECT_EQ(
+            failureOf([&] { TextWriter w(dir.file(name)); }), FailureCode::PathFileAccessError);
+        EXPECT_EQ(failureOf([&] { TextReader r(dir.file(name), TextReader::Links::Refuse); }),
+            FailureCode::PathFileAccessError);
     }
     EXPECT_EQ(readFile(dir.file("victim")), "kept\n");
     EXPECT_FALSE(fileExists(dir.file("absent")));

@@ -1,12 +1,12 @@
 // Real file-system faults under varnel-batch: each fault is provoked for real (a folder where
 // a file should be, a missing folder, /dev/full, FIFOs, another user's permission bits), and
 // each test checks the exit status, the message, and exactly what the folder holds after.
-#include "../core/recording_host.h"
-#include "../core/test_files.h"
 #include "batch_process.h"
 #include "folder_snapshot.h"
 #include "run/run_driver.h"
 #include "settings/run_settings.h"
+#include "tests/support/recording_host.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -24,27 +24,19 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using run::dataErrorMessage;
+using run::FailureCode;
+using run::outputFileErrorMessage;
+using run::sameXErrorMessage;
 
 namespace {
-
-std::string outputFileError(int code)
-{
-    return "This output data file has been opened by another application. (" + std::to_string(code)
-        + ")";
-}
-
-std::string dataError(int code)
-{
-    return "This file includes error data or you may mistake column or skip indication. ("
-        + std::to_string(code) + ")";
-}
 
 const std::string kProbe = "Test output\r\n";
 const std::string kFolder = "<folder>";
 
 std::string golden(const std::string& name)
 {
-    return bytesOf(fs::path(TEST_DATA_DIR) / "examples" / "brace_kept" / name);
+    return readFile(fs::path(TEST_DATA_DIR) / "examples" / "brace_kept" / name);
 }
 
 // An entry as the expectations spell it: a file's bytes, "<folder>", or "-> target".
@@ -57,7 +49,7 @@ std::string describe(const fs::path& path)
         return kFolder;
     if (fs::is_fifo(st))
         return "<fifo>";
-    return bytesOf(path);
+    return readFile(path);
 }
 
 using Listing = std::map<std::string, std::string>;
@@ -67,7 +59,7 @@ class Faults : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_record = bytesOf(fs::path(EXAMPLES_DIR) / "brace.dat");
+        m_record = readFile(fs::path(EXAMPLES_DIR) / "brace.dat");
         ASSERT_FALSE(m_record.empty());
         writeFile(dataPath(), m_record);
         // Neighbours with names close to the run's own: none of them may change.
@@ -131,7 +123,7 @@ TEST_F(Faults, FolderInThePlaceOfACurveFile)
     fs::create_directory(m_dir.path() / "rec.vnp");
     auto before = snapshot(m_dir.path());
     BatchResult r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnp", kFolder } }));
     expectNothingLost(before);
 
@@ -139,7 +131,7 @@ TEST_F(Faults, FolderInThePlaceOfACurveFile)
     fs::create_directory(m_dir.path() / "rec.vnn");
     before = snapshot(m_dir.path());
     r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(),
         (Listing { { "rec.prn", m_record }, { "rec.vnp", kProbe }, { "rec.vnn", kFolder } }));
     expectNothingLost(before);
@@ -151,7 +143,7 @@ TEST_F(Faults, FifoInThePlaceOfACurveFile)
     ASSERT_EQ(::mkfifo(m_dir.file("rec.vnp").c_str(), 0644), 0);
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(71));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::DiskNotReady));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnp", "<fifo>" } }));
     expectNothingLost(before);
 }
@@ -161,9 +153,9 @@ TEST_F(Faults, MissingFolder)
     const auto before = snapshot(m_dir.path());
     const std::string path = m_dir.file("gone/rec.prn");
     const BatchResult r = batch({ path });
-    expectFailure(r, path, dataError(76));
+    expectFailure(r, path, dataErrorMessage(FailureCode::PathNotFound));
     EXPECT_FALSE(fs::exists(m_dir.path() / "gone"));
-    EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+    expectNothingLost(before);
 }
 
 // A small file system of its own, mounted for the test and gone with it.
@@ -271,13 +263,15 @@ TEST_F(Faults, FullDiskAtEachFileOfTheRun)
     };
 
     const Case cases[] = {
-        { "vnp", 0, outputFileError(61) },
-        { "vnn", 1, outputFileError(61) },
-        { "bu0", 2, dataError(61) },
-        { "buf", 2 + checks - 1, outputFileError(61) },
-        { "vnp", checks + blocks("vnp"), outputFileError(61) },
-        { "vnn", checks + blocks("vnp") + blocks("vnn") - 1, outputFileError(61) },
-        { "vnl", checks + blocks("vnp") + blocks("vnn") + blocks("vnl") - 1, outputFileError(61) },
+        { "vnp", 0, outputFileErrorMessage(FailureCode::DiskFull) },
+        { "vnn", 1, outputFileErrorMessage(FailureCode::DiskFull) },
+        { "bu0", 2, dataErrorMessage(FailureCode::DiskFull) },
+        { "buf", 2 + checks - 1, outputFileErrorMessage(FailureCode::DiskFull) },
+        { "vnp", checks + blocks("vnp"), outputFileErrorMessage(FailureCode::DiskFull) },
+        { "vnn", checks + blocks("vnp") + blocks("vnn") - 1,
+            outputFileErrorMessage(FailureCode::DiskFull) },
+        { "vnl", checks + blocks("vnp") + blocks("vnn") + blocks("vnl") - 1,
+            outputFileErrorMessage(FailureCode::DiskFull) },
     };
     const fs::path folder = m_dir.path() / "disk";
     const std::string data = (folder / "rec.prn").string();
@@ -301,7 +295,7 @@ TEST_F(Faults, FullDiskAtEachFileOfTheRun)
         for (const std::string& name : changedNames(before, snapshot(folder)))
             EXPECT_TRUE(runNames("rec.prn").count(name)) << name << " changed";
     }
-    EXPECT_EQ(bytesOf(dataPath()), record);
+    EXPECT_EQ(readFile(dataPath()), record);
 }
 
 // ---- the data file ----
@@ -320,21 +314,22 @@ TEST_F(Faults, DataFileNamedLikeTheRunsOwnFiles)
             if (oneFile)
                 args.insert(args.begin(), "--one-file");
             const BatchResult r = batch(args);
-            expectFailure(r, m_dir.file(name), outputFileError(75));
+            expectFailure(
+                r, m_dir.file(name), outputFileErrorMessage(FailureCode::PathFileAccessError));
             EXPECT_EQ(runFiles(name), (Listing { { name, m_record } }));
-            EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+            expectNothingLost(before);
             fs::remove(m_dir.file(name));
         }
     }
     // The same file under a run's name by a symbolic link and by a hard link.
     fs::create_symlink("rec.prn", m_dir.path() / "rec.vnn");
     BatchResult r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnn", "-> rec.prn" } }));
     fs::remove(m_dir.path() / "rec.vnn");
     fs::create_hard_link(dataPath(), m_dir.path() / "rec.bu0");
     r = batch({ dataPath() });
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record }, { "rec.bu0", m_record } }));
 }
 
@@ -363,9 +358,9 @@ TEST_F(Faults, DataFileThatIsNoRegularFile)
         c.make(dataPath());
         const auto before = snapshot(m_dir.path());
         const BatchResult r = batch({ dataPath() });
-        expectFailure(r, dataPath(), dataError(75));
+        expectFailure(r, dataPath(), dataErrorMessage(FailureCode::PathFileAccessError));
         EXPECT_EQ(runFiles(), (Listing { { "rec.prn", c.shown } }));
-        EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+        expectNothingLost(before);
     }
 }
 
@@ -374,9 +369,9 @@ TEST_F(Faults, DataFileMissing)
     fs::remove(dataPath());
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() });
-    expectFailure(r, dataPath(), dataError(53));
+    expectFailure(r, dataPath(), dataErrorMessage(FailureCode::FileNotFound));
     EXPECT_EQ(runFiles(), Listing {});
-    EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+    expectNothingLost(before);
 }
 
 // The data file disappears or is cut short while the run has the window's events processed
@@ -405,14 +400,16 @@ TEST_F(Faults, DataFileChangedWhileTheRunYields)
     };
 
     const Case cases[] = {
-        { "deleted", [&] { fs::remove(dataPath()); }, dataError(53), false },
-        { "emptied", [&] { writeFile(dataPath(), ""); }, dataError(62), true },
+        { "deleted", [&] { fs::remove(dataPath()); }, dataErrorMessage(FailureCode::FileNotFound),
+            false },
+        { "emptied", [&] { writeFile(dataPath(), ""); },
+            dataErrorMessage(FailureCode::InputPastEnd), true },
         { "replaced by a folder",
             [&] {
                 fs::remove(dataPath());
                 fs::create_directory(dataPath());
             },
-            dataError(75), false },
+            dataErrorMessage(FailureCode::PathFileAccessError), false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -454,8 +451,10 @@ TEST_F(Faults, LinksAtTheRunsNamesAreNeverFollowed)
             const auto before = snapshot(m_dir.path());
             const auto outside = snapshot(elsewhere.path());
             const BatchResult r = batch({ "--one-file", dataPath() });
-            expectFailure(
-                r, dataPath(), std::string(part) == "bu0" ? dataError(75) : outputFileError(75));
+            expectFailure(r, dataPath(),
+                std::string(part) == "bu0"
+                    ? dataErrorMessage(FailureCode::PathFileAccessError)
+                    : outputFileErrorMessage(FailureCode::PathFileAccessError));
             EXPECT_NE(r.err.find(link + ": is a symbolic link"), std::string::npos) << r.err;
             EXPECT_EQ(describe(link), "-> " + target);
             EXPECT_TRUE(changedNames(outside, snapshot(elsewhere.path())).empty());
@@ -467,7 +466,7 @@ TEST_F(Faults, LinksAtTheRunsNamesAreNeverFollowed)
     fs::create_directory_symlink(m_dir.path(), elsewhere.path() / "via");
     const BatchResult r = batch({ "--one-file", elsewhere.file("via/rec.prn") });
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(bytesOf(m_dir.file("rec.vnl")), golden("brace.vnl"));
+    EXPECT_EQ(readFile(m_dir.file("rec.vnl")), golden("brace.vnl"));
 }
 
 // The test's own run holds the names while varnel-batch, a second process, tries the same
@@ -499,10 +498,11 @@ TEST_F(Faults, ASecondRunOnTheSameNamesChangesNothing)
             const auto before = snapshot(m_dir.path());
             for (const char* option : { "--one-file", "--keep-working-files" }) {
                 const BatchResult r = batch({ option, dataPath() });
-                expectFailure(r, dataPath(), outputFileError(75));
+                expectFailure(
+                    r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
                 EXPECT_NE(r.err.find("in use by another run"), std::string::npos) << r.err;
             }
-            EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+            expectNothingLost(before);
             secondRan = true;
         };
         settings::RunSettings s;
@@ -549,10 +549,10 @@ TEST_F(PermissionFaults, ReadOnlyCurveFile)
     fs::permissions(m_dir.file("rec.vnp"), fs::perms(0444));
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() }, true);
-    expectFailure(r, dataPath(), outputFileError(75));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(
         runFiles(), (Listing { { "rec.prn", m_record }, { "rec.vnp", "an earlier curve\r\n" } }));
-    EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+    expectNothingLost(before);
 }
 
 TEST_F(PermissionFaults, FolderThatCannotBeWritten)
@@ -560,9 +560,9 @@ TEST_F(PermissionFaults, FolderThatCannotBeWritten)
     fs::permissions(m_dir.path(), fs::perms(0755));
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() }, true);
-    expectFailure(r, dataPath(), outputFileError(70));
+    expectFailure(r, dataPath(), outputFileErrorMessage(FailureCode::PermissionDenied));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record } }));
-    EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+    expectNothingLost(before);
 }
 
 TEST_F(PermissionFaults, DataFileThatCannotBeRead)
@@ -571,9 +571,9 @@ TEST_F(PermissionFaults, DataFileThatCannotBeRead)
     fs::permissions(dataPath(), fs::perms(0600));
     const auto before = snapshot(m_dir.path());
     const BatchResult r = batch({ dataPath() }, true);
-    expectFailure(r, dataPath(), dataError(75));
+    expectFailure(r, dataPath(), dataErrorMessage(FailureCode::PathFileAccessError));
     EXPECT_EQ(runFiles(), (Listing { { "rec.prn", m_record } }));
-    EXPECT_TRUE(changedNames(before, snapshot(m_dir.path())).empty());
+    expectNothingLost(before);
 }
 
 // ---- nothing lost on the example records ----
@@ -603,7 +603,7 @@ TEST_F(Faults, EveryExampleChangesOnlyItsOwnFiles)
     for (const Example& e : examples) {
         SCOPED_TRACE(e.data);
         TempFolder folder;
-        const std::string data = bytesOf(fs::path(EXAMPLES_DIR) / e.data);
+        const std::string data = readFile(fs::path(EXAMPLES_DIR) / e.data);
         writeFile(folder.file(e.data), data);
         for (const auto& entry : fs::directory_iterator(EXAMPLES_DIR))
             if (entry.path().filename() != e.data)
@@ -623,7 +623,7 @@ TEST_F(Faults, EveryExampleChangesOnlyItsOwnFiles)
             const std::set<std::string> own = runNames(name);
             for (const std::string& changed : changedNames(before, snapshot(folder.path())))
                 EXPECT_TRUE(own.count(changed)) << changed << " changed";
-            EXPECT_EQ(bytesOf(folder.file(e.data)), data);
+            EXPECT_EQ(readFile(folder.file(e.data)), data);
             for (const std::string& n : own)
                 EXPECT_EQ(fs::exists(folder.file(n)), e.parts.count(n.substr(n.size() - 3)) == 1)
                     << n;

@@ -3,12 +3,12 @@
 // "Nothing lost": the size and checksum of every entry of a folder, taken before a run and
 // compared after it, so that a test can show that only the run's own five names changed.
 
+#include "tests/support/test_files.h"
+
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -33,14 +33,6 @@ inline std::uint64_t fnv1a(const std::string& bytes)
     return h;
 }
 
-inline std::string bytesOf(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Every entry of `folder` by name; links are described, not followed.
 inline std::map<std::string, EntryPrint> snapshot(const std::filesystem::path& folder)
 {
@@ -57,7 +49,7 @@ inline std::map<std::string, EntryPrint> snapshot(const std::filesystem::path& f
         p.mode = st.st_mode & 07777u;
         if (S_ISREG(st.st_mode)) {
             p.kind = 'f';
-            const std::string bytes = bytesOf(entry.path());
+            const std::string bytes = readFile(entry.path());
             p.size = bytes.size();
             p.checksum = fnv1a(bytes);
         } else if (S_ISDIR(st.st_mode)) {

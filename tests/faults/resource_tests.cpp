@@ -1,9 +1,10 @@
 // Inputs at the edges of what the run can hold: a line of megabytes, values of thousands of
 // digits, paths of the longest length the system takes, names that are not ASCII or not
 // UTF-8 at all. Each ends in a correct run or a clear failure, never a crash.
-#include "../core/test_files.h"
 #include "batch_process.h"
 #include "folder_snapshot.h"
+#include "run/run_driver.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,11 @@
 #include <string>
 
 namespace fs = std::filesystem;
+using run::dataErrorMessage;
+using run::FailureCode;
+using run::outputFileErrorMessage;
 
 namespace {
-
-std::string dataError(int code)
-{
-    return "This file includes error data or you may mistake column or skip indication. ("
-        + std::to_string(code) + ")";
-}
 
 bool hasLine(const BatchResult& r, const std::string& line)
 {
@@ -66,7 +64,8 @@ TEST(ResourceBounds, LineOfMegabytes)
     writeFile(dir.file("x.prn"), record() + huge + " 1 7\r\n");
     r = batch(dir.file("x.prn"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(hasLine(r, dir.file("x.prn") + ": " + dataError(13))) << r.err;
+    EXPECT_TRUE(hasLine(r, dir.file("x.prn") + ": " + dataErrorMessage(FailureCode::TypeMismatch)))
+        << r.err;
 
     // One line of 400,000 values per sample.
     std::string line;
@@ -87,7 +86,8 @@ TEST(ResourceBounds, ValuesOfThousandsOfDigits)
     // Too large for a double: overflow. Too small: zero. Long but ordinary: read exactly.
     writeFile(dir.file("big.prn"), record() + "1" + zeros + " 1 7\r\n");
     BatchResult r = batch(dir.file("big.prn"));
-    EXPECT_TRUE(hasLine(r, dir.file("big.prn") + ": " + dataError(6))) << r.err;
+    EXPECT_TRUE(hasLine(r, dir.file("big.prn") + ": " + dataErrorMessage(FailureCode::Overflow)))
+        << r.err;
 
     std::string text = record();
     text.insert(0, "0." + zeros + "1 0." + zeros + "1 0\r\n");
@@ -105,7 +105,8 @@ TEST(ResourceBounds, ValuesOfThousandsOfDigits)
     // before any file is touched.
     writeFile(dir.file("coef.prn"), record());
     r = batch(dir.file("coef.prn"), { "--x-coefficient", "1" + zeros });
-    EXPECT_TRUE(hasLine(r, dir.file("coef.prn") + ": " + dataError(6))) << r.err;
+    EXPECT_TRUE(hasLine(r, dir.file("coef.prn") + ": " + dataErrorMessage(FailureCode::Overflow)))
+        << r.err;
     EXPECT_FALSE(fileExists(dir.file("coef.vnp")));
 }
 
@@ -126,7 +127,7 @@ TEST(ResourceBounds, PathsOfTheLongestLength)
     writeFile(path, record());
     BatchResult r = batch(path);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(bytesOf(path), record());
+    EXPECT_EQ(readFile(path), record());
     EXPECT_TRUE(fileExists(path.substr(0, path.size() - 3) + "vnp"));
 
     // A name longer than a folder entry may be names no data file.

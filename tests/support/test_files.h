@@ -1,5 +1,7 @@
 #pragma once
 
+// Files for the tests: a scratch folder, and whole files written and read as bytes.
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -43,13 +45,14 @@ private:
     std::filesystem::path m_path;
 };
 
-inline void writeFile(const std::string& path, const std::string& bytes)
+inline void writeFile(const std::filesystem::path& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
-inline std::string readFile(const std::string& path)
+// Every byte of the file; empty when it cannot be read.
+inline std::string readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -57,7 +60,8 @@ inline std::string readFile(const std::string& path)
     return text.str();
 }
 
-inline bool fileExists(const std::string& path)
+// Whether anything is there, a dangling link included.
+inline bool fileExists(const std::filesystem::path& path)
 {
     return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
