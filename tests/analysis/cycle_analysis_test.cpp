@@ -92,6 +92,18 @@ TEST(CycleAnalysis, ElasticRecordDissipatesNothing)
     }
 }
 
+TEST(CycleAnalysis, DampingWeighsEachSidesOwnPeakWork)
+{
+    // One lopsided loop (3, 6) -> (2, -2) -> (-1, -2) -> (0, 6) -> (3, 6), area 24.
+    const std::vector<double> x { 0, 3, 2, -1, 0, 3, 0 };
+    const std::vector<double> y { 0, 6, -2, -2, 6, 6, 0 };
+    const auto rows = analyseCycles(x, y);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].energy, 24);
+    EXPECT_EQ(*rows[0].stiffness, 2);
+    EXPECT_DOUBLE_EQ(*rows[0].damping, 24 / (std::numbers::pi * (3 * 6 + 1 * 2)));
+}
+
 TEST(CycleAnalysis, RetentionFollowsTheLevelsFirstCycle)
 {
     // Amplitude 20 three times, scaled 1, 0.9, 0.85; then 21 (exactly 5 % more: same level),
@@ -145,6 +157,9 @@ TEST(CycleAnalysis, ReversalsNeedToClearTheDeadband)
         { { 0, 10, 9.9, 10.5, -10, 0 }, 0, { 2, 4 }, { 3, 5 } },
         // Within the deadband of the start, nothing turns.
         { { 0, 0.1, -0.1, 0.1, 10, 0 }, 0.05, { 5 }, {} },
+        // A turn of exactly the deadband (2 in a range of 10) is no reversal.
+        { { 0, 8, 6, 8.5, -1.5 }, 0.2, { 4 }, {} },
+        { { 0, -8, -6, -8.5, 1.5 }, 0.2, {}, { 4 } },
         // The last candidate is no reversal.
         { { 0, 10, 0, 10 }, 0.01, { 2 }, { 3 } },
     };
