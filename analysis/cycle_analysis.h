@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/point_preparation.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -54,5 +56,12 @@ Reversals findReversals(const std::vector<double>& x, double cycleTolerance);
 // Options that checkCycleOptions refuses give no rows.
 std::vector<CycleRow> analyseCycles(
     const std::vector<double>& x, const std::vector<double>& y, const CycleOptions& options = {});
+
+// The per-cycle table of a finished run's prepared points.
+inline std::vector<CycleRow> analyseCycles(
+    const run::PreparedPoints& points, const CycleOptions& options = {})
+{
+    return analyseCycles(points.x, points.y, options);
+}
 
 }  // namespace analysis
