@@ -1,0 +1,25 @@
+#pragma once
+
+#include "analysis/backbone.h"
+#include "analysis/cycle_analysis.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace analysis {
+
+// What the run's name base is followed by in the names of the two tables.
+inline constexpr const char* kCyclesFileSuffix = "cycles.csv";
+inline constexpr const char* kBackboneFileSuffix = "backbone.csv";
+
+// The tables as CSV text: a header line, then one line per row, each ending with CR LF.
+// Numbers are the shortest text that reads back to the same value (negative zero as "0");
+// an empty value, or one that is not finite, is an empty field.
+std::string cyclesCsv(const std::vector<CycleRow>& rows);
+std::string backboneCsv(const BackboneRow& positive, const BackboneRow& negative);
+
+void writeCyclesCsv(std::ostream& out, const std::vector<CycleRow>& rows);
+void writeBackboneCsv(std::ostream& out, const BackboneRow& positive, const BackboneRow& negative);
+
+}  // namespace analysis
