@@ -14,6 +14,16 @@ struct Rgb
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
+// The phases of a run, in the order they come; progress counts within the current phase.
+enum class RunPhase
+{
+    Reading,  // counting and reading the data file's lines
+    Preparing,  // preparing the points (and writing the point file)
+    CrossCheck,  // walking the segments for crossings
+    Curve,  // the positive and negative curve passes
+    Finishing,  // merging and removing working files
+};
+
 // What a run needs from its front end: the window, the batch tool, or a test recorder.
 // Plot coordinates are user coordinates of the plot window, in single precision.
 class RunHost
@@ -30,6 +40,13 @@ public:
     // Lets the front end process its pending events once. Returns false when the run must
     // stop because the program is ending.
     virtual bool yield() = 0;
+
+    // A new phase begins; the progress() calls after it count within that phase.
+    virtual void enterPhase(RunPhase /*phase*/) {}
+
+    // How far the current phase has come: `done` of `total`, in the unit the phase counts
+    // (lines, points, walked segments, cross-check records). Called at a bounded rate.
+    virtual void progress(std::int64_t /*done*/, std::int64_t /*total*/) {}
 
     // Clears the plot.
     virtual void clearPlot() = 0;
