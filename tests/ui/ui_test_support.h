@@ -1,9 +1,13 @@
 #pragma once
 
-// What the window's test suites share: a record to run, and reading back what a run left.
+// What the UI test suites share: a record to run, the message boxes recorded instead of shown,
+// the texts of the run's messages, and reading back what a run left.
+
+#include "ui/common/message_presenter.h"
 
 #include <QDir>
 #include <QFile>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
@@ -40,3 +44,49 @@ inline QStringList filesIn(const QString& folder)
 inline const QStringList kFinishedRun = { QStringLiteral("Data reading..."),
     QStringLiteral("Cross checking..."), QStringLiteral("Varnel creating..."),
     QStringLiteral("Finish") };
+
+// Records the message boxes instead of showing them.
+class RecordingPresenter : public ui::MessagePresenter
+{
+public:
+    struct Message
+    {
+        QString title;
+        QString text;
+    };
+
+    void warning(QWidget*, const QString& title, const QString& text) override
+    {
+        messages.append({ title, text });
+    }
+
+    QStringList texts() const
+    {
+        QStringList all;
+        for (const Message& m : messages)
+            all << m.text;
+        return all;
+    }
+
+    QList<Message> messages;
+};
+
+// The run's messages as the user reads them, with the failure code or line they carry.
+inline QString outputFileMessage(int code)
+{
+    return QStringLiteral("This output data file has been opened by another application. (%1)")
+        .arg(code);
+}
+
+inline QString dataErrorMessage(int code)
+{
+    return QStringLiteral(
+        "This file includes error data or you may mistake column or skip indication. (%1)")
+        .arg(code);
+}
+
+inline QString sameXMessage(int line)
+{
+    return QStringLiteral("These data include the same x-value at %1 line. Please remove them.")
+        .arg(line);
+}

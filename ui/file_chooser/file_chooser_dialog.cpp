@@ -1,11 +1,11 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 
 #include "settings/run_settings.h"
+#include "ui/common/data_file_preview.h"
 #include "ui/common/fonts.h"
 #include "ui/common/message_presenter.h"
 #include "ui/common/twips.h"
 #include "ui/file_chooser/file_system.h"
-#include "ui/main_window/data_file_preview.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,52 +17,53 @@
 #include <QScreen>
 #include <QWindow>
 
+namespace ui {
+
 namespace {
 
-// The file-name box's design text; "OK" is enabled by any other text, whatever the pattern.
-const QString kDesignPattern = QStringLiteral("*.prn");
-const QString kDataFileCaption = QStringLiteral("Data File Open");
-const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
+    // The file-name box's design text; "OK" is enabled by any other text, whatever the pattern.
+    const QString kDesignPattern = QStringLiteral("*.prn");
+    const QString kDataFileCaption = QStringLiteral("Data File Open");
+    const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
 
-constexpr double kControlPoints = 9.75;
-constexpr double kPathLabelPoints = 9.0;
-constexpr int kTwipsPerPixel = 15;
+    constexpr double kControlPoints = 9.75;
+    constexpr double kPathLabelPoints = 9.0;
 
-// A folder holding a page, drawn in the 16 colours of the classic palette.
-QIcon chooserIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setPen(Qt::black);
-    painter.setBrush(QColor(255, 255, 255));
-    painter.drawRect(9, 3, 16, 20);
-    painter.setPen(QColor(0, 0, 128));
-    for (int y = 7; y <= 17; y += 3)
-        painter.drawLine(12, y, 22, y);
-    painter.setPen(Qt::black);
-    painter.setBrush(QColor(128, 128, 0));
-    painter.drawRect(2, 10, 11, 4);
-    painter.setBrush(QColor(255, 255, 0));
-    painter.drawRect(2, 13, 27, 16);
-    return QIcon(pixmap);
-}
+    // A folder holding a page, drawn in the 16 colours of the classic palette.
+    QIcon chooserIcon()
+    {
+        QPixmap pixmap(32, 32);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setPen(Qt::black);
+        painter.setBrush(QColor(255, 255, 255));
+        painter.drawRect(9, 3, 16, 20);
+        painter.setPen(QColor(0, 0, 128));
+        for (int y = 7; y <= 17; y += 3)
+            painter.drawLine(12, y, 22, y);
+        painter.setPen(Qt::black);
+        painter.setBrush(QColor(128, 128, 0));
+        painter.drawRect(2, 10, 11, 4);
+        painter.setBrush(QColor(255, 255, 0));
+        painter.drawRect(2, 13, 27, 16);
+        return QIcon(pixmap);
+    }
 
-QLabel* makeLabel(QWidget* parent, int index, const QString& text, const QRect& geometry)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QStringLiteral("lblOpenSave%1").arg(index));
-    label->setGeometry(geometry);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // The labels carry the system window colours but leave the grey face showing: they
-    // overlap the controls below them.
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QGuiApplication::palette().color(QPalette::Base));
-    palette.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::Text));
-    label->setPalette(palette);
-    label->setAutoFillBackground(false);
-    return label;
-}
+    QLabel* makeLabel(QWidget* parent, int index, const QString& text, const QRect& geometry)
+    {
+        auto* label = new QLabel(text, parent);
+        label->setObjectName(QStringLiteral("lblOpenSave%1").arg(index));
+        label->setGeometry(geometry);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // The labels carry the system window colours but leave the grey face showing: they
+        // overlap the controls below them.
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, QGuiApplication::palette().color(QPalette::Base));
+        palette.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::Text));
+        label->setPalette(palette);
+        label->setAutoFillBackground(false);
+        return label;
+    }
 
 }  // namespace
 
@@ -171,13 +172,14 @@ void frmOpenSave::Form_Load()
 {
     // Centred in twips, each half in floating point and kept in single precision.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize outer = frameGeometry().size() * kTwipsPerPixel;
+        const QSize outer = frameGeometry().size() * ui::kTwipsPerPixel;
         const QRect area = screen->geometry();
         const auto left =
-            static_cast<float>(area.width() * kTwipsPerPixel / 2.0 - outer.width() / 2.0);
+            static_cast<float>(area.width() * ui::kTwipsPerPixel / 2.0 - outer.width() / 2.0);
         const auto top =
-            static_cast<float>(area.height() * kTwipsPerPixel / 2.0 - outer.height() / 2.0);
-        move(area.x() + qRound(left / kTwipsPerPixel), area.y() + qRound(top / kTwipsPerPixel));
+            static_cast<float>(area.height() * ui::kTwipsPerPixel / 2.0 - outer.height() / 2.0);
+        move(area.x() + qRound(left / ui::kTwipsPerPixel),
+            area.y() + qRound(top / ui::kTwipsPerPixel));
     }
     runUserAction([this] {
         const QString folder = file_system::currentFolder();
@@ -292,3 +294,5 @@ void frmOpenSave::warn(const QString& text)
 {
     ui::messagePresenter().warning(this, ui::applicationTitle(), text);
 }
+
+}  // namespace ui

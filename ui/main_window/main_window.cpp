@@ -25,65 +25,68 @@
 #include <exception>
 #include <utility>
 
+namespace ui {
+
 namespace {
 
 #include "ui/main_window/varnel_icon.xpm"
 
-const QColor kLabelText(255, 255, 255);
-const QColor kLabelGrey(128, 128, 128);
-const QColor kPanelGrey(192, 192, 192);
-const QColor kStatusRed(255, 0, 0);
-const QColor kTitlePink(255, 128, 128);
+    const QColor kLabelText(255, 255, 255);
+    const QColor kLabelGrey(128, 128, 128);
+    const QColor kPanelGrey(192, 192, 192);
+    const QColor kStatusRed(255, 0, 0);
+    const QColor kTitlePink(255, 128, 128);
 
-// The window whose preview boxes the preview writes into: the last one built.
-Form1* g_previewWindow = nullptr;
+    // The window whose preview boxes the preview writes into: the last one built.
+    Form1* g_previewWindow = nullptr;
 
-constexpr int kClientWidth = 6705;
-constexpr int kClientHeight = 6675;
+    constexpr int kClientWidth = 6705;
+    constexpr int kClientHeight = 6675;
 
-template <typename W>
-W* place(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* widget = new W(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(ui::twipsRect(left, top, width, height));
-    return widget;
-}
+    template <typename W>
+    W* place(QWidget* parent, const char* name, int left, int top, int width, int height)
+    {
+        auto* widget = new W(parent);
+        widget->setObjectName(QString::fromLatin1(name));
+        widget->setGeometry(ui::twipsRect(left, top, width, height));
+        return widget;
+    }
 
-void paint(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
-}
+    void paint(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
+    {
+        QPalette palette = widget->palette();
+        palette.setColor(role, colour);
+        widget->setPalette(palette);
+    }
 
-// White on grey, the look of every label but the title.
-QLabel* greyLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
-    int width, int height, Qt::Alignment alignment, bool bold = false)
-{
-    auto* label = place<QLabel>(parent, name, left, top, width, height);
-    label->setText(text);
-    label->setAlignment(alignment | Qt::AlignTop);
-    label->setAutoFillBackground(true);
-    paint(label, QPalette::Window, kLabelGrey);
-    paint(label, QPalette::WindowText, kLabelText);
-    if (bold)
-        label->setFont(ui::windowFont(ui::kProportionalGothic, 9.75, true));
-    return label;
-}
+    // White on grey, the look of every label but the title.
+    QLabel* greyLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
+        int width, int height, Qt::Alignment alignment, bool bold = false)
+    {
+        auto* label = place<QLabel>(parent, name, left, top, width, height);
+        label->setText(text);
+        label->setAlignment(alignment | Qt::AlignTop);
+        label->setAutoFillBackground(true);
+        paint(label, QPalette::Window, kLabelGrey);
+        paint(label, QPalette::WindowText, kLabelText);
+        if (bold)
+            label->setFont(ui::windowFont(ui::kProportionalGothic, 9.75, true));
+        return label;
+    }
 
-// A box the program writes and never reads back: read-only, but selectable for copying.
-QLineEdit* displayBox(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* box = place<QLineEdit>(parent, name, left, top, width, height);
-    box->setReadOnly(true);
-    return box;
-}
+    // A box the program writes and never reads back: read-only, but selectable for copying.
+    QLineEdit* displayBox(
+        QWidget* parent, const char* name, int left, int top, int width, int height)
+    {
+        auto* box = place<QLineEdit>(parent, name, left, top, width, height);
+        box->setReadOnly(true);
+        return box;
+    }
 
-QString objectNameWithIndex(const char* name, int index)
-{
-    return QString::fromLatin1(name) + QString::number(index);
-}
+    QString objectNameWithIndex(const char* name, int index)
+    {
+        return QString::fromLatin1(name) + QString::number(index);
+    }
 
 }  // namespace
 
@@ -348,3 +351,5 @@ void Form1::closeEvent(QCloseEvent* event)
         m_stopRequested = true;
     event->accept();
 }
+
+}  // namespace ui
