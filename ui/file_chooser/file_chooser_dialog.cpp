@@ -73,15 +73,15 @@ frmOpenSave::frmOpenSave(QWidget* parent)
             | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmOpenSave"));
-    ui::registerFontSubstitutes();
+    registerFontSubstitutes();
     setWindowTitle(QStringLiteral("File"));
     setWindowIcon(chooserIcon());
-    setFixedSize(ui::twips(5760), ui::twips(3810));
+    setFixedSize(twips(5760), twips(3810));
     QPalette face = palette();
     face.setColor(QPalette::Window, QColor(192, 192, 192));
     face.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::WindowText));
     setPalette(face);
-    setFont(ui::windowFont(ui::kProportionalGothic, kControlPoints));
+    setFont(windowFont(kProportionalGothic, kControlPoints));
 
     buildControls();
 
@@ -109,37 +109,35 @@ frmOpenSave::frmOpenSave(QWidget* parent)
 void frmOpenSave::buildControls()
 {
     lblOpenSave[0] =
-        makeLabel(this, 0, QStringLiteral("File Name:"), ui::twipsRect(120, 120, 1455, 315));
-    lblOpenSave[1] =
-        makeLabel(this, 1, QStringLiteral("Folder:"), ui::twipsRect(2280, 720, 1455, 315));
-    lblOpenSave[2] = makeLabel(this, 2, QString(), ui::twipsRect(2280, 480, 3375, 315));
-    lblOpenSave[2]->setFont(ui::windowFont(ui::kProportionalGothic, kPathLabelPoints));
-    lblOpenSave[3] =
-        makeLabel(this, 3, QStringLiteral("Drive:"), ui::twipsRect(2280, 120, 1455, 255));
+        makeLabel(this, 0, QStringLiteral("File Name:"), twipsRect(120, 120, 1455, 315));
+    lblOpenSave[1] = makeLabel(this, 1, QStringLiteral("Folder:"), twipsRect(2280, 720, 1455, 315));
+    lblOpenSave[2] = makeLabel(this, 2, QString(), twipsRect(2280, 480, 3375, 315));
+    lblOpenSave[2]->setFont(windowFont(kProportionalGothic, kPathLabelPoints));
+    lblOpenSave[3] = makeLabel(this, 3, QStringLiteral("Drive:"), twipsRect(2280, 120, 1455, 255));
 
     filOpenSave = new FileList(this);
     filOpenSave->setObjectName(QStringLiteral("filOpenSave"));
-    filOpenSave->setGeometry(ui::twipsRect(120, 720, 2055, 2820));
+    filOpenSave->setGeometry(twipsRect(120, 720, 2055, 2820));
     filOpenSave->setPattern(kDesignPattern);
 
     dirOpenSave = new FolderList(this);
     dirOpenSave->setObjectName(QStringLiteral("dirOpenSave"));
-    dirOpenSave->setGeometry(ui::twipsRect(2280, 960, 3375, 2280));
+    dirOpenSave->setGeometry(twipsRect(2280, 960, 3375, 2280));
 
     txtOpenSave = new QLineEdit(kDesignPattern, this);
     txtOpenSave->setObjectName(QStringLiteral("txtOpenSave"));
-    txtOpenSave->setGeometry(ui::twipsRect(120, 360, 2055, 315));
+    txtOpenSave->setGeometry(twipsRect(120, 360, 2055, 315));
 
     drvOpenSave = new DriveList(this);
     drvOpenSave->setObjectName(QStringLiteral("drvOpenSave"));
-    drvOpenSave->setGeometry(ui::twipsRect(2280, 360, 3375, 315));
+    drvOpenSave->setGeometry(twipsRect(2280, 360, 3375, 315));
 
     const QString captions[2] = { QStringLiteral("OK"), QStringLiteral("Cancel") };
     const int lefts[2] = { 2640, 4200 };
     for (int index = 0; index < 2; ++index) {
         cmdOpenSave[index] = new QPushButton(captions[index], this);
         cmdOpenSave[index]->setObjectName(QStringLiteral("cmdOpenSave%1").arg(index));
-        cmdOpenSave[index]->setGeometry(ui::twipsRect(lefts[index], 3360, 1095, 375));
+        cmdOpenSave[index]->setGeometry(twipsRect(lefts[index], 3360, 1095, 375));
     }
     cmdOpenSave[0]->setDefault(true);
     cmdOpenSave[0]->setEnabled(false);
@@ -172,14 +170,13 @@ void frmOpenSave::Form_Load()
 {
     // Centred in twips, each half in floating point and kept in single precision.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize outer = frameGeometry().size() * ui::kTwipsPerPixel;
+        const QSize outer = frameGeometry().size() * kTwipsPerPixel;
         const QRect area = screen->geometry();
         const auto left =
-            static_cast<float>(area.width() * ui::kTwipsPerPixel / 2.0 - outer.width() / 2.0);
+            static_cast<float>(area.width() * kTwipsPerPixel / 2.0 - outer.width() / 2.0);
         const auto top =
-            static_cast<float>(area.height() * ui::kTwipsPerPixel / 2.0 - outer.height() / 2.0);
-        move(area.x() + qRound(left / ui::kTwipsPerPixel),
-            area.y() + qRound(top / ui::kTwipsPerPixel));
+            static_cast<float>(area.height() * kTwipsPerPixel / 2.0 - outer.height() / 2.0);
+        move(area.x() + qRound(left / kTwipsPerPixel), area.y() + qRound(top / kTwipsPerPixel));
     }
     runUserAction([this] {
         const QString folder = file_system::currentFolder();
@@ -292,7 +289,7 @@ bool frmOpenSave::runUserAction(const std::function<void()>& action) noexcept
 
 void frmOpenSave::warn(const QString& text)
 {
-    ui::messagePresenter().warning(this, ui::applicationTitle(), text);
+    messagePresenter().warning(this, applicationTitle(), text);
 }
 
 }  // namespace ui

@@ -72,8 +72,7 @@ void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
 
 void GuiRunHost::showError(const std::string& message)
 {
-    ui::messagePresenter().warning(
-        &m_form, QStringLiteral("Error"), QString::fromStdString(message));
+    messagePresenter().warning(&m_form, QStringLiteral("Error"), QString::fromStdString(message));
 }
 
 }  // namespace ui

@@ -48,7 +48,7 @@ namespace {
     {
         auto* widget = new W(parent);
         widget->setObjectName(QString::fromLatin1(name));
-        widget->setGeometry(ui::twipsRect(left, top, width, height));
+        widget->setGeometry(twipsRect(left, top, width, height));
         return widget;
     }
 
@@ -70,7 +70,7 @@ namespace {
         paint(label, QPalette::Window, kLabelGrey);
         paint(label, QPalette::WindowText, kLabelText);
         if (bold)
-            label->setFont(ui::windowFont(ui::kProportionalGothic, 9.75, true));
+            label->setFont(windowFont(kProportionalGothic, 9.75, true));
         return label;
     }
 
@@ -102,8 +102,8 @@ Form1::Form1(QWidget* parent)
     // A fixed frame of the dialog kind: no resizing, no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(ui::twips(kClientWidth), ui::twips(kClientHeight));
-    setFont(ui::windowFont(ui::kProportionalGothic, 9.75));
+    setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    setFont(windowFont(kProportionalGothic, 9.75));
 
     buildControls();
     chainTabOrder();
@@ -136,7 +136,7 @@ void Form1::buildControls()
     Command1->setText(QStringLiteral("Start"));
     Command1->setEnabled(false);
     Text1 = displayBox(this, "Text1", 3600, 240, 1815, 375);
-    Text1->setFont(ui::windowFont(ui::kProportionalGothic, 9.75, true));
+    Text1->setFont(windowFont(kProportionalGothic, 9.75, true));
     paint(Text1, QPalette::Text, kStatusRed);
     Command4 = place<QPushButton>(this, "Command4", 5520, 240, 975, 375);
     Command4->setText(QStringLiteral("Exit"));
@@ -182,7 +182,7 @@ void Form1::buildControls()
     Label2 = greyLabel(
         this, "Label2", QStringLiteral("output file2"), 840, 4560, 1095, 255, Qt::AlignRight);
     const QFont italic = [] {
-        QFont font = ui::windowFont(ui::kProportionalGothic, 9.75);
+        QFont font = windowFont(kProportionalGothic, 9.75);
         font.setItalic(true);
         return font;
     }();
@@ -197,7 +197,7 @@ void Form1::buildControls()
         paint(box, QPalette::Text, kLabelText);
         Text2[i] = box;
     }
-    const QFont fixed = ui::windowFont(ui::kFixedGothic, 9.75);
+    const QFont fixed = windowFont(kFixedGothic, 9.75);
     for (int i = 0; i < 6; ++i) {
         QLineEdit* box = displayBox(this, "Text11", 360, 4800 + 240 * i, 6015, 255);
         box->setObjectName(objectNameWithIndex("Text11", i));
@@ -210,7 +210,7 @@ void Form1::buildControls()
         QStringLiteral("Varnel " VARNEL_VERSION " \u2014 curves of cyclic load\u2013deformation "
                        "records"));
     Label22->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label22->setFont(ui::windowFont(ui::kArial, 8.25, true));
+    Label22->setFont(windowFont(kArial, 8.25, true));
     paint(Label22, QPalette::WindowText, kTitlePink);
 }
 
@@ -326,7 +326,7 @@ void Form1::startClicked()
         // The run reports its own failures; this only keeps an unforeseen one (out of memory
         // on a huge record) from leaving the event loop.
         Text1->clear();
-        ui::messagePresenter().warning(this, QStringLiteral("Error"),
+        messagePresenter().warning(this, QStringLiteral("Error"),
             QStringLiteral("The run stopped: %1").arg(QString::fromLocal8Bit(failure.what())));
     }
     m_running = false;
