@@ -42,11 +42,11 @@ public:
     virtual bool yield() = 0;
 
     // A new phase begins; the progress() calls after it count within that phase.
-    virtual void enterPhase(RunPhase /*phase*/) {}
+    virtual void enterPhase(RunPhase /*phase*/) { }
 
     // How far the current phase has come: `done` of `total`, in the unit the phase counts
     // (lines, points, walked segments, cross-check records). Called at a bounded rate.
-    virtual void progress(std::int64_t /*done*/, std::int64_t /*total*/) {}
+    virtual void progress(std::int64_t /*done*/, std::int64_t /*total*/) { }
 
     // Clears the plot.
     virtual void clearPlot() = 0;
