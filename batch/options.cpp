@@ -156,12 +156,15 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
     app.footer(kFooter);
     app.option_defaults()->group("Options (values are read as the window's boxes read them)");
 
-    // A repeated option takes its last value, as a later box entry replaces an earlier one.
+    // Every value is read in turn, as the old boxes took each entry, so a repeated option ends
+    // with its last value and a bad value is refused wherever it stands.
     const auto value = [&](const char* name, const char* type, const char* help,
                            std::function<void(const std::string&)> read) {
-        app.add_option_function<std::string>(name, std::move(read), help)
+        app.add_option(name)
+            ->description(help)
             ->type_name(type)
-            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+            ->each(std::move(read));
     };
     value("--x-column", "N", "column of X, from 1 (default 1)",
         [&](const std::string& v) { settings::setXColumn(s, v); });
