@@ -13,10 +13,10 @@ namespace batch {
 namespace {
 
     constexpr const char* kDescription =
-        "Writes the Varnel curve of each cyclic load-deformation record FILE beside it, exactly "
-        "as\n"
-        "the window's \"Start\" does: FILE's name less its last three characters, plus \"vnp\"\n"
-        "(positive side) and \"vnn\" (negative side), or \"vnl\" (both sides) with --one-file.";
+        "Writes the Varnel curve of each cyclic load-deformation record FILE beside it,\n"
+        "exactly as the window's \"Start\" does: FILE's name less its last three characters,\n"
+        "plus \"vnp\" (positive side) and \"vnn\" (negative side), or \"vnl\" (both sides)\n"
+        "with --one-file.";
 
     constexpr const char* kFooter =
         "Status lines go to stderr, each as \"FILE: text\". On a terminal a progress bar follows\n"
@@ -25,9 +25,11 @@ namespace {
         "Exit status: 0 when every run finished, 1 when any run failed, 2 for a usage error,\n"
         "130 when interrupted.";
 
-    // The options that take a value.
+    // The options that take a value, and those that take none.
     constexpr std::string_view kValueOptions[] = { "--x-column", "--y-column", "--x-coefficient",
         "--y-coefficient", "--skip-lines", "--plot", "--jobs" };
+    constexpr std::string_view kFlags[] = { "--one-file", "--keep-working-files", "--quiet",
+        "--help", "--version" };
 
     class UsageError : public std::exception
     {
@@ -101,6 +103,7 @@ namespace {
     // An option's value is the next argument whatever it holds, a negative coefficient such as
     // "-2" included; joined to its option, the parser cannot take it for an option of its own. An
     // empty value stays a separate argument, since the parser reads "--opt=" as "value follows".
+    // A value given to an option that takes none is refused here, in plain words.
     std::vector<std::string> joinValues(int argc, const char* const* argv)
     {
         const auto takesValue = [](std::string_view arg) {
@@ -112,6 +115,10 @@ namespace {
         for (int i = 1; i < argc; ++i) {
             std::string arg = argv[i];
             optionsEnded = optionsEnded || arg == "--";
+            const std::string_view name = std::string_view(arg).substr(0, arg.find('='));
+            if (!optionsEnded && name.size() < arg.size()
+                && std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags))
+                throw UsageError("option '" + std::string(name) + "' takes no value");
             if (!optionsEnded && takesValue(arg) && i + 1 < argc && argv[i + 1][0] != '\0') {
                 arg += std::string("=") + argv[++i];
             } else if (!optionsEnded && !arg.empty() && arg.back() == '='
@@ -156,8 +163,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
     app.footer(kFooter);
     app.option_defaults()->group("Options (values are read as the window's boxes read them)");
 
-    // Every value is read in turn, as the old boxes took each entry, so a repeated option ends
-    // with its last value and a bad value is refused wherever it stands.
+    // Every value is read in turn, so a repeated option ends with its last value and a bad
+    // value is refused wherever it stands.
     const auto value = [&](const char* name, const char* type, const char* help,
                            std::function<void(const std::string&)> read) {
         app.add_option(name)
@@ -200,9 +207,9 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
     app.add_option("FILE", o.files, "data files")->group("");
     app.allow_extras(false);
 
-    std::vector<std::string> args = joinValues(argc, argv);
-    std::reverse(args.begin(), args.end());  // the parser takes its arguments last first
     try {
+        std::vector<std::string> args = joinValues(argc, argv);
+        std::reverse(args.begin(), args.end());  // the parser takes its arguments last first
         app.parse(args);
     } catch (const CLI::CallForHelp&) {
         std::fputs(app.help().c_str(), stdout);
