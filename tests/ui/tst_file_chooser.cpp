@@ -177,11 +177,8 @@ void tst_FileChooser::init()
         { "table.csv", "1,2\r\n" }, { ".hidden.prn", "h\r\n" }, { "sub/inner.prn", "in\r\n" },
         { "sub/inner.txt", "in\r\n" }, { "d1/top.prn", "top\r\n" }, { "d2/y/far.prn", "far\r\n" }
     };
-    for (const auto& [name, content] : fileContents) {
-        QFile file(root.filePath(QString::fromUtf8(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), content.size());
-    }
+    for (const auto& [name, content] : fileContents)
+        writeText(root.filePath(QString::fromUtf8(name)), content);
     QCOMPARE(
         mkfifo(QFile::encodeName(root.filePath(QStringLiteral("pipe.prn"))).constData(), 0644), 0);
     QVERIFY(QDir::setCurrent(m_root));

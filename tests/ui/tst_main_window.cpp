@@ -32,13 +32,6 @@ using ui::ShowDataFilePreview;
 
 namespace {
 
-void writeText(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
-
 // Picks `path` as the chooser does on a choice: it stores the path and shows the preview.
 auto picking(const QString& path)
 {

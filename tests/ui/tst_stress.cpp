@@ -212,10 +212,7 @@ private slots:
     {
         Form1& w = *m_window;
         const QString other = m_dir->filePath(QStringLiteral("other.prn"));
-        QFile file(other);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("other header\r\n0 0 0\r\n");
-        file.close();
+        writeText(other, "other header\r\n0 0 0\r\n");
         m_actions[QStringLiteral("Data reading...")] = [&] {
             w.showChooser = choosing(m_path);
             QTest::mouseClick(w.Command2, Qt::LeftButton);

@@ -30,6 +30,13 @@ inline void writeCyclicRecord(const QString& path, int samples = 900)
     }
 }
 
+inline void writeText(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(text), text.size());
+}
+
 inline QByteArray readAll(const QString& path)
 {
     QFile file(path);
