@@ -9,7 +9,7 @@ int main(int argc, char* argv[])
     // Lets the desktop match the window to its entry (and icon), on Wayland too.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.varnel.Varnel"));
     ui::registerFontSubstitutes();
-    Form1 window;
+    ui::Form1 window;
     window.show();
     return app.exec();
 }

@@ -200,7 +200,7 @@ bool TextReader::consumeLineEnd()
     return false;
 }
 
-std::string TextReader::readLine()
+std::string TextReader::readLine(std::size_t keep)
 {
     if (atEnd())
         throw RunFailure(FailureCode::InputPastEnd, m_path + ": input past the end of the file");
@@ -211,7 +211,7 @@ std::string TextReader::readLine()
         std::size_t i = 0;
         while (i < n && p[i] != '\n' && p[i] != '\r')
             ++i;
-        line.append(p, i);
+        line.append(p, std::min(i, keep - line.size()));
         consume(i);
         if (i < n || !fill())
             break;

@@ -68,8 +68,9 @@ public:
     // True when nothing at all is left to read.
     bool atEnd();
 
-    // Reads one whole line without its line end. Throws InputPastEnd when at the end.
-    std::string readLine();
+    // Reads one whole line without its line end, of which it keeps the first `keep` bytes.
+    // Throws InputPastEnd when at the end.
+    std::string readLine(std::size_t keep = std::string::npos);
 
     // Reads and drops one whole line. Throws InputPastEnd when at the end.
     void skipLine();

@@ -1,15 +1,18 @@
-#include "app/batch_console.h"
+#include "batch/console.h"
+#include "batch/job_host.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = BatchConsole::Clock;
+using batch::Console;
+using Clock = Console::Clock;
 
 // A console writing into memory, read back as text.
 class Captured
@@ -51,7 +54,7 @@ private:
 TEST(BatchConsole, LinesComeInTheOrderOfTheFilesWhateverOrderTheJobsRunIn)
 {
     Captured out;
-    BatchConsole console(out.file(), false, 80, 3);
+    Console console(out.file(), false, 80, 3);
     console.print(0, "a: Data reading...");
     console.print(2, "c: Data reading...");
     console.print(1, "b: Data reading...");
@@ -75,7 +78,7 @@ TEST(BatchConsole, LinesComeInTheOrderOfTheFilesWhateverOrderTheJobsRunIn)
 TEST(BatchConsole, AJobThatNeverRanDoesNotHoldBackLaterLines)
 {
     Captured out;
-    BatchConsole console(out.file(), false, 80, 3);
+    Console console(out.file(), false, 80, 3);
     console.print(1, "b: interrupted");
     console.finish(1);
     console.finish(0);  // never started
@@ -88,7 +91,7 @@ TEST(BatchConsole, AJobThatNeverRanDoesNotHoldBackLaterLines)
 TEST(BatchConsole, NoProgressOffATerminal)
 {
     Captured out;
-    BatchConsole console(out.file(), false, 80, 1);
+    Console console(out.file(), false, 80, 1);
     const Clock::time_point t0 = Clock::now();
     console.progress(0, "a", "Cross checking", 0.5, t0, t0 + 5s);
     console.print(0, "a: Finish");
@@ -99,7 +102,7 @@ TEST(BatchConsole, NoProgressOffATerminal)
 TEST(BatchConsole, ProgressShowsAfterAMomentAndStaysBelowTheLines)
 {
     Captured out;
-    BatchConsole console(out.file(), true, 60, 1);
+    Console console(out.file(), true, 60, 1);
     const Clock::time_point t0 = Clock::now();
     console.progress(0, "a.prn", "Cross checking", 0.1, t0, t0 + 100ms);
     EXPECT_EQ(out.text(), "") << "a short phase shows no bar";
@@ -127,7 +130,7 @@ TEST(BatchConsole, ProgressShowsAfterAMomentAndStaysBelowTheLines)
 TEST(BatchConsole, SeveralJobsShareOneLineThatNeverWraps)
 {
     Captured out;
-    BatchConsole console(out.file(), true, 30, 2);
+    Console console(out.file(), true, 30, 2);
     const Clock::time_point t0 = Clock::now();
     console.progress(0, "first_record.prn", "Cross checking", 0.25, t0, t0 + 1s);
     console.progress(1, "second_record.prn", "Cross checking", 0.75, t0, t0 + 2s);
@@ -135,6 +138,32 @@ TEST(BatchConsole, SeveralJobsShareOneLineThatNeverWraps)
     const std::string last = text.substr(text.rfind("\033[K") + 3);
     EXPECT_EQ(last, "first_record.prn 25%  seco...");
     EXPECT_LT(last.size(), 30u);
+}
+
+// ---- The run's progress calls ----
+
+// The bar follows the run's phases and progress calls; a new phase ends the last one's bar, and
+// a quiet job shows none.
+TEST(JobHost, TheBarFollowsTheRunsPhasesAndProgress)
+{
+    Captured out;
+    Captured quietOut;
+    Console console(out.file(), true, 80, 1);
+    Console quietConsole(quietOut.file(), true, 80, 1);
+    const std::string file = "a.prn";
+    batch::JobHost host(console, 0, file, false);
+    batch::JobHost quiet(quietConsole, 0, file, true);
+    host.progress(1, 2);  // before any phase: nothing to show
+    host.enterPhase(run::RunPhase::CrossCheck);
+    quiet.enterPhase(run::RunPhase::CrossCheck);
+    std::this_thread::sleep_for(Console::kProgressDelay + 50ms);
+    host.progress(3, 4);
+    quiet.progress(3, 4);
+    EXPECT_EQ(out.text(), "a.prn: Cross checking [##################......] 75%");
+    EXPECT_EQ(quietOut.text(), "");
+    host.enterPhase(run::RunPhase::Curve);
+    host.progress(1, 4);  // the new phase has only just begun
+    EXPECT_EQ(out.text(), "a.prn: Cross checking [##################......] 75%\r\033[K");
 }
 
 }  // namespace

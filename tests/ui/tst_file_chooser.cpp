@@ -1,8 +1,9 @@
 #include "settings/run_settings.h"
+#include "ui/common/data_file_preview.h"
 #include "ui/common/message_presenter.h"
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/file_chooser/file_system.h"
-#include "ui/main_window/data_file_preview.h"
+#include "ui_test_support.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -19,24 +20,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using ui::FolderList;
+using ui::frmOpenSave;
+using ui::ListEvent;
+using ui::PreviewTarget;
+using ui::setPreviewTarget;
+namespace file_system = ui::file_system;
+
 namespace {
-
-struct Warning
-{
-    QString title;
-    QString text;
-};
-
-class RecordingPresenter : public ui::MessagePresenter
-{
-public:
-    QList<Warning> shown;
-
-    void warning(QWidget*, const QString& title, const QString& text) override
-    {
-        shown.append({ title, text });
-    }
-};
 
 class RecordingPreview : public PreviewTarget
 {
@@ -186,17 +177,14 @@ void tst_FileChooser::init()
         { "table.csv", "1,2\r\n" }, { ".hidden.prn", "h\r\n" }, { "sub/inner.prn", "in\r\n" },
         { "sub/inner.txt", "in\r\n" }, { "d1/top.prn", "top\r\n" }, { "d2/y/far.prn", "far\r\n" }
     };
-    for (const auto& [name, content] : fileContents) {
-        QFile file(root.filePath(QString::fromUtf8(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), content.size());
-    }
+    for (const auto& [name, content] : fileContents)
+        writeText(root.filePath(QString::fromUtf8(name)), content);
     QCOMPARE(
         mkfifo(QFile::encodeName(root.filePath(QStringLiteral("pipe.prn"))).constData(), 0644), 0);
     QVERIFY(QDir::setCurrent(m_root));
     file_system::setDriveRootsForTesting(std::nullopt);
     settings::runSettings().DataFilePath = "kept.prn";
-    m_presenter.shown.clear();
+    m_presenter.messages.clear();
     m_preview.lines.clear();
 }
 
@@ -376,7 +364,7 @@ void tst_FileChooser::testLoadListsTheCurrentFolder()
     QCOMPARE(folders.mid(shown + 1),
         (QStringList { path("alpha"), path("d1"), path("d2"), path("folder.prn"), path("sub") }));
     QCOMPARE(dialog.dirOpenSave->currentRow(), shown);
-    QVERIFY(m_presenter.shown.isEmpty());
+    QVERIFY(m_presenter.messages.isEmpty());
 }
 
 void tst_FileChooser::testOkEnabledOnlyByAChangedText()
@@ -431,7 +419,7 @@ void tst_FileChooser::testDoubleClickChoosesAndPreviews()
     QCOMPARE(settings::runSettings().DataFilePath, bytes(path(QString::fromUtf8("試験1.prn"))));
     QCOMPARE(m_preview.lines, QStringList { "7 8" });
     QVERIFY(!dialog->isVisible());
-    QVERIFY(m_presenter.shown.isEmpty());
+    QVERIFY(m_presenter.messages.isEmpty());
 }
 
 void tst_FileChooser::testOtherCaptionSkipsThePreview()
@@ -480,8 +468,8 @@ void tst_FileChooser::testTypedFolder()
     QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
 
     QVERIFY(dialog->isVisible());
-    QVERIFY2(m_presenter.shown.isEmpty(),
-        qPrintable(m_presenter.shown.value(0).text + dialog->txtOpenSave->text()));
+    QVERIFY2(m_presenter.messages.isEmpty(),
+        qPrintable(m_presenter.messages.value(0).text + dialog->txtOpenSave->text()));
     QCOMPARE(dialog->filOpenSave->Path(), path(expected));
     QCOMPARE(dialog->dirOpenSave->Path(), path(expected));
     QCOMPARE(dialog->lblOpenSave[2]->text(), path(expected));
@@ -536,7 +524,7 @@ void tst_FileChooser::testTypedPattern()
     QTest::keyClick(dialog->txtOpenSave, Qt::Key_Return);
 
     QVERIFY(dialog->isVisible());
-    QVERIFY(m_presenter.shown.isEmpty());
+    QVERIFY(m_presenter.messages.isEmpty());
     QCOMPARE(log.events, events);
     QCOMPARE(files(*dialog), listed);
     QCOMPARE(dialog->filOpenSave->Path(), path(folder));
@@ -574,7 +562,7 @@ void tst_FileChooser::testTypedExistingFile()
     type(*dialog, typed);
     QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
 
-    QVERIFY(m_presenter.shown.isEmpty());
+    QVERIFY(m_presenter.messages.isEmpty());
     QCOMPARE(settings::runSettings().DataFilePath, bytes(path(chosen)));
     QVERIFY(!m_preview.lines.isEmpty());
     QVERIFY(!dialog->isVisible());
@@ -610,14 +598,14 @@ void tst_FileChooser::testTypedMissingName()
     QCOMPARE(dialog->txtOpenSave->text(), typed);
     if (typed == QStringLiteral("*.xyz")) {
         // A pattern is taken by the list even when it matches nothing.
-        QVERIFY(m_presenter.shown.isEmpty());
+        QVERIFY(m_presenter.messages.isEmpty());
         QCOMPARE(dialog->filOpenSave->ListCount(), 0);
         return;
     }
     QCOMPARE(dialog->filOpenSave->Pattern(), QStringLiteral("*.prn"));
-    QCOMPARE(m_presenter.shown.size(), 1);
-    QCOMPARE(m_presenter.shown[0].title, QStringLiteral("Varnel"));
-    QCOMPARE(m_presenter.shown[0].text, QString::fromUtf8("ファイルが存在しません。"));
+    QCOMPARE(m_presenter.messages.size(), 1);
+    QCOMPARE(m_presenter.messages[0].title, QStringLiteral("Varnel"));
+    QCOMPARE(m_presenter.messages[0].text, QString::fromUtf8("ファイルが存在しません。"));
 }
 
 void tst_FileChooser::testSearchFailureShowsItsDescription()
@@ -626,9 +614,9 @@ void tst_FileChooser::testSearchFailureShowsItsDescription()
     type(*dialog, QString(300, u'x') + QStringLiteral(".prn"));
     QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(m_presenter.shown.size(), 1);
-    QVERIFY2(m_presenter.shown[0].text.contains(QStringLiteral("File name too long")),
-        qPrintable(m_presenter.shown[0].text));
+    QCOMPARE(m_presenter.messages.size(), 1);
+    QVERIFY2(m_presenter.messages[0].text.contains(QStringLiteral("File name too long")),
+        qPrintable(m_presenter.messages[0].text));
     QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
 }
 
@@ -688,7 +676,7 @@ void tst_FileChooser::testDriveChainOrderAndDriveFolders()
     QCOMPARE(dialog->dirOpenSave->Path(), path("d2/y"));
     QCOMPARE(files(*dialog), QStringList { "far.prn" });
     QCOMPARE(QDir::currentPath(), path("d2/y"));
-    QVERIFY(m_presenter.shown.isEmpty());
+    QVERIFY(m_presenter.messages.isEmpty());
 }
 
 void tst_FileChooser::testTypedFolderOnAnotherDriveEndsAtItsCurrentFolder()
@@ -718,7 +706,7 @@ void tst_FileChooser::testTypedFolderOnAnotherDriveEndsAtItsCurrentFolder()
     QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
     QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
     QVERIFY(dialog->isVisible());
-    QVERIFY(m_presenter.shown.isEmpty());
+    QVERIFY(m_presenter.messages.isEmpty());
 }
 
 void tst_FileChooser::testSeparatorRule_data()
@@ -797,10 +785,10 @@ void tst_FileChooser::testFolderRemovedWhileShown()
     openFolder(*dialog, path("alpha"));
 
     QVERIFY(dialog->isVisible());
-    QCOMPARE(m_presenter.shown.size(), 1);
-    QCOMPARE(m_presenter.shown[0].title, QStringLiteral("Varnel"));
-    QVERIFY2(
-        m_presenter.shown[0].text.contains(path("alpha")), qPrintable(m_presenter.shown[0].text));
+    QCOMPARE(m_presenter.messages.size(), 1);
+    QCOMPARE(m_presenter.messages[0].title, QStringLiteral("Varnel"));
+    QVERIFY2(m_presenter.messages[0].text.contains(path("alpha")),
+        qPrintable(m_presenter.messages[0].text));
     QCOMPARE(dialog->dirOpenSave->Path(), m_root);
     QCOMPARE(dialog->filOpenSave->Path(), m_root);
     QCOMPARE(QDir::currentPath(), m_root);
@@ -808,7 +796,7 @@ void tst_FileChooser::testFolderRemovedWhileShown()
     // Still usable.
     openFolder(*dialog, path("sub"));
     QCOMPARE(dialog->filOpenSave->Path(), path("sub"));
-    QCOMPARE(m_presenter.shown.size(), 1);
+    QCOMPARE(m_presenter.messages.size(), 1);
 }
 
 void tst_FileChooser::testUnreadableFolderAndFile()
@@ -830,24 +818,24 @@ void tst_FileChooser::testUnreadableFolderAndFile()
     }
 
     auto dialog = open();
-    QVERIFY2(m_presenter.shown.isEmpty(), qPrintable(m_presenter.shown.value(0).text));
+    QVERIFY2(m_presenter.messages.isEmpty(), qPrintable(m_presenter.messages.value(0).text));
     openFolder(*dialog, path("locked"));
-    QCOMPARE(m_presenter.shown.size(), 1);
-    QVERIFY2(m_presenter.shown[0].text.contains(QStringLiteral("Permission denied")),
-        qPrintable(m_presenter.shown[0].text));
+    QCOMPARE(m_presenter.messages.size(), 1);
+    QVERIFY2(m_presenter.messages[0].text.contains(QStringLiteral("Permission denied")),
+        qPrintable(m_presenter.messages[0].text));
     QCOMPARE(dialog->dirOpenSave->Path(), m_root);
 
     // Typed, the same folder reports the same failure instead of a missing file.
     type(*dialog, QStringLiteral("locked"));
     QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
-    QCOMPARE(m_presenter.shown.size(), 2);
-    QVERIFY(m_presenter.shown[1].text.contains(QStringLiteral("Permission denied")));
+    QCOMPARE(m_presenter.messages.size(), 2);
+    QVERIFY(m_presenter.messages[1].text.contains(QStringLiteral("Permission denied")));
 
     // A listed file that cannot be read fails the choice before anything changes.
     clickFile(*dialog, QStringLiteral("data2.prn"), true);
-    QCOMPARE(m_presenter.shown.size(), 3);
-    QVERIFY2(m_presenter.shown[2].text.contains(path("data2.prn")),
-        qPrintable(m_presenter.shown[2].text));
+    QCOMPARE(m_presenter.messages.size(), 3);
+    QVERIFY2(m_presenter.messages[2].text.contains(path("data2.prn")),
+        qPrintable(m_presenter.messages[2].text));
     QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
     QVERIFY(m_preview.lines.isEmpty());
     QVERIFY(dialog->isVisible());
@@ -855,7 +843,7 @@ void tst_FileChooser::testUnreadableFolderAndFile()
     // And the dialog still chooses a readable file.
     clickFile(*dialog, QStringLiteral("data1.prn"), true);
     QCOMPARE(settings::runSettings().DataFilePath, bytes(path("data1.prn")));
-    QCOMPARE(m_presenter.shown.size(), 3);
+    QCOMPARE(m_presenter.messages.size(), 3);
 }
 
 void tst_FileChooser::testDriveGoneWhileShown()
@@ -866,8 +854,9 @@ void tst_FileChooser::testDriveGoneWhileShown()
     QTest::keyClick(dialog->drvOpenSave, Qt::Key_Down);
 
     QVERIFY(dialog->isVisible());
-    QCOMPARE(m_presenter.shown.size(), 1);
-    QVERIFY2(m_presenter.shown[0].text.contains(path("d2")), qPrintable(m_presenter.shown[0].text));
+    QCOMPARE(m_presenter.messages.size(), 1);
+    QVERIFY2(m_presenter.messages[0].text.contains(path("d2")),
+        qPrintable(m_presenter.messages[0].text));
     // The drive list goes back to the drive of the folder still shown.
     QCOMPARE(dialog->drvOpenSave->currentText(), path("d1"));
     QCOMPARE(dialog->drvOpenSave->Drive().root, path("d1") + u'/');

@@ -11,6 +11,12 @@
 
 #include <algorithm>
 
+using ui::kPlotFileBox;
+using ui::PlotCanvas;
+using ui::PlotRecording;
+using ui::PlotView;
+using ui::writePlotFile;
+
 namespace {
 
 const QColor kRed(255, 0, 0);

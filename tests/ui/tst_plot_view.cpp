@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+using ui::PlotView;
+
 namespace {
 
 const QColor kRed(255, 0, 0);

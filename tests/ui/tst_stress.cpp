@@ -7,7 +7,7 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
-#include "window_test_support.h"
+#include "ui_test_support.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -27,19 +27,10 @@
 #include <memory>
 #include <vector>
 
+using ui::Form1;
+using ui::frmOpenSave;
+
 namespace {
-
-class RecordingPresenter : public ui::MessagePresenter
-{
-public:
-    void warning(QWidget*, const QString& title, const QString& text) override
-    {
-        QCOMPARE(title, QStringLiteral("Error"));
-        messages << text;
-    }
-
-    QStringList messages;
-};
 
 // Chooses `path` through the real dialog: the name typed into its file-name box, then "OK".
 auto choosing(const QString& path)
@@ -50,9 +41,6 @@ auto choosing(const QString& path)
         QCOMPARE(chooser.result(), int(QDialog::Accepted));
     };
 }
-
-const QString kDataError = QStringLiteral(
-    "This file includes error data or you may mistake column or skip indication. (%1)");
 
 }  // namespace
 
@@ -224,10 +212,7 @@ private slots:
     {
         Form1& w = *m_window;
         const QString other = m_dir->filePath(QStringLiteral("other.prn"));
-        QFile file(other);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("other header\r\n0 0 0\r\n");
-        file.close();
+        writeText(other, "other header\r\n0 0 0\r\n");
         m_actions[QStringLiteral("Data reading...")] = [&] {
             w.showChooser = choosing(m_path);
             QTest::mouseClick(w.Command2, Qt::LeftButton);
@@ -249,7 +234,7 @@ private slots:
         // The next run reads the file chosen meanwhile: two lines make one point, too few.
         m_statuses.clear();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(m_presenter.messages, QStringList { kDataError.arg(9) });
+        QCOMPARE(m_presenter.texts(), QStringList { dataErrorMessage(9) });
         QVERIFY(w.Text1->text().isEmpty());
     }
 
@@ -299,14 +284,14 @@ private slots:
         Form1& w = *m_window;
         QVERIFY(QFile::remove(m_path));
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(m_presenter.messages, QStringList { kDataError.arg(53) });
+        QCOMPARE(m_presenter.texts(), QStringList { dataErrorMessage(53) });
         QVERIFY(w.Text1->text().isEmpty());
         QCOMPARE(filesIn(m_dir->path()), QStringList());
 
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("busy.prn")));
         m_presenter.messages.clear();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(m_presenter.messages, QStringList { kDataError.arg(75) });
+        QCOMPARE(m_presenter.texts(), QStringList { dataErrorMessage(75) });
 
         QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("busy.prn")));
         writeCyclicRecord(m_path, 2000);
@@ -358,9 +343,7 @@ private slots:
         file.close();
         QVERIFY(QFile::link(victim, m_dir->filePath(QStringLiteral("busy.vnn"))));
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(m_presenter.messages,
-            QStringList { QStringLiteral(
-                "This output data file has been opened by another application. (75)") });
+        QCOMPARE(m_presenter.texts(), QStringList { outputFileMessage(75) });
         QVERIFY(w.Text1->text().isEmpty());
         QCOMPARE(readAll(victim), QByteArray("another file of the user\r\n"));
         QCOMPARE(QFileInfo(m_dir->filePath(QStringLiteral("busy.vnn"))).symLinkTarget(), victim);

@@ -10,12 +10,12 @@ void registerFontSubstitutes()
     if (done)
         return;
     done = true;
-    QFont::insertSubstitutions(kProportionalGothic,
-        { QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP") });
-    QFont::insertSubstitutions(kFixedGothic,
-        { QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP") });
-    QFont::insertSubstitutions(kArial,
-        { QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") });
+    QFont::insertSubstitutions(
+        kProportionalGothic, { QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP") });
+    QFont::insertSubstitutions(
+        kFixedGothic, { QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP") });
+    QFont::insertSubstitutions(
+        kArial, { QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") });
 }
 
 QFont windowFont(const QString& family, double pointSize, bool bold)

@@ -6,17 +6,17 @@ namespace ui {
 
 namespace {
 
-class BoxPresenter : public MessagePresenter
-{
-public:
-    void warning(QWidget* parent, const QString& title, const QString& text) override
+    class BoxPresenter : public MessagePresenter
     {
-        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
-        box.exec();
-    }
-};
+    public:
+        void warning(QWidget* parent, const QString& title, const QString& text) override
+        {
+            QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+            box.exec();
+        }
+    };
 
-MessagePresenter* g_presenter = nullptr;
+    MessagePresenter* g_presenter = nullptr;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "ui/file_chooser/drive_list.h"
 
+namespace ui {
+
 DriveList::DriveList(QWidget* parent)
     : QComboBox(parent)
     , m_drives(file_system::drives())
@@ -53,3 +55,5 @@ void DriveList::pick(int index)
     m_drive = m_drives[index];
     runGesture(gestureRunner, [this] { raiseEvent(Change); });
 }
+
+}  // namespace ui

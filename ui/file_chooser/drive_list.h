@@ -5,6 +5,8 @@
 
 #include <QComboBox>
 
+namespace ui {
+
 // The drive list: the mounted file systems, one selected.
 class DriveList : public QComboBox
 {
@@ -33,3 +35,5 @@ private:
     QList<file_system::Drive> m_drives;
     file_system::Drive m_drive;
 };
+
+}  // namespace ui

@@ -1,11 +1,11 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 
 #include "settings/run_settings.h"
+#include "ui/common/data_file_preview.h"
 #include "ui/common/fonts.h"
 #include "ui/common/message_presenter.h"
 #include "ui/common/twips.h"
 #include "ui/file_chooser/file_system.h"
-#include "ui/main_window/data_file_preview.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,52 +17,53 @@
 #include <QScreen>
 #include <QWindow>
 
+namespace ui {
+
 namespace {
 
-// The file-name box's design text; "OK" is enabled by any other text, whatever the pattern.
-const QString kDesignPattern = QStringLiteral("*.prn");
-const QString kDataFileCaption = QStringLiteral("Data File Open");
-const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
+    // The file-name box's design text; "OK" is enabled by any other text, whatever the pattern.
+    const QString kDesignPattern = QStringLiteral("*.prn");
+    const QString kDataFileCaption = QStringLiteral("Data File Open");
+    const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
 
-constexpr double kControlPoints = 9.75;
-constexpr double kPathLabelPoints = 9.0;
-constexpr int kTwipsPerPixel = 15;
+    constexpr double kControlPoints = 9.75;
+    constexpr double kPathLabelPoints = 9.0;
 
-// A folder holding a page, drawn in the 16 colours of the classic palette.
-QIcon chooserIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setPen(Qt::black);
-    painter.setBrush(QColor(255, 255, 255));
-    painter.drawRect(9, 3, 16, 20);
-    painter.setPen(QColor(0, 0, 128));
-    for (int y = 7; y <= 17; y += 3)
-        painter.drawLine(12, y, 22, y);
-    painter.setPen(Qt::black);
-    painter.setBrush(QColor(128, 128, 0));
-    painter.drawRect(2, 10, 11, 4);
-    painter.setBrush(QColor(255, 255, 0));
-    painter.drawRect(2, 13, 27, 16);
-    return QIcon(pixmap);
-}
+    // A folder holding a page, drawn in the 16 colours of the classic palette.
+    QIcon chooserIcon()
+    {
+        QPixmap pixmap(32, 32);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setPen(Qt::black);
+        painter.setBrush(QColor(255, 255, 255));
+        painter.drawRect(9, 3, 16, 20);
+        painter.setPen(QColor(0, 0, 128));
+        for (int y = 7; y <= 17; y += 3)
+            painter.drawLine(12, y, 22, y);
+        painter.setPen(Qt::black);
+        painter.setBrush(QColor(128, 128, 0));
+        painter.drawRect(2, 10, 11, 4);
+        painter.setBrush(QColor(255, 255, 0));
+        painter.drawRect(2, 13, 27, 16);
+        return QIcon(pixmap);
+    }
 
-QLabel* makeLabel(QWidget* parent, int index, const QString& text, const QRect& geometry)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QStringLiteral("lblOpenSave%1").arg(index));
-    label->setGeometry(geometry);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // The labels carry the system window colours but leave the grey face showing: they
-    // overlap the controls below them.
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QGuiApplication::palette().color(QPalette::Base));
-    palette.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::Text));
-    label->setPalette(palette);
-    label->setAutoFillBackground(false);
-    return label;
-}
+    QLabel* makeLabel(QWidget* parent, int index, const QString& text, const QRect& geometry)
+    {
+        auto* label = new QLabel(text, parent);
+        label->setObjectName(QStringLiteral("lblOpenSave%1").arg(index));
+        label->setGeometry(geometry);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // The labels carry the system window colours but leave the grey face showing: they
+        // overlap the controls below them.
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, QGuiApplication::palette().color(QPalette::Base));
+        palette.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::Text));
+        label->setPalette(palette);
+        label->setAutoFillBackground(false);
+        return label;
+    }
 
 }  // namespace
 
@@ -72,15 +73,15 @@ frmOpenSave::frmOpenSave(QWidget* parent)
             | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmOpenSave"));
-    ui::registerFontSubstitutes();
+    registerFontSubstitutes();
     setWindowTitle(QStringLiteral("File"));
     setWindowIcon(chooserIcon());
-    setFixedSize(ui::twips(5760), ui::twips(3810));
+    setFixedSize(twips(5760), twips(3810));
     QPalette face = palette();
     face.setColor(QPalette::Window, QColor(192, 192, 192));
     face.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::WindowText));
     setPalette(face);
-    setFont(ui::windowFont(ui::kProportionalGothic, kControlPoints));
+    setFont(windowFont(kProportionalGothic, kControlPoints));
 
     buildControls();
 
@@ -108,37 +109,35 @@ frmOpenSave::frmOpenSave(QWidget* parent)
 void frmOpenSave::buildControls()
 {
     lblOpenSave[0] =
-        makeLabel(this, 0, QStringLiteral("File Name:"), ui::twipsRect(120, 120, 1455, 315));
-    lblOpenSave[1] =
-        makeLabel(this, 1, QStringLiteral("Folder:"), ui::twipsRect(2280, 720, 1455, 315));
-    lblOpenSave[2] = makeLabel(this, 2, QString(), ui::twipsRect(2280, 480, 3375, 315));
-    lblOpenSave[2]->setFont(ui::windowFont(ui::kProportionalGothic, kPathLabelPoints));
-    lblOpenSave[3] =
-        makeLabel(this, 3, QStringLiteral("Drive:"), ui::twipsRect(2280, 120, 1455, 255));
+        makeLabel(this, 0, QStringLiteral("File Name:"), twipsRect(120, 120, 1455, 315));
+    lblOpenSave[1] = makeLabel(this, 1, QStringLiteral("Folder:"), twipsRect(2280, 720, 1455, 315));
+    lblOpenSave[2] = makeLabel(this, 2, QString(), twipsRect(2280, 480, 3375, 315));
+    lblOpenSave[2]->setFont(windowFont(kProportionalGothic, kPathLabelPoints));
+    lblOpenSave[3] = makeLabel(this, 3, QStringLiteral("Drive:"), twipsRect(2280, 120, 1455, 255));
 
     filOpenSave = new FileList(this);
     filOpenSave->setObjectName(QStringLiteral("filOpenSave"));
-    filOpenSave->setGeometry(ui::twipsRect(120, 720, 2055, 2820));
+    filOpenSave->setGeometry(twipsRect(120, 720, 2055, 2820));
     filOpenSave->setPattern(kDesignPattern);
 
     dirOpenSave = new FolderList(this);
     dirOpenSave->setObjectName(QStringLiteral("dirOpenSave"));
-    dirOpenSave->setGeometry(ui::twipsRect(2280, 960, 3375, 2280));
+    dirOpenSave->setGeometry(twipsRect(2280, 960, 3375, 2280));
 
     txtOpenSave = new QLineEdit(kDesignPattern, this);
     txtOpenSave->setObjectName(QStringLiteral("txtOpenSave"));
-    txtOpenSave->setGeometry(ui::twipsRect(120, 360, 2055, 315));
+    txtOpenSave->setGeometry(twipsRect(120, 360, 2055, 315));
 
     drvOpenSave = new DriveList(this);
     drvOpenSave->setObjectName(QStringLiteral("drvOpenSave"));
-    drvOpenSave->setGeometry(ui::twipsRect(2280, 360, 3375, 315));
+    drvOpenSave->setGeometry(twipsRect(2280, 360, 3375, 315));
 
     const QString captions[2] = { QStringLiteral("OK"), QStringLiteral("Cancel") };
     const int lefts[2] = { 2640, 4200 };
     for (int index = 0; index < 2; ++index) {
         cmdOpenSave[index] = new QPushButton(captions[index], this);
         cmdOpenSave[index]->setObjectName(QStringLiteral("cmdOpenSave%1").arg(index));
-        cmdOpenSave[index]->setGeometry(ui::twipsRect(lefts[index], 3360, 1095, 375));
+        cmdOpenSave[index]->setGeometry(twipsRect(lefts[index], 3360, 1095, 375));
     }
     cmdOpenSave[0]->setDefault(true);
     cmdOpenSave[0]->setEnabled(false);
@@ -290,5 +289,7 @@ bool frmOpenSave::runUserAction(const std::function<void()>& action) noexcept
 
 void frmOpenSave::warn(const QString& text)
 {
-    ui::messagePresenter().warning(this, ui::applicationTitle(), text);
+    messagePresenter().warning(this, applicationTitle(), text);
 }
+
+}  // namespace ui

@@ -12,6 +12,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace ui {
+
 // The program's own modal file chooser. Construction runs the load step: the dialog opens in
 // the process's current folder with the pattern "*.prn" and "OK" disabled. A choice stores
 // the file's full path in DataFilePath, previews it when the caption is "Data File Open", and
@@ -51,3 +53,5 @@ private:
     bool runUserAction(const std::function<void()>& action) noexcept;
     void warn(const QString& text);
 };
+
+}  // namespace ui

@@ -2,13 +2,15 @@
 
 #include "ui/file_chooser/file_system.h"
 
+namespace ui {
+
 namespace {
 
-[[noreturn]] void notFound(const QString& what, const QString& path)
-{
-    throw file_system::Failure(file_system::FailureKind::NotFound,
-        QStringLiteral("%1 \"%2\" does not exist").arg(what, path));
-}
+    [[noreturn]] void notFound(const QString& what, const QString& path)
+    {
+        throw file_system::Failure(file_system::FailureKind::NotFound,
+            QStringLiteral("%1 \"%2\" does not exist").arg(what, path));
+    }
 
 }  // namespace
 
@@ -121,19 +123,6 @@ int FileList::ListIndex() const
     return selected.isEmpty() ? -1 : row(selected.first());
 }
 
-void FileList::setListIndex(int index)
-{
-    m_filling = true;
-    if (index < 0 || index >= count()) {
-        clearSelection();
-        m_fileName.clear();
-    } else {
-        setCurrentRow(index);
-        m_fileName = List(index);
-    }
-    m_filling = false;
-}
-
 void FileList::fill(const QStringList& names)
 {
     m_filling = true;
@@ -161,3 +150,5 @@ void FileList::userDoubleClicked(QListWidgetItem* item)
     m_fileName = item->text();
     runGesture(gestureRunner, [this] { raiseEvent(DblClick); });
 }
+
+}  // namespace ui

@@ -4,6 +4,8 @@
 
 #include <QListWidget>
 
+namespace ui {
+
 // The file list: the normal files of one folder that match a pattern.
 class FileList : public QListWidget
 {
@@ -35,9 +37,8 @@ public:
     QString List(int index) const;
     int ListCount() const;
 
-    // The selected entry's index, -1 for none. Assigning it raises no event.
+    // The selected entry's index, -1 for none.
     int ListIndex() const;
-    void setListIndex(int index);
 
     ListEvent PathChange;
     ListEvent PatternChange;
@@ -55,3 +56,5 @@ private:
     QString m_fileName;
     bool m_filling = false;
 };
+
+}  // namespace ui

@@ -4,42 +4,44 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+namespace ui {
+
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kLevelRole = Qt::UserRole + 1;
-constexpr int kIndentPixels = 8;
+    constexpr int kPathRole = Qt::UserRole;
+    constexpr int kLevelRole = Qt::UserRole + 1;
+    constexpr int kIndentPixels = 8;
 
-// Indents each entry by its depth below the drive's root, so the entries read as a path.
-class IndentDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-        const QModelIndex& index) const override
+    // Indents each entry by its depth below the drive's root, so the entries read as a path.
+    class IndentDelegate : public QStyledItemDelegate
     {
-        QStyleOptionViewItem indented(option);
-        indented.rect.adjust(index.data(kLevelRole).toInt() * kIndentPixels, 0, 0, 0);
-        QStyledItemDelegate::paint(painter, indented, index);
-    }
+    public:
+        using QStyledItemDelegate::QStyledItemDelegate;
 
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+        void paint(QPainter* painter, const QStyleOptionViewItem& option,
+            const QModelIndex& index) const override
+        {
+            QStyleOptionViewItem indented(option);
+            indented.rect.adjust(index.data(kLevelRole).toInt() * kIndentPixels, 0, 0, 0);
+            QStyledItemDelegate::paint(painter, indented, index);
+        }
+
+        QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+        {
+            const QSize size = QStyledItemDelegate::sizeHint(option, index);
+            return { size.width() + index.data(kLevelRole).toInt() * kIndentPixels, size.height() };
+        }
+    };
+
+    QListWidgetItem* makeItem(const QString& text, const QString& path, int level, bool opened)
     {
-        const QSize size = QStyledItemDelegate::sizeHint(option, index);
-        return { size.width() + index.data(kLevelRole).toInt() * kIndentPixels, size.height() };
+        const QStyle* style = QApplication::style();
+        auto* item = new QListWidgetItem(
+            style->standardIcon(opened ? QStyle::SP_DirOpenIcon : QStyle::SP_DirClosedIcon), text);
+        item->setData(kPathRole, path);
+        item->setData(kLevelRole, level);
+        return item;
     }
-};
-
-QListWidgetItem* makeItem(const QString& text, const QString& path, int level, bool opened)
-{
-    const QStyle* style = QApplication::style();
-    auto* item = new QListWidgetItem(
-        style->standardIcon(opened ? QStyle::SP_DirOpenIcon : QStyle::SP_DirClosedIcon), text);
-    item->setData(kPathRole, path);
-    item->setData(kLevelRole, level);
-    return item;
-}
 
 }  // namespace
 
@@ -105,3 +107,5 @@ void FolderList::open(QListWidgetItem* item)
     const QString folder = item->data(kPathRole).toString();
     runGesture(gestureRunner, [this, folder] { setPath(folder); });
 }
+
+}  // namespace ui

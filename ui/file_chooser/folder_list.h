@@ -5,6 +5,8 @@
 
 #include <QListWidget>
 
+namespace ui {
+
 // The folder list: the shown folder with its ancestors up to its drive's root, then its
 // subfolders. A double-click on an entry shows that folder.
 class FolderList : public QListWidget
@@ -35,3 +37,5 @@ private:
 
     QString m_path;
 };
+
+}  // namespace ui

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace ui {
+
 // A list's change or click event. It runs at once, inside the assignment or the gesture that
 // raised it, so that handlers nest as the lists move each other.
 using ListEvent = std::function<void()>;
@@ -29,3 +31,5 @@ inline bool runGesture(const GestureRunner& runner, const std::function<void()>&
         return false;
     }
 }
+
+}  // namespace ui

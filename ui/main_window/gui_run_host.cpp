@@ -3,20 +3,14 @@
 #include "ui/common/message_presenter.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
+#include "ui/plot/plot_recording.h"
 
 #include <QColor>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
 
-namespace {
-
-QColor toColour(run::Rgb colour)
-{
-    return QColor(colour.red, colour.green, colour.blue);
-}
-
-}  // namespace
+namespace ui {
 
 GuiRunHost::GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval)
     : m_form(form)
@@ -78,6 +72,7 @@ void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
 
 void GuiRunHost::showError(const std::string& message)
 {
-    ui::messagePresenter().warning(
-        &m_form, QStringLiteral("Error"), QString::fromStdString(message));
+    messagePresenter().warning(&m_form, QStringLiteral("Error"), QString::fromStdString(message));
 }
+
+}  // namespace ui

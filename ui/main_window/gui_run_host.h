@@ -7,6 +7,8 @@
 #include <chrono>
 #include <string>
 
+namespace ui {
+
 class Form1;
 
 // The main window as a run's front end: status and file names into the window's boxes, the
@@ -35,3 +37,5 @@ private:
     std::chrono::milliseconds m_yieldInterval;
     QElapsedTimer m_sinceYield;
 };
+
+}  // namespace ui

@@ -22,68 +22,70 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include <exception>
 #include <utility>
+
+namespace ui {
 
 namespace {
 
 #include "ui/main_window/varnel_icon.xpm"
 
-const QColor kLabelText(255, 255, 255);
-const QColor kLabelGrey(128, 128, 128);
-const QColor kPanelGrey(192, 192, 192);
-const QColor kStatusRed(255, 0, 0);
-const QColor kTitlePink(255, 128, 128);
+    const QColor kLabelText(255, 255, 255);
+    const QColor kLabelGrey(128, 128, 128);
+    const QColor kPanelGrey(192, 192, 192);
+    const QColor kStatusRed(255, 0, 0);
+    const QColor kTitlePink(255, 128, 128);
 
-// The window whose preview boxes the preview writes into: the last one built.
-Form1* g_previewWindow = nullptr;
+    // The window whose preview boxes the preview writes into: the last one built.
+    Form1* g_previewWindow = nullptr;
 
-constexpr int kClientWidth = 6705;
-constexpr int kClientHeight = 6675;
+    constexpr int kClientWidth = 6705;
+    constexpr int kClientHeight = 6675;
 
-template <typename W>
-W* place(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* widget = new W(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(ui::twipsRect(left, top, width, height));
-    return widget;
-}
+    template <typename W>
+    W* place(QWidget* parent, const char* name, int left, int top, int width, int height)
+    {
+        auto* widget = new W(parent);
+        widget->setObjectName(QString::fromLatin1(name));
+        widget->setGeometry(twipsRect(left, top, width, height));
+        return widget;
+    }
 
-void paint(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
-}
+    void paint(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
+    {
+        QPalette palette = widget->palette();
+        palette.setColor(role, colour);
+        widget->setPalette(palette);
+    }
 
-// White on grey, the look of every label but the title.
-QLabel* greyLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
-    int width, int height, Qt::Alignment alignment, bool bold = false)
-{
-    auto* label = place<QLabel>(parent, name, left, top, width, height);
-    label->setText(text);
-    label->setAlignment(alignment | Qt::AlignTop);
-    label->setAutoFillBackground(true);
-    paint(label, QPalette::Window, kLabelGrey);
-    paint(label, QPalette::WindowText, kLabelText);
-    if (bold)
-        label->setFont(ui::windowFont(ui::kProportionalGothic, 9.75, true));
-    return label;
-}
+    // White on grey, the look of every label but the title.
+    QLabel* greyLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
+        int width, int height, Qt::Alignment alignment, bool bold = false)
+    {
+        auto* label = place<QLabel>(parent, name, left, top, width, height);
+        label->setText(text);
+        label->setAlignment(alignment | Qt::AlignTop);
+        label->setAutoFillBackground(true);
+        paint(label, QPalette::Window, kLabelGrey);
+        paint(label, QPalette::WindowText, kLabelText);
+        if (bold)
+            label->setFont(windowFont(kProportionalGothic, 9.75, true));
+        return label;
+    }
 
-// A box the program writes and never reads back: read-only, but selectable for copying.
-QLineEdit* displayBox(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* box = place<QLineEdit>(parent, name, left, top, width, height);
-    box->setReadOnly(true);
-    return box;
-}
+    // A box the program writes and never reads back: read-only, but selectable for copying.
+    QLineEdit* displayBox(
+        QWidget* parent, const char* name, int left, int top, int width, int height)
+    {
+        auto* box = place<QLineEdit>(parent, name, left, top, width, height);
+        box->setReadOnly(true);
+        return box;
+    }
 
-QString objectNameWithIndex(const char* name, int index)
-{
-    return QString::fromLatin1(name) + QString::number(index);
-}
+    QString objectNameWithIndex(const char* name, int index)
+    {
+        return QString::fromLatin1(name) + QString::number(index);
+    }
 
 }  // namespace
 
@@ -99,8 +101,8 @@ Form1::Form1(QWidget* parent)
     // A fixed frame of the dialog kind: no resizing, no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(ui::twips(kClientWidth), ui::twips(kClientHeight));
-    setFont(ui::windowFont(ui::kProportionalGothic, 9.75));
+    setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    setFont(windowFont(kProportionalGothic, 9.75));
 
     buildControls();
     chainTabOrder();
@@ -133,7 +135,7 @@ void Form1::buildControls()
     Command1->setText(QStringLiteral("Start"));
     Command1->setEnabled(false);
     Text1 = displayBox(this, "Text1", 3600, 240, 1815, 375);
-    Text1->setFont(ui::windowFont(ui::kProportionalGothic, 9.75, true));
+    Text1->setFont(windowFont(kProportionalGothic, 9.75, true));
     paint(Text1, QPalette::Text, kStatusRed);
     Command4 = place<QPushButton>(this, "Command4", 5520, 240, 975, 375);
     Command4->setText(QStringLiteral("Exit"));
@@ -179,7 +181,7 @@ void Form1::buildControls()
     Label2 = greyLabel(
         this, "Label2", QStringLiteral("output file2"), 840, 4560, 1095, 255, Qt::AlignRight);
     const QFont italic = [] {
-        QFont font = ui::windowFont(ui::kProportionalGothic, 9.75);
+        QFont font = windowFont(kProportionalGothic, 9.75);
         font.setItalic(true);
         return font;
     }();
@@ -194,7 +196,7 @@ void Form1::buildControls()
         paint(box, QPalette::Text, kLabelText);
         Text2[i] = box;
     }
-    const QFont fixed = ui::windowFont(ui::kFixedGothic, 9.75);
+    const QFont fixed = windowFont(kFixedGothic, 9.75);
     for (int i = 0; i < 6; ++i) {
         QLineEdit* box = displayBox(this, "Text11", 360, 4800 + 240 * i, 6015, 255);
         box->setObjectName(objectNameWithIndex("Text11", i));
@@ -207,7 +209,7 @@ void Form1::buildControls()
         QStringLiteral("Varnel " VARNEL_VERSION " \u2014 curves of cyclic load\u2013deformation "
                        "records"));
     Label22->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label22->setFont(ui::windowFont(ui::kArial, 8.25, true));
+    Label22->setFont(windowFont(kArial, 8.25, true));
     paint(Label22, QPalette::WindowText, kTitlePink);
 }
 
@@ -341,3 +343,5 @@ void Form1::closeEvent(QCloseEvent* event)
         m_stopRequested = true;
     event->accept();
 }
+
+}  // namespace ui

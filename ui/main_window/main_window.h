@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/main_window/data_file_preview.h"
+#include "ui/common/data_file_preview.h"
 
 #include <QWidget>
 
@@ -13,6 +13,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace ui {
 class frmOpenSave;
 class PlotView;
 
@@ -97,3 +99,5 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
 };
+
+}  // namespace ui

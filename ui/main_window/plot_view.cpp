@@ -6,6 +6,8 @@
 
 #include <utility>
 
+namespace ui {
+
 PlotView::PlotView(QWidget* parent)
     : QFrame(parent)
 {
@@ -114,3 +116,5 @@ void PlotView::paintEvent(QPaintEvent* event)
     p.end();
     QFrame::paintEvent(event);
 }
+
+}  // namespace ui

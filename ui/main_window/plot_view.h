@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPointF>
 
+namespace ui {
+
 // The picture box of the main window: a user coordinate window mapped onto the box, drawn on a
 // backing image so that the picture survives being covered. Drawing goes onto the image at
 // once and only schedules a repaint, so a run can make millions of calls. The drawing itself
@@ -60,3 +62,5 @@ private:
     PlotCanvas m_canvas;
     bool m_updatePending = false;
 };
+
+}  // namespace ui

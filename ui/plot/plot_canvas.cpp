@@ -6,53 +6,55 @@
 #include <cfloat>
 #include <cmath>
 
+namespace ui {
+
 namespace {
 
-constexpr double kLineWidth = 1.0;
-constexpr double kDotWidth = 2.5;
-// Lines are clipped to the box plus this margin before they reach QPainter, whose fixed-point
-// rasteriser misbehaves on coordinates far outside the image; the margin keeps anti-aliased
-// edges that touch the border.
-constexpr double kClipMargin = 4.0;
+    constexpr double kLineWidth = 1.0;
+    constexpr double kDotWidth = 2.5;
+    // Lines are clipped to the box plus this margin before they reach QPainter, whose fixed-point
+    // rasteriser misbehaves on coordinates far outside the image; the margin keeps anti-aliased
+    // edges that touch the border.
+    constexpr double kClipMargin = 4.0;
 
-// Cuts the segment a–b to the rectangle [0, w] × [0, h] grown by the margin
-// (Liang–Barsky). Returns false when nothing of it lies inside.
-bool clipSegment(QPointF& a, QPointF& b, double w, double h)
-{
-    const double x0 = a.x(), y0 = a.y();
-    const double dx = b.x() - x0, dy = b.y() - y0;
-    double t0 = 0.0, t1 = 1.0;
-    const double p[4] = { -dx, dx, -dy, dy };
-    const double q[4] = { x0 + kClipMargin, w + kClipMargin - x0, y0 + kClipMargin,
-        h + kClipMargin - y0 };
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0)
-                return false;
-            continue;
+    // Cuts the segment a–b to the rectangle [0, w] × [0, h] grown by the margin
+    // (Liang–Barsky). Returns false when nothing of it lies inside.
+    bool clipSegment(QPointF& a, QPointF& b, double w, double h)
+    {
+        const double x0 = a.x(), y0 = a.y();
+        const double dx = b.x() - x0, dy = b.y() - y0;
+        double t0 = 0.0, t1 = 1.0;
+        const double p[4] = { -dx, dx, -dy, dy };
+        const double q[4] = { x0 + kClipMargin, w + kClipMargin - x0, y0 + kClipMargin,
+            h + kClipMargin - y0 };
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0.0) {
+                if (q[i] < 0.0)
+                    return false;
+                continue;
+            }
+            const double t = q[i] / p[i];
+            if (p[i] < 0.0) {
+                if (t > t1)
+                    return false;
+                if (t > t0)
+                    t0 = t;
+            } else {
+                if (t < t0)
+                    return false;
+                if (t < t1)
+                    t1 = t;
+            }
         }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0) {
-            if (t > t1)
-                return false;
-            if (t > t0)
-                t0 = t;
-        } else {
-            if (t < t0)
-                return false;
-            if (t < t1)
-                t1 = t;
-        }
+        b = QPointF(x0 + t1 * dx, y0 + t1 * dy);
+        a = QPointF(x0 + t0 * dx, y0 + t0 * dy);
+        return true;
     }
-    b = QPointF(x0 + t1 * dx, y0 + t1 * dy);
-    a = QPointF(x0 + t0 * dx, y0 + t0 * dy);
-    return true;
-}
 
-bool finite(QPointF p)
-{
-    return std::isfinite(p.x()) && std::isfinite(p.y());
-}
+    bool finite(QPointF p)
+    {
+        return std::isfinite(p.x()) && std::isfinite(p.y());
+    }
 
 }  // namespace
 
@@ -206,3 +208,5 @@ bool PlotCanvas::dot(double x, double y, const QColor& colour)
     ink->drawPoint(p);
     return true;
 }
+
+}  // namespace ui

@@ -9,6 +9,8 @@
 
 class QPaintDevice;
 
+namespace ui {
+
 // The run's picture drawn in user coordinates: a user coordinate window mapped onto a box of
 // `box` logical pixels, painted onto any paint device (the window's backing image, an image
 // for a PNG file, an SVG generator). Lines are clipped to the box before they reach QPainter.
@@ -29,11 +31,6 @@ public:
 
     // The size of the box in logical pixels. A window that was set is mapped onto the new box.
     void setBox(QSizeF box);
-
-    QSizeF box() const
-    {
-        return m_box;
-    }
 
     // Paints the whole box in the background colour, through the canvas's own painter.
     void fillBackground();
@@ -91,3 +88,5 @@ private:
     double m_currentX = 0.0;
     double m_currentY = 0.0;
 };
+
+}  // namespace ui

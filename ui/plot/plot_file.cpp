@@ -10,50 +10,52 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 
+namespace ui {
+
 namespace {
 
-constexpr int kPngPixelRatio = 2;
+    constexpr int kPngPixelRatio = 2;
 
-bool hasExtension(const QString& path, const char* extension)
-{
-    return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
-}
+    bool hasExtension(const QString& path, const char* extension)
+    {
+        return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
+    }
 
-QString writePng(const PlotRecording& recording, QSaveFile& file)
-{
-    QImage image(kPlotFileBox * kPngPixelRatio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(kPngPixelRatio);
-    image.fill(PlotCanvas::background());
-    PlotCanvas canvas { QSizeF(kPlotFileBox) };
-    canvas.setDevice(&image);
-    recording.replay(canvas);
-    canvas.setDevice(nullptr);
-    // Logical size in the file too: 2 × 96 dpi.
-    image.setDotsPerMeterX(7559);
-    image.setDotsPerMeterY(7559);
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image))
-        return writer.errorString();
-    return {};
-}
+    QString writePng(const PlotRecording& recording, QSaveFile& file)
+    {
+        QImage image(kPlotFileBox * kPngPixelRatio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(kPngPixelRatio);
+        image.fill(PlotCanvas::background());
+        PlotCanvas canvas { QSizeF(kPlotFileBox) };
+        canvas.setDevice(&image);
+        recording.replay(canvas);
+        canvas.setDevice(nullptr);
+        // Logical size in the file too: 2 × 96 dpi.
+        image.setDotsPerMeterX(7559);
+        image.setDotsPerMeterY(7559);
+        QImageWriter writer(&file, "png");
+        if (!writer.write(image))
+            return writer.errorString();
+        return {};
+    }
 
-QString writeSvg(const PlotRecording& recording, QSaveFile& file)
-{
-    QSvgGenerator svg;
-    svg.setOutputDevice(&file);
-    svg.setSize(kPlotFileBox);
-    svg.setViewBox(QRect(QPoint(0, 0), kPlotFileBox));
-    svg.setTitle(QStringLiteral("Varnel curve"));
-    svg.setDescription(QStringLiteral("The record, its crossings and its Varnel curve"));
-    // One painter for the background and the drawing: each painter on the generator would
-    // begin a document of its own.
-    PlotCanvas canvas { QSizeF(kPlotFileBox) };
-    canvas.setDevice(&svg);
-    canvas.fillBackground();
-    recording.replay(canvas);
-    canvas.setDevice(nullptr);
-    return {};
-}
+    QString writeSvg(const PlotRecording& recording, QSaveFile& file)
+    {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&file);
+        svg.setSize(kPlotFileBox);
+        svg.setViewBox(QRect(QPoint(0, 0), kPlotFileBox));
+        svg.setTitle(QStringLiteral("Varnel curve"));
+        svg.setDescription(QStringLiteral("The record, its crossings and its Varnel curve"));
+        // One painter for the background and the drawing: each painter on the generator would
+        // begin a document of its own.
+        PlotCanvas canvas { QSizeF(kPlotFileBox) };
+        canvas.setDevice(&svg);
+        canvas.fillBackground();
+        recording.replay(canvas);
+        canvas.setDevice(nullptr);
+        return {};
+    }
 
 }  // namespace
 
@@ -81,3 +83,5 @@ QString writePlotFile(const PlotRecording& recording, const QString& path)
         return file.errorString();
     return {};
 }
+
+}  // namespace ui

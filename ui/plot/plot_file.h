@@ -3,6 +3,8 @@
 #include <QSize>
 #include <QString>
 
+namespace ui {
+
 class PlotRecording;
 
 // The picture of a run as a file, for reports. Twice the window's picture box in each
@@ -16,3 +18,5 @@ bool isPlotFileName(const QString& path);
 // Draws `recording` on a white background into `path`. Returns an empty string, or what went
 // wrong in words for the user.
 QString writePlotFile(const PlotRecording& recording, const QString& path);
+
+}  // namespace ui

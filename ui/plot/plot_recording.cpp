@@ -2,6 +2,8 @@
 
 #include "ui/plot/plot_canvas.h"
 
+namespace ui {
+
 void PlotRecording::clear()
 {
     m_calls.clear();
@@ -67,3 +69,5 @@ void PlotRecording::replay(PlotCanvas& canvas) const
     }
     canvas.end();
 }
+
+}  // namespace ui

@@ -1,11 +1,21 @@
 #pragma once
 
+#include "run/run_host.h"
+
 #include <QColor>
 
 #include <cstdint>
 #include <vector>
 
+namespace ui {
+
 class PlotCanvas;
+
+// A colour of the run's drawing as Qt's.
+inline QColor toColour(run::Rgb colour)
+{
+    return QColor(colour.red, colour.green, colour.blue);
+}
 
 // The drawing calls of a run, kept so that the picture can be drawn later onto any device at any
 // size: varnel-batch draws it into a PNG or SVG file once the run has finished. Twelve bytes a
@@ -22,11 +32,6 @@ public:
 
     // Replays the calls since the last clear onto `canvas`, whose device and box are set.
     void replay(PlotCanvas& canvas) const;
-
-    bool empty() const
-    {
-        return m_calls.empty();
-    }
 
 private:
     enum class Op : std::uint8_t
@@ -53,3 +58,5 @@ private:
 
     std::vector<Call> m_calls;
 };
+
+}  // namespace ui

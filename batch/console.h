@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+namespace batch {
+
 // varnel-batch's stderr, shared by the jobs of a batch. Every job's lines come out whole and in
 // the order of the files on the command line, whatever order the jobs run in: a job's lines are
 // written at once while every earlier job has finished, and held until then otherwise. On a
 // terminal one more line stays at the bottom: the phase and progress of the jobs that have
 // been in a phase with known progress for longer than a moment.
-class BatchConsole
+class Console
 {
 public:
     using Clock = std::chrono::steady_clock;
@@ -21,7 +23,7 @@ public:
     static constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
     // `terminal`: `out` is a terminal `width` columns wide, which may show the progress line.
-    BatchConsole(std::FILE* out, bool terminal, int width, std::size_t jobs);
+    Console(std::FILE* out, bool terminal, int width, std::size_t jobs);
 
     bool showsProgress() const
     {
@@ -69,3 +71,5 @@ private:
     bool m_progressShown = false;
     Clock::time_point m_lastDraw {};
 };
+
+}  // namespace batch

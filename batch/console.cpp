@@ -1,4 +1,4 @@
-#include "app/batch_console.h"
+#include "batch/console.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,7 +24,9 @@ std::string percent(double fraction)
 
 }  // namespace
 
-BatchConsole::BatchConsole(std::FILE* out, bool terminal, int width, std::size_t jobs)
+namespace batch {
+
+Console::Console(std::FILE* out, bool terminal, int width, std::size_t jobs)
     : m_out(out)
     , m_terminal(terminal)
     , m_width(std::max(width, 20))
@@ -34,7 +36,7 @@ BatchConsole::BatchConsole(std::FILE* out, bool terminal, int width, std::size_t
 {
 }
 
-void BatchConsole::print(std::size_t job, const std::string& line)
+void Console::print(std::size_t job, const std::string& line)
 {
     const std::lock_guard lock(m_mutex);
     if (job != m_current) {
@@ -46,7 +48,7 @@ void BatchConsole::print(std::size_t job, const std::string& line)
     drawProgress(m_lastDraw);
 }
 
-void BatchConsole::finish(std::size_t job)
+void Console::finish(std::size_t job)
 {
     const std::lock_guard lock(m_mutex);
     m_finished[job] = true;
@@ -56,7 +58,7 @@ void BatchConsole::finish(std::size_t job)
     drawProgress(m_lastDraw);
 }
 
-void BatchConsole::progress(std::size_t job, const std::string& name, const std::string& phase,
+void Console::progress(std::size_t job, const std::string& name, const std::string& phase,
     double fraction, Clock::time_point since, Clock::time_point now)
 {
     if (!m_terminal)
@@ -68,7 +70,7 @@ void BatchConsole::progress(std::size_t job, const std::string& name, const std:
     drawProgress(now);
 }
 
-void BatchConsole::endProgress(std::size_t job)
+void Console::endProgress(std::size_t job)
 {
     if (!m_terminal)
         return;
@@ -79,14 +81,14 @@ void BatchConsole::endProgress(std::size_t job)
     drawProgress(m_lastDraw);
 }
 
-void BatchConsole::writeLine(const std::string& line)
+void Console::writeLine(const std::string& line)
 {
     std::fputs(line.c_str(), m_out);
     std::fputc('\n', m_out);
     std::fflush(m_out);
 }
 
-void BatchConsole::flushFinished()
+void Console::flushFinished()
 {
     // Hand the console on past every finished job, writing what each held; the first job still
     // running writes what it held so far and then goes on writing at once.
@@ -100,7 +102,7 @@ void BatchConsole::flushFinished()
     }
 }
 
-void BatchConsole::eraseProgress()
+void Console::eraseProgress()
 {
     if (!m_progressShown)
         return;
@@ -108,7 +110,7 @@ void BatchConsole::eraseProgress()
     m_progressShown = false;
 }
 
-std::string BatchConsole::progressText(Clock::time_point now) const
+std::string Console::progressText(Clock::time_point now) const
 {
     std::vector<const Progress*> shown;
     for (const Progress& p : m_progress)
@@ -137,7 +139,7 @@ std::string BatchConsole::progressText(Clock::time_point now) const
     return text;
 }
 
-void BatchConsole::drawProgress(Clock::time_point now)
+void Console::drawProgress(Clock::time_point now)
 {
     if (!m_terminal)
         return;
@@ -152,3 +154,5 @@ void BatchConsole::drawProgress(Clock::time_point now)
     m_progressShown = true;
     m_lastDraw = now;
 }
+
+}  // namespace batch

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace ui {
+
 // Where the preview writes its lines: the main window's six preview boxes, or a test recorder.
 class PreviewTarget
 {
@@ -17,3 +19,5 @@ void setPreviewTarget(PreviewTarget* target);
 // Shows the first six lines of the file at `path` in the preview boxes, exactly as they stand.
 // Boxes after the last line read keep their text; a file that cannot be read changes nothing.
 void ShowDataFilePreview(const QString& path);
+
+}  // namespace ui

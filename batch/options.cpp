@@ -1,0 +1,234 @@
+#include "batch/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <iterator>
+#include <string_view>
+
+namespace batch {
+
+namespace {
+
+    constexpr const char* kDescription =
+        "Writes the Varnel curve of each cyclic load-deformation record FILE beside it,\n"
+        "exactly as the window's \"Start\" does: FILE's name less its last three characters,\n"
+        "plus \"vnp\" (positive side) and \"vnn\" (negative side), or \"vnl\" (both sides)\n"
+        "with --one-file.";
+
+    constexpr const char* kFooter =
+        "Status lines go to stderr, each as \"FILE: text\". On a terminal a progress bar follows\n"
+        "the run's long phases. A picture is written only for a run that finished.\n"
+        "\n"
+        "Exit status: 0 when every run finished, 1 when any run failed, 2 for a usage error,\n"
+        "130 when interrupted.";
+
+    // The options that take a value, and those that take none.
+    constexpr std::string_view kValueOptions[] = { "--x-column", "--y-column", "--x-coefficient",
+        "--y-coefficient", "--skip-lines", "--plot", "--jobs" };
+    constexpr std::string_view kFlags[] = { "--one-file", "--keep-working-files", "--quiet",
+        "--help", "--version" };
+
+    class UsageError : public std::exception
+    {
+    public:
+        explicit UsageError(std::string what)
+            : m_what(std::move(what))
+        {
+        }
+
+        const char* what() const noexcept override
+        {
+            return m_what.c_str();
+        }
+
+    private:
+        std::string m_what;
+    };
+
+    // The help text's layout: the usage line of the manual page, what the program does, the
+    // options under one heading, then how it reports.
+    class HelpFormatter : public CLI::Formatter
+    {
+    public:
+        HelpFormatter()
+        {
+            column_width(24);
+        }
+
+        std::string make_help(
+            const CLI::App* app, std::string, CLI::AppFormatMode mode) const override
+        {
+            return "Usage: varnel-batch [OPTION]... FILE...\n" + app->get_description() + "\n"
+                + make_groups(app, mode) + app->get_footer() + "\n";
+        }
+    };
+
+    bool equalNoCase(std::string_view a, std::string_view b)
+    {
+        return a.size() == b.size()
+            && std::equal(a.begin(), a.end(), b.begin(),
+                [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) == y; });
+    }
+
+    bool endsWithNoCase(std::string_view text, std::string_view end)
+    {
+        return text.size() >= end.size() && equalNoCase(text.substr(text.size() - end.size()), end);
+    }
+
+    unsigned readJobs(const std::string& value)
+    {
+        unsigned n = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+        if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 256)
+            throw UsageError("--jobs takes a whole number from 1 to 256");
+        return n;
+    }
+
+    void readPlot(const std::string& value, Options& o)
+    {
+        if (!drawsPictures())
+            throw UsageError("this varnel-batch was built without Qt and draws no pictures");
+        if (equalNoCase(value, "png") || equalNoCase(value, "svg"))
+            o.plot = PlotMode::BesideEachFile;
+        else if (endsWithNoCase(value, ".png") || endsWithNoCase(value, ".svg"))
+            o.plot = PlotMode::OneFile;
+        else
+            throw UsageError("--plot takes png, svg, or a file name ending in .png or .svg");
+        o.plotName = value;
+    }
+
+    // An option's value is the next argument whatever it holds, a negative coefficient such as
+    // "-2" included; joined to its option, the parser cannot take it for an option of its own. An
+    // empty value stays a separate argument, since the parser reads "--opt=" as "value follows".
+    // A value given to an option that takes none is refused here, in plain words.
+    std::vector<std::string> joinValues(int argc, const char* const* argv)
+    {
+        const auto takesValue = [](std::string_view arg) {
+            return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg)
+                != std::end(kValueOptions);
+        };
+        std::vector<std::string> args;
+        bool optionsEnded = false;
+        for (int i = 1; i < argc; ++i) {
+            std::string arg = argv[i];
+            optionsEnded = optionsEnded || arg == "--";
+            const std::string_view name = std::string_view(arg).substr(0, arg.find('='));
+            if (!optionsEnded && name.size() < arg.size()
+                && std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags))
+                throw UsageError("option '" + std::string(name) + "' takes no value");
+            if (!optionsEnded && takesValue(arg) && i + 1 < argc && argv[i + 1][0] != '\0') {
+                arg += std::string("=") + argv[++i];
+            } else if (!optionsEnded && !arg.empty() && arg.back() == '='
+                && takesValue(std::string_view(arg).substr(0, arg.size() - 1))) {
+                arg.pop_back();
+                args.push_back(std::move(arg));
+                arg.clear();
+            }
+            args.push_back(std::move(arg));
+        }
+        return args;
+    }
+
+    int usageError(const std::string& what)
+    {
+        std::fprintf(stderr, "varnel-batch: %s\nTry 'varnel-batch --help' for more information.\n",
+            what.c_str());
+        return 2;
+    }
+
+}  // namespace
+
+Options::Options()
+{
+    settings::applyStartupDefaults(settings);
+}
+
+bool drawsPictures()
+{
+#ifdef VARNEL_WITH_PLOT
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
+{
+    settings::RunSettings& s = o.settings;
+    CLI::App app(kDescription, "varnel-batch");
+    app.formatter(std::make_shared<HelpFormatter>());
+    app.footer(kFooter);
+    app.option_defaults()->group("Options (values are read as the window's boxes read them)");
+
+    // Every value is read in turn, so a repeated option ends with its last value and a bad
+    // value is refused wherever it stands.
+    const auto value = [&](const char* name, const char* type, const char* help,
+                           std::function<void(const std::string&)> read) {
+        app.add_option(name)
+            ->description(help)
+            ->type_name(type)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+            ->each(std::move(read));
+    };
+    value("--x-column", "N", "column of X, from 1 (default 1)",
+        [&](const std::string& v) { settings::setXColumn(s, v); });
+    value("--y-column", "N", "column of Y, from 1 (default 2)",
+        [&](const std::string& v) { settings::setYColumn(s, v); });
+    value("--x-coefficient", "C", "factor for X (default 1)",
+        [&](const std::string& v) { o.xCoefficient = v; });
+    value("--y-coefficient", "C", "factor for Y (default 1)",
+        [&](const std::string& v) { o.yCoefficient = v; });
+    value("--skip-lines", "N", "header lines before the data (default 0)",
+        [&](const std::string& v) { settings::setSkipLines(s, v); });
+    const auto flag = [&](const char* name, const char* help, std::function<void()> set) {
+        app.add_flag_callback(name, std::move(set), help)->disable_flag_override();
+    };
+    flag("--one-file", "write one combined curve file instead of two", [&] { s.OutputMode = 2; });
+    flag("--keep-working-files", "leave the point file (bu0) and cross-check file (buf) on disk",
+        [&] { s.KeepWorkingFiles = 1; });
+    value("--plot", "png|svg",
+        "also draw the run's picture (record, groups, crossings, curve)\n"
+        "into a file beside each data file, named like the curve files:\n"
+        "FILE's name less its last three characters, plus \"png\" or \"svg\";\n"
+        "--plot PICTURE: with one data file, draw the picture into\n"
+        "PICTURE, a name ending in .png or .svg",
+        [&](const std::string& v) { readPlot(v, o); });
+    value("--jobs", "N",
+        "run up to N files at once (default 1); the messages still come\n"
+        "file by file, in the order of the files",
+        [&](const std::string& v) { o.jobs = readJobs(v); });
+    flag("--quiet", "print nothing but failures", [&] { o.quiet = true; });
+    app.set_help_flag("--help", "show this help and exit");
+    app.set_version_flag(
+        "--version", std::string("varnel-batch ") + VARNEL_VERSION, "show the version and exit");
+    app.add_option("FILE", o.files, "data files")->group("");
+    app.allow_extras(false);
+
+    try {
+        std::vector<std::string> args = joinValues(argc, argv);
+        std::reverse(args.begin(), args.end());  // the parser takes its arguments last first
+        app.parse(args);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::CallForVersion& version) {
+        std::printf("%s\n", version.what());
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        return usageError(error.what());
+    } catch (const UsageError& error) {
+        return usageError(error.what());
+    }
+    if (o.files.empty())
+        return usageError("no data file given");
+    if (o.plot == PlotMode::OneFile && o.files.size() > 1)
+        return usageError("--plot " + o.plotName
+            + " names one picture for several data files; use --plot png or --plot svg to "
+              "draw a picture beside each data file");
+    return std::nullopt;
+}
+
+}  // namespace batch

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "settings/run_settings.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace batch {
+
+enum class PlotMode
+{
+    None,
+    BesideEachFile,  // --plot png|svg
+    OneFile,  // --plot PICTURE
+};
+
+// What the command line asks for.
+struct Options
+{
+    Options();
+
+    settings::RunSettings settings;
+    std::string xCoefficient = "1";
+    std::string yCoefficient = "1";
+    bool quiet = false;
+    PlotMode plot = PlotMode::None;
+    std::string plotName;  // the extension for BesideEachFile, the file for OneFile
+    unsigned jobs = 1;
+    std::vector<std::string> files;
+};
+
+// Whether this build draws pictures (--plot): they need Qt's painting.
+bool drawsPictures();
+
+// Reads the command line into `options`. Returns an exit status when the program should end at
+// once: 0 after --help or --version, 2 after a usage error, whose message it has printed.
+std::optional<int> parseOptions(int argc, const char* const* argv, Options& options);
+
+}  // namespace batch

@@ -1,0 +1,99 @@
+#pragma once
+
+// What the UI test suites share: a record to run, the message boxes recorded instead of shown,
+// the texts of the run's messages, and reading back what a run left.
+
+#include "ui/common/message_presenter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtTest>
+
+#include <cmath>
+
+// A growing-amplitude cyclic record: a header line, then "index deformation load" per line,
+// with hysteresis so that later cycles cross earlier ones.
+inline void writeCyclicRecord(const QString& path, int samples = 900)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("no.  deformation  load\r\n");
+    for (int i = 0; i < samples; ++i) {
+        const double t = 0.045 * i;
+        const double amplitude = 0.5 + 0.3 * t;
+        const double x = amplitude * std::sin(t);
+        const double y = 40.0 * std::tanh(x / 4.0) + 3.0 * amplitude * std::cos(t);
+        file.write(QString::asprintf("%d %.6f %.6f\r\n", i + 1, x, y).toLatin1());
+    }
+}
+
+inline void writeText(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(text), text.size());
+}
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+inline const QStringList kFinishedRun = { QStringLiteral("Data reading..."),
+    QStringLiteral("Cross checking..."), QStringLiteral("Varnel creating..."),
+    QStringLiteral("Finish") };
+
+// Records the message boxes instead of showing them.
+class RecordingPresenter : public ui::MessagePresenter
+{
+public:
+    struct Message
+    {
+        QString title;
+        QString text;
+    };
+
+    void warning(QWidget*, const QString& title, const QString& text) override
+    {
+        messages.append({ title, text });
+    }
+
+    QStringList texts() const
+    {
+        QStringList all;
+        for (const Message& m : messages)
+            all << m.text;
+        return all;
+    }
+
+    QList<Message> messages;
+};
+
+// The run's messages as the user reads them, with the failure code or line they carry.
+inline QString outputFileMessage(int code)
+{
+    return QStringLiteral("This output data file has been opened by another application. (%1)")
+        .arg(code);
+}
+
+inline QString dataErrorMessage(int code)
+{
+    return QStringLiteral(
+        "This file includes error data or you may mistake column or skip indication. (%1)")
+        .arg(code);
+}
+
+inline QString sameXMessage(int line)
+{
+    return QStringLiteral("These data include the same x-value at %1 line. Please remove them.")
+        .arg(line);
+}
