@@ -4,12 +4,11 @@ namespace run {
 
 // The values that formatted numbers read back as, computed without the text: the value is
 // rounded to its decimal digits in exact integer arithmetic (half to even on the exact binary
-// value, as the formatting does), and the decimal is turned into the nearest double by an exact
-// multiply or divide (or 128-bit integer arithmetic past the exact powers of ten). What that
-// cannot settle in 128 bits (values below about 1e-25 for a
-// single, 1e-17 for a double, unless the digits end in zeros; doubles above about 1e48;
-// infinities and NaNs) goes through the text. Results are bit for bit those of
-// roundTripSingle / roundTripDouble.
+// value, as the formatting does), and the decimal is turned into the nearest double by one
+// exact multiply or divide, or by 128-bit integer arithmetic past the exact powers of ten.
+// What that cannot settle (singles below about 1e-25, doubles below about 1e-17 unless their
+// digits end in zeros, doubles above about 1e48, infinities and NaNs) goes through the text.
+// Results are bit for bit those of roundTripSingle / roundTripDouble.
 
 // The value that the "%.7G" text of a single reads back as.
 double readBackSingle(float value);
