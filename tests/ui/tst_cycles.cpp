@@ -14,12 +14,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using ui::CyclesDialog;
 using ui::Form1;
@@ -99,6 +102,19 @@ private slots:
         w.Command1->click();
         QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
         QVERIFY(entry->isEnabled());
+
+        // A right-click on the picture box offers the entry.
+        QList<QAction*> offered;
+        QTimer::singleShot(0, this, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                offered = menu->actions();
+                menu->close();
+            }
+        });
+        QContextMenuEvent click(
+            QContextMenuEvent::Mouse, QPoint(5, 5), w.Picture1->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w.Picture1, &click);
+        QCOMPARE(offered, QList<QAction*>({ entry }));
 
         int shown = 0;
         w.Picture1->showCycles = [&](QDialog& shownDialog) {
