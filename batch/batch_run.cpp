@@ -1,5 +1,6 @@
 #include "batch/batch_run.h"
 
+#include "batch/cycle_tables.h"
 #include "batch/interrupt.h"
 #include "batch/job_host.h"
 #include "batch/job_queue.h"
@@ -39,6 +40,8 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
     settings::RunSettings s = o.settings;
     s.DataFilePath = file;
     JobHost host(console, job, file, o.quiet);
+    if (o.cycles)
+        host.keepPoints();
 #ifdef VARNEL_WITH_PLOT
     std::optional<ui::PlotRecording> recording;
     if (o.plot != PlotMode::None) {
@@ -54,6 +57,8 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
         if (recording && !writePicture(o, file, *recording, console, job))
             return JobResult::Failed;
 #endif
+        if (o.cycles && !writeCycleTables(o, job, host.pointsX(), host.pointsY(), console))
+            return JobResult::Failed;
         return JobResult::Finished;
     case run::RunOutcome::NoDataFile:
         console.print(job, "varnel-batch: an empty file name names no data file");

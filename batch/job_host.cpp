@@ -39,6 +39,14 @@ JobHost::JobHost(Console& console, std::size_t job, const std::string& file, boo
 {
 }
 
+void JobHost::pointsPrepared(std::span<const double> x, std::span<const double> y)
+{
+    if (m_keepPoints) {
+        m_x.assign(x.begin(), x.end());
+        m_y.assign(y.begin(), y.end());
+    }
+}
+
 void JobHost::setStatus(const std::string& text)
 {
     if (!m_quiet && !text.empty())

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace ui {
 class PlotRecording;
@@ -26,6 +28,23 @@ public:
         m_recording = recording;
     }
 
+    // Keeps a copy of the prepared points for the tables of --cycles.
+    void keepPoints()
+    {
+        m_keepPoints = true;
+    }
+
+    const std::vector<double>& pointsX() const
+    {
+        return m_x;
+    }
+
+    const std::vector<double>& pointsY() const
+    {
+        return m_y;
+    }
+
+    void pointsPrepared(std::span<const double> x, std::span<const double> y) override;
     void setStatus(const std::string& text) override;
 
     void showFileName(int, const std::string&) override { }
@@ -47,6 +66,9 @@ private:
     bool m_quiet;
     bool m_showProgress;
     ui::PlotRecording* m_recording = nullptr;
+    bool m_keepPoints = false;
+    std::vector<double> m_x;
+    std::vector<double> m_y;
     std::optional<run::RunPhase> m_phase;
     Console::Clock::time_point m_phaseStart {};
 };

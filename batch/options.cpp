@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <string_view>
@@ -27,9 +28,10 @@ namespace {
 
     // The options that take a value, and those that take none.
     constexpr std::string_view kValueOptions[] = { "--x-column", "--y-column", "--x-coefficient",
-        "--y-coefficient", "--skip-lines", "--plot", "--jobs" };
-    constexpr std::string_view kFlags[] = { "--one-file", "--keep-working-files", "--quiet",
-        "--help", "--version" };
+        "--y-coefficient", "--skip-lines", "--plot", "--jobs", "--cycle-tolerance",
+        "--level-tolerance" };
+    constexpr std::string_view kFlags[] = { "--one-file", "--keep-working-files", "--cycles",
+        "--quiet", "--help", "--version" };
 
     class UsageError : public std::exception
     {
@@ -85,6 +87,19 @@ namespace {
         if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 256)
             throw UsageError("--jobs takes a whole number from 1 to 256");
         return n;
+    }
+
+    // A tolerance: the whole argument is one finite number, within the range `check` allows.
+    double readTolerance(
+        const std::string& value, const char* option, const char* range, bool (*check)(double))
+    {
+        double t = 0.0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), t);
+        if (value.empty() || ec != std::errc() || end != value.data() + value.size()
+            || !std::isfinite(t) || t < 0.0 || !check(t))
+            throw UsageError(
+                std::string(option) + " takes a number " + range + ", not '" + value + "'");
+        return t;
     }
 
     void readPlot(const std::string& value, Options& o)
@@ -200,6 +215,28 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
         "run up to N files at once (default 1); the messages still come\n"
         "file by file, in the order of the files",
         [&](const std::string& v) { o.jobs = readJobs(v); });
+    flag("--cycles",
+        "also write the cycle table and the backbone's bilinear idealisation\n"
+        "of each finished run beside its data file: FILE's name less its\n"
+        "last three characters, plus \"cycles.csv\" and \"backbone.csv\"",
+        [&] { o.cycles = true; });
+    bool toleranceGiven = false;
+    value("--cycle-tolerance", "T",
+        "with --cycles: the deadband of a reversal, as a share of the\n"
+        "record's X range (0 <= T < 0.5, default 0.01)",
+        [&](const std::string& v) {
+            o.cycleOptions.cycleTolerance = readTolerance(v, "--cycle-tolerance",
+                "from 0 up to but not including 0.5", [](double t) { return t < 0.5; });
+            toleranceGiven = true;
+        });
+    value("--level-tolerance", "L",
+        "with --cycles: the change of amplitude that opens a new level, as a\n"
+        "share of the level's first amplitude (L >= 0, default 0.05)",
+        [&](const std::string& v) {
+            o.cycleOptions.levelTolerance =
+                readTolerance(v, "--level-tolerance", "of at least 0", [](double) { return true; });
+            toleranceGiven = true;
+        });
     flag("--quiet", "print nothing but failures", [&] { o.quiet = true; });
     app.set_help_flag("--help", "show this help and exit");
     app.set_version_flag(
@@ -224,6 +261,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
     }
     if (o.files.empty())
         return usageError("no data file given");
+    if (toleranceGiven && !o.cycles)
+        return usageError("--cycle-tolerance and --level-tolerance need --cycles");
     if (o.plot == PlotMode::OneFile && o.files.size() > 1)
         return usageError("--plot " + o.plotName
             + " names one picture for several data files; use --plot png or --plot svg to "

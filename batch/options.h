@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/cycle_analysis.h"
 #include "settings/run_settings.h"
 
 #include <optional>
@@ -27,6 +28,8 @@ struct Options
     PlotMode plot = PlotMode::None;
     std::string plotName;  // the extension for BesideEachFile, the file for OneFile
     unsigned jobs = 1;
+    bool cycles = false;  // --cycles: the cycle and backbone tables beside each finished run
+    analysis::CycleOptions cycleOptions;
     std::vector<std::string> files;
 };
 

@@ -1,5 +1,6 @@
 #include "batch/output_names.h"
 
+#include "analysis/analysis_tables.h"
 #include "run/run_driver.h"
 
 namespace batch {
@@ -22,6 +23,14 @@ std::string pictureName(const Options& options, const std::string& file)
 {
     return options.plot == PlotMode::OneFile ? options.plotName
                                              : besideName(file, options.plotName);
+}
+
+std::vector<std::string> cycleTableNames(const Options& options, const std::string& file)
+{
+    if (!options.cycles)
+        return {};
+    return { besideName(file, analysis::kCyclesFileSuffix),
+        besideName(file, analysis::kBackboneFileSuffix) };
 }
 
 }  // namespace batch

@@ -3,6 +3,7 @@
 #include "batch/options.h"
 
 #include <string>
+#include <vector>
 
 namespace batch {
 
@@ -15,5 +16,9 @@ std::string besideName(const std::string& file, const std::string& extension);
 
 // The picture of the run of `file` that --plot asks for.
 std::string pictureName(const Options& options, const std::string& file);
+
+// The cycle and backbone tables of the run of `file` that --cycles asks for, in that order;
+// none without --cycles.
+std::vector<std::string> cycleTableNames(const Options& options, const std::string& file);
 
 }  // namespace batch

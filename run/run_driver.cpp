@@ -249,6 +249,7 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         exit = ErrorExit::Data;
         RecordExtremes extremes;
         PreparedPoints points = readingPhase(host, s, names.point, extremes);
+        host.pointsPrepared(points.x, points.y);
 
         exit = ErrorExit::SameX;
         CrossRecords records = runCrossCheck(host, points, names.crossCheck);

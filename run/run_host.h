@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace run {
@@ -47,6 +48,11 @@ public:
     // How far the current phase has come: `done` of `total`, in the unit the phase counts
     // (lines, points, walked segments, cross-check records). Called at a bounded rate.
     virtual void progress(std::int64_t /*done*/, std::int64_t /*total*/) { }
+
+    // The prepared points, once, after the reading phase: the values the point file reads back
+    // as. A host that analyses the finished run keeps a copy; the run drops its own after the
+    // cross check.
+    virtual void pointsPrepared(std::span<const double> /*x*/, std::span<const double> /*y*/) { }
 
     // Clears the plot.
     virtual void clearPlot() = 0;

@@ -18,6 +18,12 @@ GuiRunHost::GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval)
 {
 }
 
+void GuiRunHost::pointsPrepared(std::span<const double> x, std::span<const double> y)
+{
+    m_x.assign(x.begin(), x.end());
+    m_y.assign(y.begin(), y.end());
+}
+
 void GuiRunHost::setStatus(const std::string& text)
 {
     m_form.Text1->setText(QString::fromStdString(text));

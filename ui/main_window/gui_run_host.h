@@ -5,7 +5,9 @@
 #include <QElapsedTimer>
 
 #include <chrono>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -18,6 +20,19 @@ class GuiRunHost : public run::RunHost
 public:
     // Events are processed at most once per `yieldInterval`.
     GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval);
+
+    // Keeps the prepared points for the cycle analysis of the finished run.
+    void pointsPrepared(std::span<const double> x, std::span<const double> y) override;
+
+    const std::vector<double>& pointsX() const
+    {
+        return m_x;
+    }
+
+    const std::vector<double>& pointsY() const
+    {
+        return m_y;
+    }
 
     void setStatus(const std::string& text) override;
     void showFileName(int index, const std::string& name) override;
@@ -36,6 +51,8 @@ private:
     Form1& m_form;
     std::chrono::milliseconds m_yieldInterval;
     QElapsedTimer m_sinceYield;
+    std::vector<double> m_x;
+    std::vector<double> m_y;
 };
 
 }  // namespace ui

@@ -319,8 +319,13 @@ void Form1::startClicked()
     m_stopRequested = false;
     GuiRunHost host(*this, yieldInterval);
     // The run reports every failure itself, an unforeseen one included.
-    run::runVarnel(
+    // The files the run writes are named now: a file chosen during the run is for the next.
+    const settings::RunSettings atStart = settings::runSettings();
+    const run::RunReport report = run::runVarnel(
         host, settings::runSettings(), Text6->text().toStdString(), Text7->text().toStdString());
+    if (report.outcome == run::RunOutcome::Finished)
+        Picture1->analyseFinishedRun(
+            host.pointsX(), host.pointsY(), atStart.DataFilePath, atStart.OutputMode == 2);
     m_running = false;
     if (m_stopRequested)
         endProgram();

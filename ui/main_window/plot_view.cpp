@@ -1,5 +1,11 @@
 #include "ui/main_window/plot_view.h"
 
+#include "analysis/run_tables.h"
+#include "ui/cycles/cycles_dialog.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -10,7 +16,12 @@ namespace ui {
 
 PlotView::PlotView(QWidget* parent)
     : QFrame(parent)
+    , m_cyclesAction(new QAction(tr("Cycles…"), this))
 {
+    m_cyclesAction->setObjectName(QStringLiteral("cyclesAction"));
+    m_cyclesAction->setEnabled(false);
+    connect(m_cyclesAction, &QAction::triggered, this, &PlotView::openCycles);
+    showCycles = [](QDialog& dialog) { dialog.exec(); };
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setAttribute(Qt::WA_OpaquePaintEvent);
     allocateImage();
@@ -28,6 +39,9 @@ QColor PlotView::background()
 
 void PlotView::clear()
 {
+    // The tables belong to the picture of the finished run.
+    m_tables.reset();
+    m_cyclesAction->setEnabled(false);
     m_canvas.end();
     m_image.fill(background());
     m_canvas.resetPosition();
@@ -72,6 +86,35 @@ QImage PlotView::picture()
 {
     m_canvas.end();
     return m_image;
+}
+
+bool PlotView::analyseFinishedRun(const std::vector<double>& x, const std::vector<double>& y,
+    const std::string& dataFile, bool oneFile)
+{
+    m_tables.reset();
+    m_cyclesAction->setEnabled(false);
+    analysis::RunTablesResult result = analysis::analyseFinishedRun(x, y, dataFile, oneFile, {});
+    if (!result)
+        return false;
+    m_tables = std::make_unique<analysis::RunTables>(std::move(result.tables));
+    m_tablesDataFile = dataFile;
+    m_cyclesAction->setEnabled(true);
+    return true;
+}
+
+void PlotView::openCycles()
+{
+    if (!m_tables)
+        return;
+    CyclesDialog dialog(*m_tables, m_tablesDataFile, window());
+    showCycles(dialog);
+}
+
+void PlotView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(m_cyclesAction);
+    menu.exec(event->globalPos());
 }
 
 void PlotView::scheduleUpdate()

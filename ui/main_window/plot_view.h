@@ -3,9 +3,22 @@
 #include "ui/plot/plot_canvas.h"
 
 #include <QColor>
+#include <QDialog>
 #include <QFrame>
 #include <QImage>
 #include <QPointF>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QContextMenuEvent;
+
+namespace analysis {
+struct RunTables;
+}
 
 namespace ui {
 
@@ -50,17 +63,38 @@ public:
 
     static QColor background();
 
+    // The cycle analysis of the run just finished on `dataFile` from its prepared points (x, y)
+    // and the curve files it wrote (the combined one when `oneFile`). Until then, and from the
+    // next clear() on, the context menu's "Cycles…" entry is disabled. Returns false when the
+    // curve files could not be read back.
+    bool analyseFinishedRun(const std::vector<double>& x, const std::vector<double>& y,
+        const std::string& dataFile, bool oneFile);
+
+    // The context menu's entry that opens the tables of the finished run.
+    QAction* cyclesAction() const
+    {
+        return m_cyclesAction;
+    }
+
+    // Shows the cycles dialog modally. Tests replace it so that the dialog does not block.
+    std::function<void(QDialog&)> showCycles;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void allocateImage();
     void scheduleUpdate();
+    void openCycles();
 
     QImage m_image;
     PlotCanvas m_canvas;
     bool m_updatePending = false;
+    QAction* m_cyclesAction;
+    std::unique_ptr<analysis::RunTables> m_tables;
+    std::string m_tablesDataFile;
 };
 
 }  // namespace ui

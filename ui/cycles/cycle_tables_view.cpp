@@ -1,0 +1,137 @@
+#include "ui/cycles/cycle_tables_view.h"
+
+#include "analysis/analysis_tables.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <map>
+
+namespace ui {
+
+namespace {
+
+    // Fills `table` from CSV text: the header line gives the column names, each further line a
+    // row. The grid thus shows exactly what the saved file holds.
+    void fill(QTableWidget& table, const std::string& csv)
+    {
+        const QStringList lines =
+            QString::fromStdString(csv).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        table.clear();
+        table.setRowCount(0);
+        if (lines.isEmpty())
+            return;
+        const QStringList header = lines.front().split(QLatin1Char(','));
+        table.setColumnCount(static_cast<int>(header.size()));
+        table.setHorizontalHeaderLabels(header);
+        table.setRowCount(static_cast<int>(lines.size() - 1));
+        for (qsizetype r = 1; r < lines.size(); ++r) {
+            const QStringList fields = lines[r].split(QLatin1Char(','));
+            for (qsizetype c = 0; c < fields.size(); ++c) {
+                auto* item = new QTableWidgetItem(fields[c]);
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                table.setItem(static_cast<int>(r - 1), static_cast<int>(c), item);
+            }
+        }
+        table.resizeColumnsToContents();
+    }
+
+    // The view copies only the current cell on Ctrl+C; this grid copies the whole selection.
+    class CopyingTable : public QTableWidget
+    {
+    public:
+        using QTableWidget::QTableWidget;
+
+    protected:
+        void keyPressEvent(QKeyEvent* event) override
+        {
+            if (event->matches(QKeySequence::Copy)) {
+                QApplication::clipboard()->setText(CycleTablesView::selectionText(*this));
+                event->accept();
+                return;
+            }
+            QTableWidget::keyPressEvent(event);
+        }
+    };
+
+    QTableWidget* makeTable(QWidget* parent)
+    {
+        auto* table = new CopyingTable(parent);
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        table->verticalHeader()->setVisible(false);
+        return table;
+    }
+
+}  // namespace
+
+CycleTablesView::CycleTablesView(QWidget* parent)
+    : QWidget(parent)
+    , m_cycles(makeTable(this))
+    , m_backbone(makeTable(this))
+{
+    m_cycles->setObjectName(QStringLiteral("cyclesTable"));
+    m_backbone->setObjectName(QStringLiteral("backboneTable"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(tr("Cycles"), this));
+    layout->addWidget(m_cycles, 1);
+    layout->addWidget(new QLabel(tr("Backbone, bilinear idealisation"), this));
+    layout->addWidget(m_backbone);
+    // Room for the two rows and the header, no more.
+    m_backbone->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_backbone->setFixedHeight(m_backbone->horizontalHeader()->sizeHint().height()
+        + 2 * m_backbone->verticalHeader()->defaultSectionSize() + 2 * m_backbone->frameWidth()
+        + m_backbone->horizontalScrollBar()->sizeHint().height());
+}
+
+void CycleTablesView::setTables(const analysis::RunTables& tables)
+{
+    fill(*m_cycles, analysis::cyclesCsv(tables.cycles));
+    fill(*m_backbone, analysis::backboneCsv(tables.positive, tables.negative));
+}
+
+QString CycleTablesView::selectionText(const QTableWidget& table)
+{
+    // The selected cells by row, then column, whatever order they were picked in.
+    std::map<int, std::map<int, QString>> cells;
+    int firstColumn = table.columnCount();
+    int lastColumn = -1;
+    for (const QTableWidgetItem* item : table.selectedItems()) {
+        cells[item->row()][item->column()] = item->text();
+        firstColumn = std::min(firstColumn, item->column());
+        lastColumn = std::max(lastColumn, item->column());
+    }
+    QString text;
+    const auto line = [&](auto cellText) {
+        for (int c = firstColumn; c <= lastColumn; ++c) {
+            if (c > firstColumn)
+                text += QLatin1Char('\t');
+            text += cellText(c);
+        }
+        text += QStringLiteral("\r\n");
+    };
+    if (cells.empty())
+        return text;
+    // Whole rows go with their column names, so that the pasted numbers say what they are.
+    if (firstColumn == 0 && lastColumn == table.columnCount() - 1)
+        line([&](int c) {
+            const QTableWidgetItem* h = table.horizontalHeaderItem(c);
+            return h ? h->text() : QString();
+        });
+    for (const auto& [row, columns] : cells)
+        line([&](int c) {
+            const auto at = columns.find(c);
+            return at == columns.end() ? QString() : at->second;
+        });
+    return text;
+}
+
+}  // namespace ui
