@@ -11,7 +11,16 @@ namespace {
     public:
         void warning(QWidget* parent, const QString& title, const QString& text) override
         {
+            warningWithDetail(parent, title, text, QString());
+        }
+
+        void warningWithDetail(QWidget* parent, const QString& title, const QString& text,
+            const QString& detail) override
+        {
             QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+            // Informative text shows at once, in the smaller type, unlike the hidden details.
+            if (!detail.isEmpty())
+                box.setInformativeText(detail);
             box.exec();
         }
     };

@@ -19,6 +19,8 @@ FileList::FileList(QWidget* parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+    // Names of one series often differ only near their end: keep both ends of a long name.
+    setTextElideMode(Qt::ElideMiddle);
     // Selection, not the current item: focus alone makes an item current, and that must not
     // count as a click.
     connect(this, &QListWidget::itemSelectionChanged, this, &FileList::userSelected);
@@ -128,6 +130,8 @@ void FileList::fill(const QStringList& names)
     m_filling = true;
     clear();
     addItems(names);
+    for (int index = 0; index < count(); ++index)
+        item(index)->setToolTip(item(index)->text());
     m_filling = false;
     m_fileName.clear();
 }
