@@ -19,7 +19,9 @@ FileList::FileList(QWidget* parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
-    // Names of one series often differ only near their end: keep both ends of a long name.
+    // Names of one series often differ only near their end: a long name keeps both ends in the
+    // list's width rather than hiding its end beyond a scroll bar; the tooltip shows it whole.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideMiddle);
     // Selection, not the current item: focus alone makes an item current, and that must not
     // count as a click.
