@@ -18,9 +18,11 @@ namespace {
             const QString& detail) override
         {
             QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
-            // Informative text shows at once, in the smaller type, unlike the hidden details.
+            // Informative text shows at once, unlike the hidden details; smaller, so that the
+            // message stays the first thing read.
             if (!detail.isEmpty())
-                box.setInformativeText(detail);
+                box.setInformativeText(
+                    QStringLiteral("<small>%1</small>").arg(detail.toHtmlEscaped()));
             box.exec();
         }
     };
