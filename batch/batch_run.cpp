@@ -64,8 +64,8 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
         console.print(job, "varnel-batch: an empty file name names no data file");
         return JobResult::Failed;
     case run::RunOutcome::Failed:
-        if (!report.detail.empty())
-            console.print(job, file + ": " + report.detail);
+        if (const std::string detail = run::failureDetailLine(file, report); !detail.empty())
+            console.print(job, detail);
         return JobResult::Failed;
     case run::RunOutcome::Stopped:
         console.print(job, file + ": interrupted");

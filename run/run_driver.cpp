@@ -187,6 +187,13 @@ std::string sameXErrorMessage(std::int64_t pointIndex)
         + " line. Please remove them.";
 }
 
+std::string failureDetailLine(std::string_view dataFile, const RunReport& report)
+{
+    if (report.detail.empty() || dataFile.empty())
+        return report.detail;
+    return std::string(dataFile) + ": " + report.detail;
+}
+
 RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
     std::string_view xCoefficientText, std::string_view yCoefficientText)
 {

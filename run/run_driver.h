@@ -31,6 +31,11 @@ struct RunReport
     std::string detail;  // what went wrong, in the system's words (file name, errno text)
 };
 
+// The second line a front end shows under a failed run's message: the data file as the front
+// end names it (when it names one), then where or why the run failed. Empty when the run
+// said nothing more.
+std::string failureDetailLine(std::string_view dataFile, const RunReport& report);
+
 // The data file's path without its last three characters, which every file of a run is named
 // from (characters of UTF-8 text, bytes of any other path). Throws RunFailure InvalidArgument
 // for a path shorter than three characters.

@@ -129,6 +129,8 @@ private slots:
     void testFolderChainOrder();
     void testDriveChainOrderAndDriveFolders();
     void testTypedFolderOnAnotherDriveEndsAtItsCurrentFolder();
+    void testTypedFileOnAnotherDrive_data();
+    void testTypedFileOnAnotherDrive();
     void testSeparatorRule_data();
     void testSeparatorRule();
     void testCancelEscAndCloseChangeNothing();
@@ -695,18 +697,42 @@ void tst_FileChooser::testTypedFolderOnAnotherDriveEndsAtItsCurrentFolder()
     QCOMPARE(dialog->filOpenSave->Path(), path("d2") + u'/');
     QCOMPARE(dialog->dirOpenSave->Path(), path("d2") + u'/');
     QCOMPARE(QDir::currentPath(), path("d2"));
+}
 
-    // A file typed with its folder on another drive is not mistaken for a namesake in the
-    // folder the lists land in.
+void tst_FileChooser::testTypedFileOnAnotherDrive_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("existing file") << "d2/y/far.prn" << true;
+    QTest::newRow("missing file") << "d2/y/gone.prn" << false;
+    QTest::newRow("missing folder") << "d2/nowhere/far.prn" << false;
+}
+
+// A full path on another drive is chosen as a name on the current drive would be, not
+// mistaken for a namesake in the folder a drive change alone would land in.
+void tst_FileChooser::testTypedFileOnAnotherDrive()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, chosen);
+    useTestDrives();
     QVERIFY(QFile(path("d2/far.prn")).open(QIODevice::WriteOnly));
-    QVERIFY(QDir::setCurrent(path("d1")));
-    dialog.reset();
-    dialog = open();
-    type(*dialog, path("d2/y/far.prn"));
+    auto dialog = open();
+    type(*dialog, path(typed));
     QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
-    QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
-    QVERIFY(dialog->isVisible());
-    QVERIFY(m_presenter.messages.isEmpty());
+    if (chosen) {
+        QVERIFY(m_presenter.messages.isEmpty());
+        QCOMPARE(settings::runSettings().DataFilePath, bytes(path(typed)));
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(dialog->drvOpenSave->currentText(), path("d2"));
+        QCOMPARE(dialog->dirOpenSave->Path(), path("d2/y"));
+        QCOMPARE(QDir::currentPath(), path("d2/y"));
+        QCOMPARE(m_preview.lines, QStringList { "far" });
+    } else {
+        QCOMPARE(m_presenter.texts(), QStringList { QStringLiteral("ファイルが存在しません。") });
+        QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->dirOpenSave->Path(), path("d1") + u'/');
+    }
 }
 
 void tst_FileChooser::testSeparatorRule_data()

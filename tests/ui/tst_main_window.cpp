@@ -311,9 +311,11 @@ private slots:
         QTest::mouseClick(w.Check1, Qt::LeftButton);
         QVERIFY(w.Check1->isChecked());
         QCOMPARE(s.KeepWorkingFiles, 1);
+        // A second click cannot untick it: the working files stay kept for the session.
         QTest::mouseClick(w.Check1, Qt::LeftButton);
-        QVERIFY(!w.Check1->isChecked());
+        QVERIFY(w.Check1->isChecked());
         QCOMPARE(s.KeepWorkingFiles, 1);
+        QVERIFY(w.Check1->toolTip().contains(QStringLiteral("until the program is started again")));
 
         QTest::mouseClick(w.Option2, Qt::LeftButton);
         QCOMPARE(s.OutputMode, 2);
@@ -374,9 +376,99 @@ private slots:
         QCOMPARE(w.Text11[1]->text(), QStringLiteral("second line"));
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(path).toStdString());
         QVERIFY(w.Text1->text().isEmpty());
+        // The name box shows the file that "Start" will run; the output names wait for it.
+        QCOMPARE(w.Text2[0]->text(), path);
         QVERIFY(w.Text2[1]->text().isEmpty());
         QCOMPARE(countRed(w.Picture1->picture()), 0);
         QVERIFY(w.Command1->isEnabled());
+    }
+
+    // A path longer than its box shows its end, the file name, after the chooser and after a
+    // run alike, with the whole path as the tooltip.
+    void longPathsShowTheirFileName()
+    {
+        Form1& w = *m_window;
+        const QString folder = m_dir->filePath(QString(60, u'f'));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/specimen_07.prn");
+        writeCyclicRecord(path, 50);
+        w.showChooser = picking(path);
+        w.Command2->click();
+        // The box scrolls as it paints: ask where the end is once it has been drawn.
+        const auto endShown = [](QLineEdit* box) {
+            box->grab();
+            const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+            return box->cursorPosition() == box->text().size()
+                && box->rect().contains(cursor.topLeft())
+                && box->fontMetrics().horizontalAdvance(box->text()) > box->width();
+        };
+        QVERIFY(endShown(w.Text2[0]));
+        QCOMPARE(w.Text2[0]->toolTip(), path);
+        w.Text10->setText(QStringLiteral("1"));
+        w.Command1->click();
+        QCOMPARE(m_statuses, kFinishedRun);
+        for (QLineEdit* box : { w.Text2[0], w.Text2[1], w.Text2[2] })
+            QVERIFY2(endShown(box), qPrintable(box->text()));
+        QCOMPARE(w.Text2[2]->toolTip(), path.chopped(3) + "vnn");
+    }
+
+    // A box whose text is not a plain number is tinted and says what it is read as; the
+    // setting still follows the boxes' rule.
+    void settingsBoxesHintHowTheyAreRead_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("hint");
+
+        const struct
+        {
+            const char* row;
+            const char* box;
+            const char* text;
+            double value;
+            const char* hint;
+        } rows[] = {
+            { "letters", "Text7", "d", 0.0, "read as 0" },
+            { "trailing letters", "Text4", "12abc", 12.0, "read as 12" },
+            { "empty column", "Text5", "", 1.0, "read as 1" },
+            { "decimal comma", "Text6", "1,5", 1.0, "read as 1" },
+            { "plain with blanks", "Text10", " 3 ", 3.0, "" },
+            { "plain exponent", "Text7", "-2.5E-1", -0.25, "" },
+            // Typed key by key: "1e3" was held, "1e39" cannot be and leaves it.
+            { "not held", "Text6", "1e39", 1000.0, "Too large" },
+        };
+
+        for (const auto& r : rows)
+            QTest::newRow(r.row) << QString::fromLatin1(r.box) << QString::fromLatin1(r.text)
+                                 << r.value << QString::fromLatin1(r.hint);
+    }
+
+    void settingsBoxesHintHowTheyAreRead()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QFETCH(QString, hint);
+        Form1& w = *m_window;
+        auto* edit = w.findChild<QLineEdit*>(box);
+        QVERIFY(edit);
+        const QColor plainBase = edit->palette().color(QPalette::Base);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+        const settings::RunSettings& s = settings::runSettings();
+        const double fields[] = { double(s.XColumn), double(s.YColumn), double(s.XCoefficient),
+            double(s.YCoefficient), double(s.SkipLines) };
+        const QStringList names = { "Text4", "Text5", "Text6", "Text7", "Text10" };
+        QCOMPARE(fields[names.indexOf(box)], value);
+        QCOMPARE(
+            edit->toolTip().contains(hint) && edit->toolTip().isEmpty() == hint.isEmpty(), true);
+        QCOMPARE(edit->palette().color(QPalette::Base) != plainBase, !hint.isEmpty());
+        // A plain number again takes the hint away.
+        edit->setText(QStringLiteral("2"));
+        QVERIFY(edit->toolTip().isEmpty());
+        QCOMPARE(edit->palette().color(QPalette::Base), plainBase);
     }
 
     void completeRunInBothOutputModes()
@@ -469,14 +561,15 @@ private slots:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<bool>("vnpIsFolder");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("detail");  // what the second line says beside the file
         QTest::newRow("output file")
-            << QByteArray("1 1\r\n2 2\r\n3 3\r\n") << true << outputFileMessage(75);
+            << QByteArray("1 1\r\n2 2\r\n3 3\r\n") << true << outputFileMessage(75) << "bad.vnp";
         QTest::newRow("data") << QByteArray("1 1\r\n2 NaN\r\n3 3\r\n") << false
-                              << dataErrorMessage(13);
+                              << dataErrorMessage(13) << "line 2, column 2: \"NaN\"";
         // 1 and 1.0000000000000002 differ only beyond 15 significant digits: the point file
         // writes both as 1, so prepared points 2 and 3 share an X.
         QTest::newRow("same x") << QByteArray("0.5 1\r\n1 2\r\n1.0000000000000002 3\r\n2 4\r\n")
-                                << false << sameXMessage(3);
+                                << false << sameXMessage(3) << "";
     }
 
     void errorMessages()
@@ -484,6 +577,7 @@ private slots:
         QFETCH(QByteArray, data);
         QFETCH(bool, vnpIsFolder);
         QFETCH(QString, message);
+        QFETCH(QString, detail);
         Form1& w = *m_window;
         const QString path = m_dir->filePath(QStringLiteral("bad.prn"));
         writeText(path, data);
@@ -495,6 +589,8 @@ private slots:
         QCOMPARE(m_presenter.messages.size(), 1);
         QCOMPARE(m_presenter.messages[0].title, QStringLiteral("Error"));
         QCOMPARE(m_presenter.messages[0].text, message);
+        const QString shown = m_presenter.messages[0].detail;
+        QVERIFY2(shown.startsWith(path + ": ") && shown.contains(detail), qPrintable(shown));
         QVERIFY(w.Text1->text().isEmpty());
         QVERIFY(!m_statuses.contains(QStringLiteral("Finish")));
         QCOMPARE(w.Text2[0]->text(), path);

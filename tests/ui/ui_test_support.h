@@ -60,11 +60,18 @@ public:
     {
         QString title;
         QString text;
+        QString detail;
     };
 
     void warning(QWidget*, const QString& title, const QString& text) override
     {
-        messages.append({ title, text });
+        messages.append({ title, text, {} });
+    }
+
+    void warningWithDetail(
+        QWidget*, const QString& title, const QString& text, const QString& detail) override
+    {
+        messages.append({ title, text, detail });
     }
 
     QStringList texts() const

@@ -13,6 +13,14 @@ class MessagePresenter
 public:
     virtual ~MessagePresenter() = default;
     virtual void warning(QWidget* parent, const QString& title, const QString& text) = 0;
+
+    // The same box with a second, smaller line under `text` that says where or why; `text`
+    // itself stays the message the program has always shown. An empty `detail` adds nothing.
+    virtual void warningWithDetail(
+        QWidget* parent, const QString& title, const QString& text, const QString& /*detail*/)
+    {
+        warning(parent, title, text);
+    }
 };
 
 // The presenter in use: a QMessageBox one unless a test installed its own.

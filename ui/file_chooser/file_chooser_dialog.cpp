@@ -126,6 +126,9 @@ void frmOpenSave::buildControls()
 
     txtOpenSave = new QLineEdit(kDesignPattern, this);
     txtOpenSave->setObjectName(QStringLiteral("txtOpenSave"));
+    // A long name shows its end, which tells it from its neighbours, and whole as the tooltip.
+    connect(txtOpenSave, &QLineEdit::textChanged, txtOpenSave,
+        [box = txtOpenSave](const QString& text) { box->setToolTip(text); });
     txtOpenSave->setGeometry(twipsRect(120, 360, 2055, 315));
 
     drvOpenSave = new DriveList(this);
@@ -251,6 +254,7 @@ void frmOpenSave::cmdOpenSave_Click(int index)
 void frmOpenSave::okClicked()
 {
     const QString text = txtOpenSave->text();
+    followTypedDrive(text);
     try {
         filOpenSave->setFileName(text);
         return;
@@ -262,6 +266,26 @@ void frmOpenSave::okClicked()
     }
     if (!file_system::search(text))
         warn(kNoSuchFile);
+}
+
+// A typed file on another drive: the drive list and the folder list go to its folder first,
+// as a user would take them, so that the file is then chosen in its own folder; moving the
+// drive alone would take the lists to that drive's own current folder instead. Anything else
+// typed (a folder, a pattern, a name that names nothing) is left to the documented chain.
+void frmOpenSave::followTypedDrive(const QString& text)
+{
+    const qsizetype slash = text.lastIndexOf(u'/');
+    if (slash < 0 || file_system::hasWildcards(text.mid(slash + 1)))
+        return;
+    const QString base =
+        filOpenSave->Path().isEmpty() ? file_system::currentFolder() : filOpenSave->Path();
+    const QString folder = file_system::normalFolder(text.left(slash + 1), base);
+    if (!file_system::isFolder(folder)
+        || !file_system::isNormalFile(file_system::joinPath(folder, text.mid(slash + 1)))
+        || file_system::driveOf(folder) == drvOpenSave->Drive())
+        return;
+    drvOpenSave->setDrive(folder);
+    dirOpenSave->setPath(folder);
 }
 
 bool frmOpenSave::runUserAction(const std::function<void()>& action) noexcept

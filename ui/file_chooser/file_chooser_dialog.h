@@ -47,6 +47,7 @@ private:
     void txtOpenSave_Change();
     void cmdOpenSave_Click(int index);
     void okClicked();
+    void followTypedDrive(const QString& text);
 
     // Runs what the user set going; a failure is shown in a warning box and the dialog stays
     // open and usable. Returns whether `action` went through.

@@ -19,6 +19,10 @@ FileList::FileList(QWidget* parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+    // Names of one series often differ only near their end: a long name keeps both ends in the
+    // list's width rather than hiding its end beyond a scroll bar; the tooltip shows it whole.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideMiddle);
     // Selection, not the current item: focus alone makes an item current, and that must not
     // count as a click.
     connect(this, &QListWidget::itemSelectionChanged, this, &FileList::userSelected);
@@ -128,6 +132,8 @@ void FileList::fill(const QStringList& names)
     m_filling = true;
     clear();
     addItems(names);
+    for (int index = 0; index < count(); ++index)
+        item(index)->setToolTip(item(index)->text());
     m_filling = false;
     m_fileName.clear();
 }

@@ -1,6 +1,7 @@
 #include "ui/main_window/main_window.h"
 
 #include "run/run_driver.h"
+#include "settings/number_text.h"
 #include "settings/run_settings.h"
 #include "ui/common/fonts.h"
 #include "ui/common/message_presenter.h"
@@ -9,9 +10,11 @@
 #include "ui/main_window/gui_run_host.h"
 #include "ui/main_window/plot_view.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -22,6 +25,8 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace ui {
@@ -35,6 +40,7 @@ namespace {
     const QColor kPanelGrey(192, 192, 192);
     const QColor kStatusRed(255, 0, 0);
     const QColor kTitlePink(255, 128, 128);
+    const QColor kHintTint(255, 236, 160);
 
     // The window whose preview boxes the preview writes into: the last one built.
     Form1* g_previewWindow = nullptr;
@@ -81,6 +87,57 @@ namespace {
         box->setReadOnly(true);
         return box;
     }
+
+    // A file-name box shows the end of its path, the file name, whenever a name is set, and the
+    // whole path as its tooltip. Whoever sets the name, the box moves to the end unless the
+    // user is in it, reading the path from its start.
+    void showPathEnd(QLineEdit* box)
+    {
+        QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
+            box->setToolTip(text);
+            box->setCursorPosition(static_cast<int>(text.size()));
+        });
+        QObject::connect(box, &QLineEdit::cursorPositionChanged, box, [box](int, int position) {
+            const auto end = static_cast<int>(box->text().size());
+            if (!box->hasFocus() && position != end)
+                box->setCursorPosition(end);
+        });
+    }
+
+    // A settings box whose text is not a plain number is still read by the boxes' rule ("12abc"
+    // is 12, letters alone are 0); the tint and the tooltip say what it is read as, so that a
+    // slip shows before a run. `readAs` is the value the setting takes, or nullopt when the
+    // number cannot be held.
+    void showReading(QLineEdit* box, const QString& text, const std::optional<QString>& readAs)
+    {
+        const settings::NumberRules plain { false, true, settings::NumberRules::End::TextEnd };
+        const bool isPlain = settings::scanNumber(text.trimmed().toStdString(), plain).kind
+            == settings::ScannedNumber::Kind::Number;
+        QString hint;
+        if (!readAs)
+            hint = QStringLiteral("Too large to be held: a run stops with an error");
+        else if (!isPlain)
+            hint = QStringLiteral("Not a plain number: read as %1").arg(*readAs);
+        box->setToolTip(hint);
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base,
+            hint.isEmpty() ? QApplication::palette(box).color(QPalette::Base) : kHintTint);
+        box->setPalette(palette);
+    }
+
+    // The window's run host, holding the run's error box until the run's report is known.
+    class WindowRunHost final : public GuiRunHost
+    {
+    public:
+        using GuiRunHost::GuiRunHost;
+
+        void showError(const std::string& message) override
+        {
+            error = message;
+        }
+
+        std::optional<std::string> error;
+    };
 
     QString objectNameWithIndex(const char* name, int index)
     {
@@ -173,6 +230,9 @@ void Form1::buildControls()
     Option2->setText(QStringLiteral("1 output file"));
     Check1 = place<QCheckBox>(this, "Check1", 360, 3600, 1815, 255);
     Check1->setText(QStringLiteral("Keep temporals"));
+    Check1->setToolTip(QStringLiteral("Keeps the point file and the cross-check file beside the "
+                                      "curve files. Once ticked, it stays on until the program "
+                                      "is started again."));
 
     Label1 = greyLabel(
         this, "Label1", QStringLiteral("input file"), 1080, 4080, 855, 255, Qt::AlignRight);
@@ -194,6 +254,7 @@ void Form1::buildControls()
         box->setTextMargins(0, 0, 0, 0);
         paint(box, QPalette::Base, kLabelGrey);
         paint(box, QPalette::Text, kLabelText);
+        showPathEnd(box);
         Text2[i] = box;
     }
     const QFont fixed = windowFont(kFixedGothic, 9.75);
@@ -226,20 +287,37 @@ void Form1::chainTabOrder()
 void Form1::connectHandlers()
 {
     // textChanged comes with every change, typed or set by the program, so the record always
-    // matches the boxes. A coefficient that cannot be held leaves its field as it was.
-    auto textOf = [](const QString& text) { return text.toStdString(); };
-    connect(Text4, &QLineEdit::textChanged,
-        [textOf](const QString& t) { settings::setXColumn(settings::runSettings(), textOf(t)); });
-    connect(Text5, &QLineEdit::textChanged,
-        [textOf](const QString& t) { settings::setYColumn(settings::runSettings(), textOf(t)); });
-    connect(Text6, &QLineEdit::textChanged, [textOf](const QString& t) {
-        settings::setXCoefficient(settings::runSettings(), textOf(t));
-    });
-    connect(Text7, &QLineEdit::textChanged, [textOf](const QString& t) {
-        settings::setYCoefficient(settings::runSettings(), textOf(t));
-    });
-    connect(Text10, &QLineEdit::textChanged,
-        [textOf](const QString& t) { settings::setSkipLines(settings::runSettings(), textOf(t)); });
+    // matches the boxes. A coefficient that cannot be held leaves its field as it was. Each
+    // box also shows how its text is read, from a scratch record so that the hint never
+    // depends on what the field held before.
+    using Column = void (*)(settings::RunSettings&, std::string_view);
+    using Coefficient = bool (*)(settings::RunSettings&, std::string_view);
+    const auto follow = [](QLineEdit* box, Column set, std::int16_t settings::RunSettings::*field) {
+        connect(box, &QLineEdit::textChanged, box, [box, set, field](const QString& text) {
+            const std::string bytes = text.toStdString();
+            set(settings::runSettings(), bytes);
+            settings::RunSettings scratch;
+            set(scratch, bytes);
+            showReading(box, text, QString::number(scratch.*field));
+        });
+    };
+    const auto followCoefficient = [](QLineEdit* box, Coefficient set,
+                                       float settings::RunSettings::*field) {
+        connect(box, &QLineEdit::textChanged, box, [box, set, field](const QString& text) {
+            const std::string bytes = text.toStdString();
+            set(settings::runSettings(), bytes);
+            settings::RunSettings scratch;
+            std::optional<QString> readAs;
+            if (set(scratch, bytes))
+                readAs = QString::number(static_cast<double>(scratch.*field), 'g', 7);
+            showReading(box, text, readAs);
+        });
+    };
+    follow(Text4, settings::setXColumn, &settings::RunSettings::XColumn);
+    follow(Text5, settings::setYColumn, &settings::RunSettings::YColumn);
+    follow(Text10, settings::setSkipLines, &settings::RunSettings::SkipLines);
+    followCoefficient(Text6, settings::setXCoefficient, &settings::RunSettings::XCoefficient);
+    followCoefficient(Text7, settings::setYCoefficient, &settings::RunSettings::YCoefficient);
     connect(Option1, &QRadioButton::toggled, [](bool on) {
         if (on)
             settings::runSettings().OutputMode = 1;
@@ -248,9 +326,13 @@ void Form1::connectHandlers()
         if (on)
             settings::runSettings().OutputMode = 2;
     });
-    // Every change of the box keeps the working files, unticking included.
-    connect(
-        Check1, &QCheckBox::toggled, [](bool) { settings::runSettings().KeepWorkingFiles = 1; });
+    // Every change of the box keeps the working files, unticking included; the box stays
+    // ticked so that it never shows a state the run does not have.
+    connect(Check1, &QCheckBox::toggled, this, [this](bool ticked) {
+        settings::runSettings().KeepWorkingFiles = 1;
+        if (!ticked)
+            Check1->setChecked(true);
+    });
     connect(Command2, &QPushButton::clicked, this, &Form1::dataFileOpenClicked);
     connect(Command1, &QPushButton::clicked, this, &Form1::startClicked);
     connect(Command4, &QPushButton::clicked, this, &Form1::exitClicked);
@@ -306,8 +388,13 @@ void Form1::dataFileOpenClicked()
         showChooser(chooser);
     }
     Command1->setEnabled(true);
-    if (!duringRun)
+    if (!duringRun) {
         Picture1->clear();
+        // Chosen now or kept from before a cancelled chooser, this is the file "Start" runs.
+        const std::string& chosen = settings::runSettings().DataFilePath;
+        if (!chosen.empty())
+            Text2[0]->setText(QFile::decodeName(QByteArray::fromStdString(chosen)));
+    }
 }
 
 void Form1::startClicked()
@@ -317,12 +404,19 @@ void Form1::startClicked()
         return;
     m_running = true;
     m_stopRequested = false;
-    GuiRunHost host(*this, yieldInterval);
+    WindowRunHost host(*this, yieldInterval);
     // The run reports every failure itself, an unforeseen one included.
     // The files the run writes are named now: a file chosen during the run is for the next.
     const settings::RunSettings atStart = settings::runSettings();
     const run::RunReport report = run::runVarnel(
         host, settings::runSettings(), Text6->text().toStdString(), Text7->text().toStdString());
+    // The run ends as soon as it has shown its error, so the box can wait until the run's
+    // report says where or why.
+    if (host.error) {
+        messagePresenter().warningWithDetail(this, QStringLiteral("Error"),
+            QString::fromStdString(*host.error),
+            QString::fromStdString(run::failureDetailLine(atStart.DataFilePath, report)));
+    }
     if (report.outcome == run::RunOutcome::Finished)
         Picture1->analyseFinishedRun(
             host.pointsX(), host.pointsY(), atStart.DataFilePath, atStart.OutputMode == 2);
