@@ -3,6 +3,7 @@
 #include "batch/interrupt.h"
 #include "batch/job_host.h"
 #include "batch/job_queue.h"
+#include "batch/output_names.h"
 #include "run/run_driver.h"
 
 #ifdef VARNEL_WITH_PLOT
@@ -12,8 +13,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -21,6 +25,41 @@
 namespace batch {
 
 namespace {
+
+    // The folder a name is made in, as the run would reach it.
+    std::string folderOf(const std::string& path)
+    {
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos)
+            return ".";
+        return slash == 0 ? "/" : path.substr(0, slash);
+    }
+
+    // Whether `picture` can be made: its folder exists and may be written, and the name is no
+    // symbolic link. Checked before the run, so that a run is not spent on a picture that
+    // cannot be written.
+    std::optional<JobRefusal> pictureRefusal(const std::string& picture)
+    {
+        struct stat st
+        {
+        };
+
+        if (::lstat(picture.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            return JobRefusal { run::FailureCode::PathFileAccessError,
+                picture + ": is a symbolic link; no picture is written through it" };
+        const std::string folder = folderOf(picture);
+        int error = 0;
+        if (::stat(folder.c_str(), &st) != 0)
+            error = errno;
+        else if (!S_ISDIR(st.st_mode))
+            error = ENOTDIR;
+        else if (::access(folder.c_str(), W_OK | X_OK) != 0)
+            error = errno;
+        if (error == 0)
+            return std::nullopt;
+        return JobRefusal { run::failureFromErrno(error, picture, true),
+            "cannot write the picture " + picture + ": " + std::strerror(error) };
+    }
 
     int terminalWidth()
     {
@@ -31,6 +70,23 @@ namespace {
     }
 
 }  // namespace
+
+std::vector<std::optional<JobRefusal>> refusedJobs(const Options& o)
+{
+    std::vector<std::optional<JobRefusal>> refused(o.files.size());
+    for (std::size_t i = 0; i < o.files.size(); ++i) {
+        for (const std::string& name : jobOutputNames(o, o.files[i])) {
+            for (std::size_t j = 0; j < o.files.size() && !refused[i]; ++j)
+                if (j != i && !run::sameFile(o.files[i], o.files[j]) && sameEntry(name, o.files[j]))
+                    refused[i] = JobRefusal { run::FailureCode::PathFileAccessError,
+                        name + " is the data file " + o.files[j]
+                            + " of this batch; nothing of this run is written" };
+        }
+        if (!refused[i] && o.plot != PlotMode::None)
+            refused[i] = pictureRefusal(pictureName(o, o.files[i]));
+    }
+    return refused;
+}
 
 JobResult runJob(const Options& o, std::size_t job, Console& console)
 {
@@ -75,11 +131,20 @@ int runBatch(const Options& o)
     const bool terminal = ::isatty(STDERR_FILENO) == 1 && !o.quiet;
     Console console(stderr, terminal, terminal ? terminalWidth() : 80, o.files.size());
     JobQueue queue(o.files);
+    const std::vector<std::optional<JobRefusal>> refused = refusedJobs(o);
+    std::vector<std::atomic<bool>> started(o.files.size());
     std::atomic<bool> anyFailed = false;
     std::atomic<bool> anyStopped = false;
     const auto work = [&] {
         while (const std::optional<std::size_t> job = queue.take()) {
-            const JobResult result = runJob(o, *job, console);
+            started[*job] = true;
+            JobResult result = JobResult::Failed;
+            if (const std::optional<JobRefusal>& r = refused[*job]) {
+                console.print(*job, o.files[*job] + ": " + run::outputFileErrorMessage(r->code));
+                console.print(*job, o.files[*job] + ": " + r->detail);
+            } else {
+                result = runJob(o, *job, console);
+            }
             if (result == JobResult::Failed)
                 anyFailed = true;
             if (result == JobResult::Stopped)
@@ -95,11 +160,16 @@ int runBatch(const Options& o)
     work();
     for (std::thread& t : threads)
         t.join();
-    // Jobs an interruption left unstarted have nothing to say, but must not hold back the
-    // lines of later jobs.
-    for (std::size_t i = 0; i < o.files.size(); ++i)
+    // Every file an interruption left unstarted is named, in its place among the lines.
+    bool anyLeft = false;
+    for (std::size_t i = 0; i < o.files.size(); ++i) {
+        if (!started[i]) {
+            console.print(i, o.files[i] + ": not run, the batch was interrupted");
+            anyLeft = true;
+        }
         console.finish(i);
-    if (anyStopped)
+    }
+    if (anyStopped || anyLeft)
         return 130;
     return anyFailed ? 1 : 0;
 }

@@ -2,6 +2,8 @@
 
 #include "run/run_driver.h"
 
+#include <sys/stat.h>
+
 namespace batch {
 
 std::string nameBase(const std::string& file)
@@ -22,6 +24,44 @@ std::string pictureName(const Options& options, const std::string& file)
 {
     return options.plot == PlotMode::OneFile ? options.plotName
                                              : besideName(file, options.plotName);
+}
+
+std::vector<std::string> jobOutputNames(const Options& options, const std::string& file)
+{
+    if (file.size() < 3)
+        return {};
+    const std::string base = nameBase(file);
+    std::vector<std::string> names = { base + "bu0", base + "buf", base + "vnp", base + "vnn",
+        base + "vnl" };
+    if (options.plot != PlotMode::None)
+        names.push_back(pictureName(options, file));
+    return names;
+}
+
+NameKey nameKey(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    NameKey key;
+    key.last = slash == std::string::npos ? path : path.substr(slash + 1);
+    // The last component is kept as a string: a name base is a prefix of names, not a path.
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+
+    struct stat st
+    {
+    };
+
+    if (::stat(folder.c_str(), &st) == 0) {
+        key.device = st.st_dev;
+        key.inode = st.st_ino;
+    } else {
+        key.folder = folder;
+    }
+    return key;
+}
+
+bool sameEntry(const std::string& a, const std::string& b)
+{
+    return nameKey(a) == nameKey(b) || run::sameFile(a, b);
 }
 
 }  // namespace batch

@@ -3,6 +3,8 @@
 #include "batch/options.h"
 
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 namespace batch {
 
@@ -15,5 +17,28 @@ std::string besideName(const std::string& file, const std::string& extension);
 
 // The picture of the run of `file` that --plot asks for.
 std::string pictureName(const Options& options, const std::string& file);
+
+// Every name the job of `file` may write or remove: the run's own five, then what the options
+// add beside them (the picture with --plot). Empty when the path has no name base.
+std::vector<std::string> jobOutputNames(const Options& options, const std::string& file);
+
+// A name (or a name base) as the file system resolves it: its folder's identity and the text
+// after its last slash, so that "abc" and "./abc", or two spellings of one folder, compare
+// equal whether or not the name exists yet. A folder that cannot be reached keeps its spelling.
+struct NameKey
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string folder;  // the folder as spelt, when it could not be reached
+    std::string last;
+
+    friend bool operator==(const NameKey&, const NameKey&) = default;
+};
+
+NameKey nameKey(const std::string& path);
+
+// Whether the two paths name one entry: by their keys, or, for files that exist, as one file
+// through links (symbolic or hard).
+bool sameEntry(const std::string& a, const std::string& b);
 
 }  // namespace batch
