@@ -19,7 +19,9 @@ std::string besideName(const std::string& file, const std::string& extension);
 std::string pictureName(const Options& options, const std::string& file);
 
 // Every name the job of `file` may write or remove: the run's own five, then what the options
-// add beside them (the picture with --plot). Empty when the path has no name base.
+// add beside them (the picture with --plot). Every file an option writes is listed here, since
+// the batch refuses a job whose names include another argument's data file. Empty when the
+// path has no name base.
 std::vector<std::string> jobOutputNames(const Options& options, const std::string& file);
 
 // A name (or a name base) as the file system resolves it: its folder's identity and the text
