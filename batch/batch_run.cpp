@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -73,14 +74,44 @@ namespace {
 
 std::vector<std::optional<JobRefusal>> refusedJobs(const Options& o)
 {
-    std::vector<std::optional<JobRefusal>> refused(o.files.size());
-    for (std::size_t i = 0; i < o.files.size(); ++i) {
+    // The data files by name key and by identity, looked up once each: a batch may name
+    // thousands of files.
+    const std::size_t n = o.files.size();
+    std::map<NameKey, std::vector<std::size_t>> byKey;
+    std::map<FileId, std::vector<std::size_t>> byId;
+    std::vector<std::optional<FileId>> ids(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        byKey[nameKey(o.files[j])].push_back(j);
+        ids[j] = fileId(o.files[j]);
+        if (ids[j])
+            byId[*ids[j]].push_back(j);
+    }
+    std::vector<std::optional<JobRefusal>> refused(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        // Another argument is a data file other than this job's own (which may be named twice).
+        const auto clash =
+            [&](const std::vector<std::size_t>* found) -> std::optional<std::size_t> {
+            if (found)
+                for (const std::size_t j : *found)
+                    if (j != i && !(ids[i] && ids[j] && *ids[i] == *ids[j])
+                        && o.files[i] != o.files[j])
+                        return j;
+            return std::nullopt;
+        };
         for (const std::string& name : jobOutputNames(o, o.files[i])) {
-            for (std::size_t j = 0; j < o.files.size() && !refused[i]; ++j)
-                if (j != i && !run::sameFile(o.files[i], o.files[j]) && sameEntry(name, o.files[j]))
-                    refused[i] = JobRefusal { run::FailureCode::PathFileAccessError,
-                        name + " is the data file " + o.files[j]
-                            + " of this batch; nothing of this run is written" };
+            const auto key = byKey.find(nameKey(name));
+            std::optional<std::size_t> j = clash(key == byKey.end() ? nullptr : &key->second);
+            if (!j) {
+                const std::optional<FileId> id = fileId(name);
+                const auto same = id ? byId.find(*id) : byId.end();
+                j = clash(same == byId.end() ? nullptr : &same->second);
+            }
+            if (j) {
+                refused[i] = JobRefusal { run::FailureCode::PathFileAccessError,
+                    name + " is the data file " + o.files[*j]
+                        + " of this batch; nothing of this run is written" };
+                break;
+            }
         }
         if (!refused[i] && o.plot != PlotMode::None)
             refused[i] = pictureRefusal(pictureName(o, o.files[i]));

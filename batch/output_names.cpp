@@ -59,9 +59,15 @@ NameKey nameKey(const std::string& path)
     return key;
 }
 
-bool sameEntry(const std::string& a, const std::string& b)
+std::optional<FileId> fileId(const std::string& path)
 {
-    return nameKey(a) == nameKey(b) || run::sameFile(a, b);
+    struct stat st
+    {
+    };
+
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileId { st.st_dev, st.st_ino };
 }
 
 }  // namespace batch

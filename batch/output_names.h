@@ -2,6 +2,7 @@
 
 #include "batch/options.h"
 
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -34,13 +35,20 @@ struct NameKey
     std::string folder;  // the folder as spelt, when it could not be reached
     std::string last;
 
-    friend bool operator==(const NameKey&, const NameKey&) = default;
+    friend auto operator<=>(const NameKey&, const NameKey&) = default;
 };
 
 NameKey nameKey(const std::string& path);
 
-// Whether the two paths name one entry: by their keys, or, for files that exist, as one file
-// through links (symbolic or hard).
-bool sameEntry(const std::string& a, const std::string& b);
+// The identity of an existing file (through links), for finding one file under two names.
+struct FileId
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    friend auto operator<=>(const FileId&, const FileId&) = default;
+};
+
+std::optional<FileId> fileId(const std::string& path);
 
 }  // namespace batch
