@@ -4,6 +4,7 @@
 #include "batch/interrupt.h"
 #include "batch/job_host.h"
 #include "batch/job_queue.h"
+#include "batch/output_names.h"
 #include "run/run_driver.h"
 
 #ifdef VARNEL_WITH_PLOT
@@ -13,8 +14,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <map>
 #include <optional>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -22,6 +27,41 @@
 namespace batch {
 
 namespace {
+
+    // The folder a name is made in, as the run would reach it.
+    std::string folderOf(const std::string& path)
+    {
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos)
+            return ".";
+        return slash == 0 ? "/" : path.substr(0, slash);
+    }
+
+    // Whether `picture` can be made: its folder exists and may be written, and the name is no
+    // symbolic link. Checked before the run, so that a run is not spent on a picture that
+    // cannot be written.
+    std::optional<JobRefusal> pictureRefusal(const std::string& picture)
+    {
+        struct stat st
+        {
+        };
+
+        if (::lstat(picture.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            return JobRefusal { run::FailureCode::PathFileAccessError,
+                picture + ": is a symbolic link; no picture is written through it" };
+        const std::string folder = folderOf(picture);
+        int error = 0;
+        if (::stat(folder.c_str(), &st) != 0)
+            error = errno;
+        else if (!S_ISDIR(st.st_mode))
+            error = ENOTDIR;
+        else if (::access(folder.c_str(), W_OK | X_OK) != 0)
+            error = errno;
+        if (error == 0)
+            return std::nullopt;
+        return JobRefusal { run::failureFromErrno(error, picture, true),
+            "cannot write the picture " + picture + ": " + std::strerror(error) };
+    }
 
     int terminalWidth()
     {
@@ -32,6 +72,53 @@ namespace {
     }
 
 }  // namespace
+
+std::vector<std::optional<JobRefusal>> refusedJobs(const Options& o)
+{
+    // The data files by name key and by identity, looked up once each: a batch may name
+    // thousands of files.
+    const std::size_t n = o.files.size();
+    std::map<NameKey, std::vector<std::size_t>> byKey;
+    std::map<FileId, std::vector<std::size_t>> byId;
+    std::vector<std::optional<FileId>> ids(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        byKey[nameKey(o.files[j])].push_back(j);
+        ids[j] = fileId(o.files[j]);
+        if (ids[j])
+            byId[*ids[j]].push_back(j);
+    }
+    std::vector<std::optional<JobRefusal>> refused(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        // Another argument is a data file other than this job's own (which may be named twice).
+        const auto clash =
+            [&](const std::vector<std::size_t>* found) -> std::optional<std::size_t> {
+            if (found)
+                for (const std::size_t j : *found)
+                    if (j != i && !(ids[i] && ids[j] && *ids[i] == *ids[j])
+                        && o.files[i] != o.files[j])
+                        return j;
+            return std::nullopt;
+        };
+        for (const std::string& name : jobOutputNames(o, o.files[i])) {
+            const auto key = byKey.find(nameKey(name));
+            std::optional<std::size_t> j = clash(key == byKey.end() ? nullptr : &key->second);
+            if (!j) {
+                const std::optional<FileId> id = fileId(name);
+                const auto same = id ? byId.find(*id) : byId.end();
+                j = clash(same == byId.end() ? nullptr : &same->second);
+            }
+            if (j) {
+                refused[i] = JobRefusal { run::FailureCode::PathFileAccessError,
+                    name + " is the data file " + o.files[*j]
+                        + " of this batch; nothing of this run is written" };
+                break;
+            }
+        }
+        if (!refused[i] && o.plot != PlotMode::None)
+            refused[i] = pictureRefusal(pictureName(o, o.files[i]));
+    }
+    return refused;
+}
 
 JobResult runJob(const Options& o, std::size_t job, Console& console)
 {
@@ -80,11 +167,20 @@ int runBatch(const Options& o)
     const bool terminal = ::isatty(STDERR_FILENO) == 1 && !o.quiet;
     Console console(stderr, terminal, terminal ? terminalWidth() : 80, o.files.size());
     JobQueue queue(o.files);
+    const std::vector<std::optional<JobRefusal>> refused = refusedJobs(o);
+    std::vector<std::atomic<bool>> started(o.files.size());
     std::atomic<bool> anyFailed = false;
     std::atomic<bool> anyStopped = false;
     const auto work = [&] {
         while (const std::optional<std::size_t> job = queue.take()) {
-            const JobResult result = runJob(o, *job, console);
+            started[*job] = true;
+            JobResult result = JobResult::Failed;
+            if (const std::optional<JobRefusal>& r = refused[*job]) {
+                console.print(*job, o.files[*job] + ": " + run::outputFileErrorMessage(r->code));
+                console.print(*job, o.files[*job] + ": " + r->detail);
+            } else {
+                result = runJob(o, *job, console);
+            }
             if (result == JobResult::Failed)
                 anyFailed = true;
             if (result == JobResult::Stopped)
@@ -100,11 +196,16 @@ int runBatch(const Options& o)
     work();
     for (std::thread& t : threads)
         t.join();
-    // Jobs an interruption left unstarted have nothing to say, but must not hold back the
-    // lines of later jobs.
-    for (std::size_t i = 0; i < o.files.size(); ++i)
+    // Every file an interruption left unstarted is named, in its place among the lines.
+    bool anyLeft = false;
+    for (std::size_t i = 0; i < o.files.size(); ++i) {
+        if (!started[i]) {
+            console.print(i, o.files[i] + ": not run, the batch was interrupted");
+            anyLeft = true;
+        }
         console.finish(i);
-    if (anyStopped)
+    }
+    if (anyStopped || anyLeft)
         return 130;
     return anyFailed ? 1 : 0;
 }

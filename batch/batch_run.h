@@ -2,8 +2,12 @@
 
 #include "batch/console.h"
 #include "batch/options.h"
+#include "run/run_failure.h"
 
 #include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace batch {
 
@@ -13,6 +17,17 @@ enum class JobResult
     Failed,
     Stopped
 };
+
+// Why a job is not run at all: the output-file message's code and the detail line.
+struct JobRefusal
+{
+    run::FailureCode code;
+    std::string detail;
+};
+
+// The jobs refused before any run, by the index of their file: a job one of whose names
+// (jobOutputNames) is another argument's data file, or whose picture cannot be made.
+std::vector<std::optional<JobRefusal>> refusedJobs(const Options& options);
 
 // One data file of the batch, `options.files[job]`: its run, then what the options ask for
 // beside the run's own files.

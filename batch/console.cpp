@@ -26,6 +26,37 @@ std::string percent(double fraction)
 
 namespace batch {
 
+std::string escapeControls(const std::string& text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7f) {
+            shown += c;
+            continue;
+        }
+        switch (c) {
+        case '\n':
+            shown += "\\n";
+            break;
+        case '\r':
+            shown += "\\r";
+            break;
+        case '\t':
+            shown += "\\t";
+            break;
+        default: {
+            static constexpr char kHex[] = "0123456789abcdef";
+            shown += "\\x";
+            shown += kHex[u >> 4];
+            shown += kHex[u & 0xf];
+        }
+        }
+    }
+    return shown;
+}
+
 Console::Console(std::FILE* out, bool terminal, int width, std::size_t jobs)
     : m_out(out)
     , m_terminal(terminal)
@@ -83,7 +114,7 @@ void Console::endProgress(std::size_t job)
 
 void Console::writeLine(const std::string& line)
 {
-    std::fputs(line.c_str(), m_out);
+    std::fputs(escapeControls(line).c_str(), m_out);
     std::fputc('\n', m_out);
     std::fflush(m_out);
 }
@@ -130,6 +161,7 @@ std::string Console::progressText(Clock::time_point now) const
             text += p->name + " " + percent(p->fraction);
         }
     }
+    text = escapeControls(text);
     // Never wrap: a wrapped line could not be erased with one carriage return.
     const auto room = static_cast<std::size_t>(m_width - 1);
     if (text.size() > room) {

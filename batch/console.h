@@ -8,6 +8,10 @@
 
 namespace batch {
 
+// `text` with its control characters spelt out ("\n", "\t", "\x1b", ...), so that a file name
+// holding them can neither break a line apart nor drive the terminal.
+std::string escapeControls(const std::string& text);
+
 // varnel-batch's stderr, shared by the jobs of a batch. Every job's lines come out whole and in
 // the order of the files on the command line, whatever order the jobs run in: a job's lines are
 // written at once while every earlier job has finished, and held until then otherwise. On a

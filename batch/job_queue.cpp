@@ -3,20 +3,14 @@
 #include "batch/interrupt.h"
 #include "batch/output_names.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace batch {
 
 JobQueue::JobQueue(const std::vector<std::string>& files)
     : m_state(files.size(), State::Waiting)
 {
-    for (const std::string& file : files) {
-        std::error_code error;
-        const std::string base = nameBase(file);
-        const auto canonical = std::filesystem::weakly_canonical(base, error);
-        m_key.push_back(error ? base : canonical.string());
-    }
+    // By the folder's identity: "abc" and "./xyz" share the name base "" of one folder.
+    for (const std::string& file : files)
+        m_key.push_back(nameKey(nameBase(file)));
 }
 
 std::optional<std::size_t> JobQueue::take()

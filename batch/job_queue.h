@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/output_names.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -35,7 +37,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<State> m_state;
-    std::vector<std::string> m_key;
+    std::vector<NameKey> m_key;
 };
 
 }  // namespace batch

@@ -1,5 +1,7 @@
 #include "batch/options.h"
 
+#include "batch/console.h"
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
@@ -80,6 +82,47 @@ namespace {
         return text.size() >= end.size() && equalNoCase(text.substr(text.size() - end.size()), end);
     }
 
+    // Plain numbers: an optional sign and digits for a whole number; for a coefficient also a
+    // decimal point with digits on either side of it and an exponent ("e" or "E", an optional
+    // sign, digits). Anything else on the command line is a slip, not a value of 0.
+    bool isPlainNumber(std::string_view text, bool whole)
+    {
+        std::size_t i = 0;
+        const auto digits = [&] {
+            const std::size_t start = i;
+            while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+                ++i;
+            return i - start;
+        };
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        std::size_t mantissa = digits();
+        if (!whole && i < text.size() && text[i] == '.') {
+            ++i;
+            mantissa += digits();
+        }
+        if (mantissa == 0)
+            return false;
+        if (!whole && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+            ++i;
+            if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+                ++i;
+            if (digits() == 0)
+                return false;
+        }
+        return i == text.size();
+    }
+
+    const std::string& plainNumber(const char* option, const std::string& value, bool whole)
+    {
+        if (!isPlainNumber(value, whole))
+            throw UsageError(std::string(option) + " takes "
+                + (whole ? "a whole number (digits, optionally signed)"
+                         : "a plain number such as 2, -0.5 or 1.5e3")
+                + ", not '" + value + "'");
+        return value;
+    }
+
     unsigned readJobs(const std::string& value)
     {
         unsigned n = 0;
@@ -134,6 +177,14 @@ namespace {
             if (!optionsEnded && name.size() < arg.size()
                 && std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags))
                 throw UsageError("option '" + std::string(name) + "' takes no value");
+            if (!optionsEnded && takesValue(arg) && i + 1 < argc
+                && std::string_view(argv[i + 1]).substr(0, 2) == "--")
+                throw UsageError(
+                    "option '" + arg + "' needs a value, not the option '" + argv[i + 1] + "'");
+            if (!optionsEnded && takesValue(name) && name.size() < arg.size()
+                && std::string_view(arg).substr(name.size() + 1, 2) == "--")
+                throw UsageError("option '" + std::string(name) + "' needs a value, not '"
+                    + arg.substr(name.size() + 1) + "'");
             if (!optionsEnded && takesValue(arg) && i + 1 < argc && argv[i + 1][0] != '\0') {
                 arg += std::string("=") + argv[++i];
             } else if (!optionsEnded && !arg.empty() && arg.back() == '='
@@ -150,7 +201,7 @@ namespace {
     int usageError(const std::string& what)
     {
         std::fprintf(stderr, "varnel-batch: %s\nTry 'varnel-batch --help' for more information.\n",
-            what.c_str());
+            escapeControls(what).c_str());
         return 2;
     }
 
@@ -176,7 +227,7 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
     CLI::App app(kDescription, "varnel-batch");
     app.formatter(std::make_shared<HelpFormatter>());
     app.footer(kFooter);
-    app.option_defaults()->group("Options (values are read as the window's boxes read them)");
+    app.option_defaults()->group("Options (numbers are plain: 12, -3, 0.5, 1.5e3)");
 
     // Every value is read in turn, so a repeated option ends with its last value and a bad
     // value is refused wherever it stands.
@@ -189,15 +240,17 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
             ->each(std::move(read));
     };
     value("--x-column", "N", "column of X, from 1 (default 1)",
-        [&](const std::string& v) { settings::setXColumn(s, v); });
+        [&](const std::string& v) { settings::setXColumn(s, plainNumber("--x-column", v, true)); });
     value("--y-column", "N", "column of Y, from 1 (default 2)",
-        [&](const std::string& v) { settings::setYColumn(s, v); });
+        [&](const std::string& v) { settings::setYColumn(s, plainNumber("--y-column", v, true)); });
     value("--x-coefficient", "C", "factor for X (default 1)",
-        [&](const std::string& v) { o.xCoefficient = v; });
+        [&](const std::string& v) { o.xCoefficient = plainNumber("--x-coefficient", v, false); });
     value("--y-coefficient", "C", "factor for Y (default 1)",
-        [&](const std::string& v) { o.yCoefficient = v; });
-    value("--skip-lines", "N", "header lines before the data (default 0)",
-        [&](const std::string& v) { settings::setSkipLines(s, v); });
+        [&](const std::string& v) { o.yCoefficient = plainNumber("--y-coefficient", v, false); });
+    value(
+        "--skip-lines", "N", "header lines before the data (default 0)", [&](const std::string& v) {
+            settings::setSkipLines(s, plainNumber("--skip-lines", v, true));
+        });
     const auto flag = [&](const char* name, const char* help, std::function<void()> set) {
         app.add_flag_callback(name, std::move(set), help)->disable_flag_override();
     };

@@ -3,6 +3,9 @@
 #include "analysis/analysis_tables.h"
 #include "run/run_driver.h"
 
+#include <sys/stat.h>
+#include <utility>
+
 namespace batch {
 
 std::string nameBase(const std::string& file)
@@ -31,6 +34,52 @@ std::vector<std::string> cycleTableNames(const Options& options, const std::stri
         return {};
     return { besideName(file, analysis::kCyclesFileSuffix),
         besideName(file, analysis::kBackboneFileSuffix) };
+}
+
+std::vector<std::string> jobOutputNames(const Options& options, const std::string& file)
+{
+    if (file.size() < 3)
+        return {};
+    const std::string base = nameBase(file);
+    std::vector<std::string> names = { base + "bu0", base + "buf", base + "vnp", base + "vnn",
+        base + "vnl" };
+    if (options.plot != PlotMode::None)
+        names.push_back(pictureName(options, file));
+    for (std::string& table : cycleTableNames(options, file))
+        names.push_back(std::move(table));
+    return names;
+}
+
+NameKey nameKey(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    NameKey key;
+    key.last = slash == std::string::npos ? path : path.substr(slash + 1);
+    // The last component is kept as a string: a name base is a prefix of names, not a path.
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+
+    struct stat st
+    {
+    };
+
+    if (::stat(folder.c_str(), &st) == 0) {
+        key.device = st.st_dev;
+        key.inode = st.st_ino;
+    } else {
+        key.folder = folder;
+    }
+    return key;
+}
+
+std::optional<FileId> fileId(const std::string& path)
+{
+    struct stat st
+    {
+    };
+
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileId { st.st_dev, st.st_ino };
 }
 
 }  // namespace batch

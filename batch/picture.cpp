@@ -17,8 +17,16 @@ bool writePicture(const Options& o, const std::string& file, const ui::PlotRecor
             file + ": the picture " + picture + " would replace the data file; no picture written");
         return false;
     }
-    const QString error = ui::writePlotFile(recording, QFile::decodeName(picture.c_str()));
+    int code = 0;
+    const QString error = ui::writePlotFile(recording, QFile::decodeName(picture.c_str()), &code);
     if (!error.isEmpty()) {
+        // A link at the picture's name is refused as one at a curve file's name is.
+        if (code != 0)
+            console.print(job,
+                file + ": "
+                    + run::outputFileErrorMessage(code == ELOOP
+                            ? run::FailureCode::PathFileAccessError
+                            : run::failureFromErrno(code, picture, true)));
         console.print(job,
             file + ": cannot write the picture " + picture + ": "
                 + error.toLocal8Bit().toStdString());

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -45,8 +46,11 @@ inline std::string setprivPath()
 }
 
 // `args` follow the program name. As "nobody", the child drops every privilege first.
+// `onErrorLine` sees each whole line of stderr as it comes, with the child's process id (to
+// send it a signal).
 inline BatchResult runProgram(const std::string& program, const std::vector<std::string>& args,
-    bool asNobody = false, std::chrono::seconds limit = std::chrono::seconds(60))
+    bool asNobody = false, std::chrono::seconds limit = std::chrono::seconds(60),
+    const std::function<void(const std::string&, pid_t)>& onErrorLine = {})
 {
     std::vector<std::string> argv;
     if (asNobody)
@@ -72,6 +76,7 @@ inline BatchResult runProgram(const std::string& program, const std::vector<std:
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     BatchResult result;
+    std::string pending;  // stderr after its last whole line
     pollfd fds[2] = { { outPipe[0], POLLIN, 0 }, { errPipe[0], POLLIN, 0 } };
     std::string* sinks[2] = { &result.out, &result.err };
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -91,6 +96,13 @@ inline BatchResult runProgram(const std::string& program, const std::vector<std:
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             if (n > 0) {
                 sinks[i]->append(buffer, static_cast<std::size_t>(n));
+                if (i == 1 && onErrorLine) {
+                    pending.append(buffer, static_cast<std::size_t>(n));
+                    for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                        onErrorLine(pending.substr(0, end), pid);
+                        pending.erase(0, end + 1);
+                    }
+                }
             } else {
                 ::close(fds[i].fd);
                 fds[i].fd = -1;

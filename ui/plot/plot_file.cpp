@@ -3,12 +3,18 @@
 #include "ui/plot/plot_canvas.h"
 #include "ui/plot/plot_recording.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ui {
 
@@ -21,7 +27,7 @@ namespace {
         return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
     }
 
-    QString writePng(const PlotRecording& recording, QSaveFile& file)
+    QString writePng(const PlotRecording& recording, QIODevice& file)
     {
         QImage image(kPlotFileBox * kPngPixelRatio, QImage::Format_RGB32);
         image.setDevicePixelRatio(kPngPixelRatio);
@@ -39,7 +45,7 @@ namespace {
         return {};
     }
 
-    QString writeSvg(const PlotRecording& recording, QSaveFile& file)
+    QString writeSvg(const PlotRecording& recording, QIODevice& file)
     {
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
@@ -57,6 +63,67 @@ namespace {
         return {};
     }
 
+    QString systemError(int error, int* code)
+    {
+        if (code)
+            *code = error;
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+
+    bool writeAll(int fd, const QByteArray& bytes)
+    {
+        const char* at = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, at, static_cast<std::size_t>(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            at += n;
+            left -= n;
+        }
+        return true;
+    }
+
+    // `bytes` under `path` by a temporary beside it and a rename: a failed write leaves no half
+    // file, a reader never sees one, and a symbolic link at the name is refused, never written
+    // through (a link that appears meanwhile is replaced, not followed).
+    QString saveFile(const QByteArray& bytes, const QString& path, int* code)
+    {
+        const QByteArray name = QFile::encodeName(path);
+
+        struct stat st
+        {
+        };
+
+        if (::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            if (code)
+                *code = ELOOP;
+            return QStringLiteral("is a symbolic link; no picture is written through it");
+        }
+        QByteArray temporary = name + ".XXXXXX";
+        const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+        if (fd < 0)
+            return systemError(errno, code);
+        const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+        const int writeError = errno;
+        // The picture is a document like any other: readable by others as the umask allows.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+        if (::close(fd) != 0 || !written) {
+            ::unlink(temporary.constData());
+            return systemError(written ? errno : writeError, code);
+        }
+        if (::rename(temporary.constData(), name.constData()) != 0) {
+            const int error = errno;
+            ::unlink(temporary.constData());
+            return systemError(error, code);
+        }
+        return {};
+    }
+
 }  // namespace
 
 bool isPlotFileName(const QString& path)
@@ -64,24 +131,20 @@ bool isPlotFileName(const QString& path)
     return hasExtension(path, ".png") || hasExtension(path, ".svg");
 }
 
-QString writePlotFile(const PlotRecording& recording, const QString& path)
+QString writePlotFile(const PlotRecording& recording, const QString& path, int* code)
 {
+    if (code)
+        *code = 0;
     if (!isPlotFileName(path))
         return QStringLiteral("the picture's name must end in .png or .svg");
-    // Written under a temporary name and renamed, so that a failed write leaves no half file
-    // and a reader never sees one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     const QString error =
-        hasExtension(path, ".png") ? writePng(recording, file) : writeSvg(recording, file);
-    if (!error.isEmpty()) {
-        file.cancelWriting();
+        hasExtension(path, ".png") ? writePng(recording, buffer) : writeSvg(recording, buffer);
+    if (!error.isEmpty())
         return error;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    buffer.close();
+    return saveFile(buffer.data(), path, code);
 }
 
 }  // namespace ui
