@@ -21,6 +21,7 @@ GuiRunHost::GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval)
 void GuiRunHost::setStatus(const std::string& text)
 {
     m_form.Text1->setText(QString::fromStdString(text));
+    m_statusChanged = true;
 }
 
 void GuiRunHost::showFileName(int index, const std::string& name)
@@ -37,9 +38,11 @@ bool GuiRunHost::yield()
 {
     if (m_form.stopRequested())
         return false;
-    if (m_sinceYield.isValid()
+    // A new status is painted at once: its phase may be over before the interval has passed.
+    if (!m_statusChanged && m_sinceYield.isValid()
         && std::chrono::milliseconds(m_sinceYield.elapsed()) < m_yieldInterval)
         return true;
+    m_statusChanged = false;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_sinceYield.start();
     return !m_form.stopRequested();
