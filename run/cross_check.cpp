@@ -1,6 +1,7 @@
 #include "run/cross_check.h"
 
 #include "run/run_failure.h"
+#include "run/run_pace.h"
 #include "run/text_records.h"
 
 #include <algorithm>
@@ -330,13 +331,9 @@ namespace {
                 const Segments segments = describeSegments(m_points);
                 const SegmentGrid index(m_points, segments);
                 const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
-                for (std::size_t a = 3; a <= n; ++a) {
-                    if ((a & 0xFFFF) == 0)
-                        m_host.progress(static_cast<std::int64_t>(a - 3), segmentsToWalk);
-                    if (!m_host.yield())
-                        throw RunStopped {};
-                    walk(segments, index, a);
-                }
+                Pace pace(&m_host, segmentsToWalk, 4096);
+                for (std::size_t a = 3; a <= n; ++a)
+                    pace.step(static_cast<std::int64_t>(a - 2), walk(segments, index, a));
                 m_host.progress(segmentsToWalk, segmentsToWalk);
             }
             m_file.close();
@@ -344,7 +341,9 @@ namespace {
         }
 
     private:
-        void walk(const Segments& s, const SegmentGrid& index, std::size_t a)
+        // Returns the walk's cost for the pace: on a noisy record a few walks meet thousands of
+        // candidates, and every crossing and the walked segment are drawn.
+        std::int64_t walk(const Segments& s, const SegmentGrid& index, std::size_t a)
         {
             const std::size_t failure = s.firstFailure;
             if (failure == 3 && a == 3)
@@ -354,7 +353,9 @@ namespace {
             const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
             const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
             m_hits.clear();
+            std::int64_t visited = 0;
             index.forEachCandidate(a, [&](Index t, const Line& scanned, double tLow, double tHigh) {
+                ++visited;
                 const double k2 = scanned.slope;
                 const double c2 = scanned.intercept;
                 if (!(std::fabs(k1 - k2) > 0.01))
@@ -390,6 +391,7 @@ namespace {
             writePoint(a);
             m_host.drawLineTo(plotCoordinate(m_points.x[a - 1]), plotCoordinate(-m_points.y[a - 1]),
                 groupColour(m_group));
+            return visited + Pace::kDrawingCost * static_cast<std::int64_t>(1 + m_hits.size());
         }
 
         void writePoint(std::size_t i)
@@ -430,8 +432,7 @@ CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,
 {
     host.enterPhase(RunPhase::CrossCheck);
     host.setStatus("Cross checking...");
-    if (!host.yield())
-        throw RunStopped {};
+    yieldOrStop(host);
     // A failure of the file carries no point index: it is no fault of the data.
     CrossCheck check(host, points, crossCheckFilePath, recordsInMemory);
     return check.run();

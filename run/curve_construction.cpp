@@ -2,6 +2,7 @@
 
 #include "run/point_preparation.h"
 #include "run/run_failure.h"
+#include "run/run_pace.h"
 
 namespace run {
 
@@ -31,22 +32,23 @@ namespace {
         double reach = reachStart;
         double followed = 0;
         bool following = false;
+        Pace pace(&host, progress.total, 4096);
+        std::int64_t counter = 0;
         const auto keep = [&](double x, double y) {
             file.writeLine({ ZoneValue::of(x), ZoneValue::of(y) });
             host.drawLineTo(plotCoordinate(x), plotCoordinate(-y), kRed);
+            pace.step(progress.before + counter, Pace::kDrawingCost);
         };
 
         host.drawDot(0.0f, 0.0f, kRed);
-        std::size_t counter = 0;
         bool more = true;
         while (more) {
             double x = 0;
             double y = 0;
             double g = 0;
-            if ((counter & 0xFFFF) == 0)
-                host.progress(progress.before + static_cast<std::int64_t>(counter), progress.total);
             more = next(x, y, g);
             ++counter;
+            pace.step(progress.before + counter);
             if (positive ? y < 0 : y > 0)
                 continue;
             if (positive && counter == 1)
@@ -99,8 +101,7 @@ std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& recor
 {
     host.enterPhase(RunPhase::Curve);
     host.setStatus("Varnel creating...");
-    if (!host.yield())
-        throw RunStopped {};
+    yieldOrStop(host);
     {
         TextWriter positive(positivePath);
         buildSide(host, records, Side::Positive, smallestX, positive);

@@ -1,6 +1,7 @@
 #include "run/data_reader.h"
 
 #include "run/run_failure.h"
+#include "run/run_pace.h"
 #include "run/text_records.h"
 
 #include <cmath>
@@ -101,18 +102,22 @@ namespace {
         return "\"" + shown + "\"";
     }
 
-    void skipHeaderLines(TextReader& r, int skipLines)
+    void skipHeaderLines(TextReader& r, int skipLines, RunHost* host)
     {
-        for (int i = 0; i < skipLines; ++i)
+        Pace pace(host, 0, 4096);
+        for (int i = 0; i < skipLines; ++i) {
             r.skipLine();
+            pace.step(0);
+        }
     }
 
 }  // namespace
 
-std::int64_t countDataLines(const std::string& path, int skipLines)
+std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* host)
 {
     TextReader r(path);
-    skipHeaderLines(r, skipLines);
+    skipHeaderLines(r, skipLines, host);
+    Pace pace(host, 0, 1 << 20);  // in bytes
     std::int64_t count = 0;
     bool content = false;
     bool afterCr = false;
@@ -135,6 +140,7 @@ std::int64_t countDataLines(const std::string& path, int skipLines)
             }
         }
         r.consume(n);
+        pace.step(0, static_cast<std::int64_t>(n));
     }
     count += content ? 1 : 0;
     if (count == 0)
@@ -147,13 +153,14 @@ std::int64_t countDataLines(const std::string& path, int skipLines)
 PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& pointFilePath,
     RecordExtremes& extremes, RunHost* host)
 {
-    const std::int64_t lines = countDataLines(s.DataFilePath, s.SkipLines);
+    const std::int64_t lines = countDataLines(s.DataFilePath, s.SkipLines, host);
     if (host)
         host->progress(0, lines);
+    Pace pace(host, lines, 1024);
 
     TextReader r(s.DataFilePath);
     PointPreparation preparation(pointFilePath, extremes, static_cast<std::size_t>(lines));
-    skipHeaderLines(r, s.SkipLines);
+    skipHeaderLines(r, s.SkipLines, host);
 
     const double xCoefficient = s.XCoefficient;
     const double yCoefficient = s.YCoefficient;
@@ -198,8 +205,10 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
                     haveY = true;
                 }
             });
-        if (count == 0)
-            continue;  // blank line
+        if (count == 0) {
+            pace.step(a);  // a run of blank lines is work too
+            continue;
+        }
         if (width == 0)
             width = count;
         if (count != width)
@@ -215,11 +224,7 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
                 fileLine);
         preparation.addLine(x, y, fileLine);
         ++a;
-        if (host && (a & 0xFFFF) == 0) {
-            host->progress(a, lines);
-            if (!host->yield())
-                throw RunStopped {};
-        }
+        pace.step(a);
     }
     if (host)
         host->progress(lines, lines);

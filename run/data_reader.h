@@ -11,8 +11,9 @@ namespace run {
 
 // Counts the data lines after `skipLines` header lines: lines that hold anything besides
 // blanks and tabs. Throws InputPastEnd when the file ends within the header lines or has no
-// data line, and the file system's code when it cannot be read.
-std::int64_t countDataLines(const std::string& path, int skipLines);
+// data line, and the file system's code when it cannot be read. With a `host`, it keeps the
+// front end answering (see Pace) and stops when the host asks.
+std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* host = nullptr);
 
 // Reads the data file and hands every data line, scaled by the coefficients, to a point
 // preparation writing `pointFilePath` (created right after the data file is opened).
@@ -20,8 +21,8 @@ std::int64_t countDataLines(const std::string& path, int skipLines);
 // hold as many values as the first. Failures: TypeMismatch for a value in the X or Y column
 // that is not a number or a line of another width, IndexOutOfRange for a column beyond the
 // line's values, Overflow for a scaled value that is not finite.
-// With a `host`, it yields every 65,536 data lines, so that a window stays responsive while a
-// long record is read, and stops (throwing RunStopped) when the host asks.
+// With a `host`, it yields as it goes (see Pace), so that a window stays responsive while a
+// long record is counted and read, and stops (throwing RunStopped) when the host asks.
 PreparedPoints readDataFile(const settings::RunSettings& settings, const std::string& pointFilePath,
     RecordExtremes& extremes, RunHost* host = nullptr);
 

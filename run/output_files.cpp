@@ -1,6 +1,7 @@
 #include "run/output_files.h"
 
 #include "run/curve_construction.h"
+#include "run/run_pace.h"
 #include "run/text_records.h"
 
 #include <memory>
@@ -9,27 +10,30 @@ namespace run {
 
 namespace {
 
-    void copyPointLines(TextReader& side, TextWriter& combined)
+    void copyPointLines(TextReader& side, TextWriter& combined, Pace& pace)
     {
-        while (!side.atEnd())
+        while (!side.atEnd()) {
             combined.writeText(side.readLine());
+            pace.step(0);
+        }
     }
 
 }  // namespace
 
-void mergeCurveFiles(const std::string& positivePath, const std::string& negativePath,
-    const std::string& combinedPath)
+void mergeCurveFiles(RunHost& host, const std::string& positivePath,
+    const std::string& negativePath, const std::string& combinedPath)
 {
+    Pace pace(&host, 0, 4096);
     auto positive = std::make_unique<TextReader>(positivePath, TextReader::Links::Refuse);
     TextWriter combined(combinedPath);
     positive->readLine();  // each side file's own header is dropped
     combined.writeText(kCurveHeader);
-    copyPointLines(*positive, combined);
+    copyPointLines(*positive, combined, pace);
     positive.reset();
     TextReader negative(negativePath, TextReader::Links::Refuse);
     negative.readLine();
     combined.writeText(kSideSeparator);
-    copyPointLines(negative, combined);
+    copyPointLines(negative, combined, pace);
     combined.close();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/run_host.h"
+
 #include <string>
 
 namespace run {
@@ -9,8 +11,9 @@ inline constexpr const char* kSideSeparator = " =             =";
 
 // Joins the two side files into the combined curve file: one header line, the positive
 // side's point lines, the separator line, the negative side's point lines, each copied
-// byte for byte. Throws RunFailure with the file system's code.
-void mergeCurveFiles(const std::string& positivePath, const std::string& negativePath,
-    const std::string& combinedPath);
+// byte for byte, yielding to `host` as it goes (see Pace). Throws RunFailure with the file
+// system's code.
+void mergeCurveFiles(RunHost& host, const std::string& positivePath,
+    const std::string& negativePath, const std::string& combinedPath);
 
 }  // namespace run

@@ -1,6 +1,7 @@
 #include "run/point_preparation.h"
 
 #include "run/run_failure.h"
+#include "run/run_pace.h"
 
 #include <cfloat>
 #include <cmath>
@@ -108,10 +109,11 @@ void drawRecord(RunHost& host, const PreparedPoints& points)
     const std::size_t n = points.size();
     host.drawDot(plotCoordinate(points.x[0]), plotCoordinate(-points.y[0]), kForeground);
     const auto total = static_cast<std::int64_t>(n);
+    host.progress(0, total);
+    Pace pace(&host, total, 4096);
     for (std::size_t a = 0; a < n; ++a) {
-        if ((a & 0xFFFF) == 0)
-            host.progress(static_cast<std::int64_t>(a), total);
         host.drawLineTo(plotCoordinate(points.x[a]), plotCoordinate(-points.y[a]), kForeground);
+        pace.step(static_cast<std::int64_t>(a + 1), Pace::kDrawingCost);
     }
     host.progress(total, total);
     host.drawDot(plotCoordinate(points.x[0]), plotCoordinate(-points.y[0]), kForeground);

@@ -70,8 +70,8 @@ float plotCoordinate(double value);
 // Clears the plot, sets its window from the extremes and draws the axes.
 void drawPlotFrame(RunHost& host, const RecordExtremes& extremes);
 
-// Draws the prepared record and leaves the drawing position at point 2. Throws
-// IndexOutOfRange when fewer than two points were prepared.
+// Draws the prepared record and leaves the drawing position at point 2, yielding as it goes
+// (see Pace). Throws IndexOutOfRange when fewer than two points were prepared.
 void drawRecord(RunHost& host, const PreparedPoints& points);
 
 }  // namespace run

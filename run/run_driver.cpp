@@ -6,6 +6,7 @@
 #include "run/output_files.h"
 #include "run/point_preparation.h"
 #include "run/run_lock.h"
+#include "run/run_pace.h"
 
 #include <cerrno>
 #include <new>
@@ -85,12 +86,6 @@ namespace {
     {
         if (::unlink(path.c_str()) != 0)
             throwFileFailure(errno, path, false);
-    }
-
-    void yieldOrStop(RunHost& host)
-    {
-        if (!host.yield())
-            throw RunStopped {};
     }
 
     PreparedPoints readingPhase(RunHost& host, const settings::RunSettings& s,
@@ -272,7 +267,7 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         if (!keep)
             removeFile(names.crossCheck);
         if (oneFile) {
-            mergeCurveFiles(names.positive, names.negative, names.combined);
+            mergeCurveFiles(host, names.positive, names.negative, names.combined);
             if (!keep) {
                 // The locked file goes last: once its name is gone, a second run may
                 // take a new lock at once, and nothing of this run is left to disturb.
@@ -286,7 +281,13 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
     } catch (const RunFailure& f) {
         return fail(f);
     } catch (const RunStopped&) {
+        // Every file of the run was closed as the stop unwound the phases.
         report.outcome = RunOutcome::Stopped;
+        try {
+            host.setStatus("");
+        } catch (...) {
+            // The report still says the run stopped.
+        }
         return report;
     } catch (const std::bad_alloc&) {
         return fail(RunFailure(FailureCode::OutOfMemory, "the record does not fit in memory"));

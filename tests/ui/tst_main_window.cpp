@@ -77,6 +77,30 @@ void saveScreenshot(QWidget& window, const QString& name)
     QVERIFY(window.grab().save(QStringLiteral(VARNEL_SCREENSHOT_DIR "/") + name));
 }
 
+// The texts a line edit showed each time it was painted.
+class PaintedTexts : public QObject
+{
+public:
+    explicit PaintedTexts(QLineEdit& box)
+        : m_box(box)
+    {
+        box.installEventFilter(this);
+    }
+
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_box && event->type() == QEvent::Paint)
+            texts << m_box.text();
+        return false;
+    }
+
+private:
+    QLineEdit& m_box;
+};
+
 }  // namespace
 
 class TestMainWindow : public QObject
@@ -663,6 +687,28 @@ private slots:
         QTest::qSleep(5);
         QVERIFY(quick.yield());
         QCOMPARE(fired, 3);
+    }
+
+    // Each status is painted, however soon its phase ends: the yield after a status change is
+    // never skipped, even where the interval skips every other one.
+    void everyStatusIsPainted()
+    {
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QStringLiteral("paint.prn"));
+        writeCyclicRecord(path);
+        w.showChooser = picking(path);
+        w.Command2->click();
+        w.Text10->setText(QStringLiteral("1"));
+        w.Text4->setText(QStringLiteral("2"));
+        w.Text5->setText(QStringLiteral("3"));
+        w.yieldInterval = std::chrono::hours(1);
+        PaintedTexts painted(*w.Text1);
+        w.Command1->click();
+        QCOMPARE(m_statuses, kFinishedRun);
+        QTRY_VERIFY(painted.texts.contains(QStringLiteral("Finish")));
+        painted.texts.removeAll(QString());
+        painted.texts.removeDuplicates();
+        QCOMPARE(painted.texts, kFinishedRun);
     }
 
     void exitWithoutARunEndsAtOnce()

@@ -27,6 +27,7 @@ void GuiRunHost::pointsPrepared(std::span<const double> x, std::span<const doubl
 void GuiRunHost::setStatus(const std::string& text)
 {
     m_form.Text1->setText(QString::fromStdString(text));
+    m_statusChanged = true;
 }
 
 void GuiRunHost::showFileName(int index, const std::string& name)
@@ -43,9 +44,11 @@ bool GuiRunHost::yield()
 {
     if (m_form.stopRequested())
         return false;
-    if (m_sinceYield.isValid()
+    // A new status is painted at once: its phase may be over before the interval has passed.
+    if (!m_statusChanged && m_sinceYield.isValid()
         && std::chrono::milliseconds(m_sinceYield.elapsed()) < m_yieldInterval)
         return true;
+    m_statusChanged = false;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_sinceYield.start();
     return !m_form.stopRequested();

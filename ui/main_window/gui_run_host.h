@@ -37,8 +37,9 @@ public:
     void setStatus(const std::string& text) override;
     void showFileName(int index, const std::string& name) override;
     // Processes pending events, but not again within the yield interval of the last time, so
-    // that a long record is not slowed by event processing. Returns false once the window was
-    // asked to end the program.
+    // that a long record is not slowed by event processing; the first yield after a status
+    // change always processes them, so that every status is painted. Returns false once the
+    // window was asked to end the program.
     bool yield() override;
     void clearPlot() override;
     void setPlotWindow(float left, float top, float right, float bottom) override;
@@ -53,6 +54,7 @@ private:
     QElapsedTimer m_sinceYield;
     std::vector<double> m_x;
     std::vector<double> m_y;
+    bool m_statusChanged = false;
 };
 
 }  // namespace ui
