@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -101,6 +102,16 @@ private:
     ui::PlotCanvas m_canvas;
 };
 
+double cpuSeconds()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -127,12 +138,15 @@ int main(int argc, char** argv)
     CanvasHost host(mode != "none", mode == "plain");
     settings::RunSettings s = o.settings;
     s.DataFilePath = o.files[0];
+    const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const run::RunReport report = run::runVarnel(host, s, o.xCoefficient, o.yCoefficient);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const double cpu = cpuSeconds() - cpuStart;
     const bool saved = host.picture().save(QString::fromLocal8Bit(picture));
-    std::printf("%s: %.3f s, %lld line calls, %lld dot calls, %lld inked, outcome %d%s\n",
-        mode.c_str(), took.count(), host.lines, host.dots, host.inked,
+    std::printf(
+        "%s: %.3f s (CPU %.3f s), %lld line calls, %lld dot calls, %lld drawn, outcome %d%s\n",
+        mode.c_str(), took.count(), cpu, host.lines, host.dots, host.inked,
         static_cast<int>(report.outcome), saved ? "" : ", picture not saved");
     return saved ? 0 : 1;
 }
