@@ -20,16 +20,18 @@ namespace {
     constexpr double kClipMargin = 4.0;
     // How far ink can reach beyond a stroke's outline, in device pixels, so that every pixel a
     // stroke can change lies within the outline grown by it. A dot's outline is filled with
-    // exact area coverage (reach measured 0.01 over a million dots; allow for the rasteriser's
-    // fixed point); a 1-pixel line is drawn with edge pixels on either side (measured 1.39).
+    // area coverage (ink measured up to 0.01 beyond it over 200,000 dots; room is left for the
+    // rasteriser's fixed point); a 1-pixel line gets edge pixels on either side (measured up to
+    // 1.39 beyond its outline over 200,000 lines).
     constexpr double kDotInkReach = 0.25;
     constexpr double kLineInkReach = 2.0;
     constexpr int kMostPixelsLooked = 1024;
 
-    // Source-over of an opaque colour c at coverage a onto a pixel d gives c·a + d·(255 − a) / 255
-    // per channel, each product rounded. On d = c, the channels 0 and 255 round exactly (0 and a,
-    // 255 − a) and sum to c again; any other channel value can come out one off. So only in
-    // colours made of those channels is a pixel already holding the colour left as it is.
+    // Source-over of an opaque colour c at coverage a onto a pixel d gives
+    // c·a / 255 + d·(255 − a) / 255 per channel, each product rounded. On d = c, the channels 0 and
+    // 255 round exactly (0 and a, 255 − a) and sum to c again; any other channel value can come out
+    // one off. So only in colours made of those channels is a pixel already holding the colour left
+    // as it is.
     bool inkKeepsItsOwnPixels(const QColor& colour)
     {
         const auto pure = [](int channel) { return channel == 0 || channel == 255; };
