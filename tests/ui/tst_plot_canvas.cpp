@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <random>
 
 using ui::kPlotFileBox;
 using ui::PlotCanvas;
@@ -101,6 +102,57 @@ private slots:
         recording.replay(canvas);
         QCOMPARE(replayed, fromView);
         QVERIFY(countRed(fromView) > 50);
+    }
+
+    // Strokes that cannot change a pixel are skipped; the picture is still the one drawing
+    // every call gives. Crowded dots and short zig-zags of one colour saturate their pixels, other
+    // colours cross them (196 is a channel that drifts when drawn over itself), some ink falls off
+    // the box; at the screen's two pixel ratios.
+    void boundedDrawingGivesThePlainPicture()
+    {
+        const QColor colours[] = { kRed, Qt::black, kBlue, QColor(0, 59, 196), kGreen };
+        for (const double ratio : { 1.0, 2.0 }) {
+            QImage plain = blankImage(QSize(90, 40), ratio);
+            QImage bounded = plain;
+            PlotCanvas plainCanvas { QSizeF(90.0, 40.0) };
+            PlotCanvas boundedCanvas { QSizeF(90.0, 40.0) };
+            plainCanvas.setPlain(true);
+            plainCanvas.setDevice(&plain);
+            boundedCanvas.setDevice(&bounded);
+            std::mt19937 random(5);
+            std::normal_distribution<double> spread(0.0, 1.0);
+            int skipped = 0;
+            for (int i = 0; i < 60000; ++i) {
+                // Runs of a few hundred calls in one colour, each around its own spot.
+                const QColor& colour = colours[(i / 300) % 5];
+                const double x = 10.0 + (i / 1500) % 8 * 10.0 + spread(random) * 2.0;
+                const double y = 20.0 + (i / 300) % 3 * 15.0 - 15.0 + spread(random) * 2.0;
+                bool p = false;
+                bool b = false;
+                switch (i % 3) {
+                case 0:
+                    p = plainCanvas.dot(x, y, colour);
+                    b = boundedCanvas.dot(x, y, colour);
+                    break;
+                case 1:
+                    p = plainCanvas.lineTo(x, y, colour);
+                    b = boundedCanvas.lineTo(x, y, colour);
+                    break;
+                default: {
+                    const double x2 = x + spread(random);
+                    const double y2 = y + spread(random);
+                    p = plainCanvas.line(x, y, x2, y2, colour);
+                    b = boundedCanvas.line(x, y, x2, y2, colour);
+                    break;
+                }
+                }
+                skipped += p && !b;
+            }
+            plainCanvas.end();
+            boundedCanvas.end();
+            QCOMPARE(bounded, plain);
+            QVERIFY2(skipped > 1000, qPrintable(QString::number(skipped)));
+        }
     }
 
     void replayStartsFromTheOriginAsAClearedPictureDoes()

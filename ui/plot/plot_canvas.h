@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class QImage;
 class QPaintDevice;
 
 namespace ui {
@@ -28,6 +29,13 @@ public:
 
     // Closes the painter, so that the device can be read, copied or finished.
     void end();
+
+    // On an image, a stroke that cannot change a pixel is not drawn (see unchangedUnder());
+    // plain drawing strokes every call, the reference the picture must equal.
+    void setPlain(bool plain)
+    {
+        m_plain = plain;
+    }
 
     // The size of the box in logical pixels. A window that was set is mapped onto the new box.
     void setBox(QSizeF box);
@@ -75,8 +83,12 @@ private:
     static Axis makeAxis(float from, float to, double pixels);
     QPainter* painter(const QColor& colour, double width);
     bool strokeSegment(QPointF a, QPointF b, const QColor& colour);
+    bool unchangedUnder(
+        QPointF a, QPointF b, double halfWidth, double inkReach, const QColor& colour) const;
 
     QPaintDevice* m_device = nullptr;
+    const QImage* m_image = nullptr;  // the device when it is an image whose pixels can be read
+    bool m_plain = false;
     std::unique_ptr<QPainter> m_painter;
     QColor m_penColour;
     double m_penWidth = 0.0;
