@@ -3,7 +3,6 @@
 #include "analysis/analysis_tables.h"
 #include "analysis/run_tables.h"
 #include "batch/output_names.h"
-#include "run/run_driver.h"
 
 #include <new>
 
@@ -17,12 +16,9 @@ bool writeCycleTables(const Options& o, std::size_t job, const std::vector<doubl
         console.print(job, file + ": " + why + "; no cycle tables written");
         return false;
     };
+    // A table's name that clashes with a data file of the batch refused the whole job before
+    // its run, with the run's other names.
     const std::vector<std::string> names = cycleTableNames(o, file);
-    // Checked before either is written, so that a refused name leaves neither table.
-    for (const std::string& name : names)
-        for (const std::string& data : o.files)
-            if (run::sameFile(name, data))
-                return fail("the table " + name + " would replace the data file " + data);
     try {
         const analysis::RunTablesResult result =
             analysis::analyseFinishedRun(x, y, file, o.settings.OutputMode == 2, o.cycleOptions);
