@@ -85,17 +85,26 @@ CycleTablesView::CycleTablesView(QWidget* parent)
     layout->addWidget(m_cycles, 1);
     layout->addWidget(new QLabel(tr("Backbone, bilinear idealisation"), this));
     layout->addWidget(m_backbone);
-    // Room for the two rows and the header, no more.
     m_backbone->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_backbone->setFixedHeight(m_backbone->horizontalHeader()->sizeHint().height()
-        + 2 * m_backbone->verticalHeader()->defaultSectionSize() + 2 * m_backbone->frameWidth()
-        + m_backbone->horizontalScrollBar()->sizeHint().height());
+    fitBackboneHeight();
+}
+
+// Room for the header and the two rows as the style draws them, no more.
+void CycleTablesView::fitBackboneHeight()
+{
+    int rows = 0;
+    for (int r = 0; r < 2; ++r)
+        rows += r < m_backbone->rowCount() ? m_backbone->rowHeight(r)
+                                           : m_backbone->verticalHeader()->defaultSectionSize();
+    m_backbone->setFixedHeight(m_backbone->horizontalHeader()->sizeHint().height() + rows
+        + 2 * m_backbone->frameWidth() + m_backbone->horizontalScrollBar()->sizeHint().height());
 }
 
 void CycleTablesView::setTables(const analysis::RunTables& tables)
 {
     fill(*m_cycles, analysis::cyclesCsv(tables.cycles));
     fill(*m_backbone, analysis::backboneCsv(tables.positive, tables.negative));
+    fitBackboneHeight();
 }
 
 QString CycleTablesView::selectionText(const QTableWidget& table)

@@ -34,6 +34,8 @@ public:
     static QString selectionText(const QTableWidget& table);
 
 private:
+    void fitBackboneHeight();
+
     QTableWidget* m_cycles;
     QTableWidget* m_backbone;
 };
