@@ -1,5 +1,6 @@
 #include "run/cross_check.h"
 
+#include "run/exact_read_back.h"
 #include "run/run_failure.h"
 #include "run/run_pace.h"
 #include "run/text_records.h"
@@ -8,6 +9,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace run {
 
@@ -306,21 +308,16 @@ namespace {
     {
     public:
         CrossCheck(RunHost& host, const PreparedPoints& points, const std::string& path,
-            std::size_t recordsInMemory)
+            CrossRecordSink& sink)
             : m_host(host)
             , m_points(points)
-            , m_file(path)
-            , m_limit(recordsInMemory)
+            , m_sink(sink)
         {
-            m_records.filePath = path;
-            const std::size_t room =
-                std::min(points.size() + points.size() / 8 + 16, recordsInMemory);
-            m_records.x.reserve(room);
-            m_records.y.reserve(room);
-            m_records.group.reserve(room);
+            if (!path.empty())
+                m_file.emplace(path);
         }
 
-        CrossRecords run()
+        void run()
         {
             const std::size_t n = m_points.size();
             if (n >= 0x7FFFFFF0u)
@@ -336,8 +333,8 @@ namespace {
                     pace.step(static_cast<std::int64_t>(a - 2), walk(segments, index, a));
                 m_host.progress(segmentsToWalk, segmentsToWalk);
             }
-            m_file.close();
-            return std::move(m_records);
+            if (m_file)
+                m_file->close();
         }
 
     private:
@@ -380,9 +377,10 @@ namespace {
                         "a crossing's load cannot be held in single precision", 0,
                         static_cast<std::int64_t>(a));
                 const auto yf = static_cast<float>(hit.y);
-                m_file.writeLine(
-                    { ZoneValue::single(hit.x), ZoneValue::single(yf), ZoneValue::whole(m_group) });
-                m_records.add(roundTripSingle(hit.x), roundTripSingle(yf), m_group, m_limit);
+                if (m_file)
+                    m_file->writeLine({ ZoneValue::single(hit.x), ZoneValue::single(yf),
+                        ZoneValue::whole(m_group) });
+                m_sink.take(readBackSingle(hit.x), readBackSingle(yf), m_group);
                 m_host.drawDot(hit.x, -yf, kRed);
                 ++m_group;
             }
@@ -398,8 +396,11 @@ namespace {
         {
             const double x = m_points.x[i - 1];
             const double y = m_points.y[i - 1];
-            m_file.writeLine({ ZoneValue::of(x), ZoneValue::of(y), ZoneValue::whole(m_group) });
-            m_records.add(x, y, m_group, m_limit);
+            // The prepared points already hold what their 15 digits read back as.
+            if (m_file)
+                m_file->writeLine(
+                    { ZoneValue::of(x), ZoneValue::of(y), ZoneValue::whole(m_group) });
+            m_sink.take(x, y, m_group);
         }
 
         [[noreturn]] void throwSameX(std::size_t segment)
@@ -412,10 +413,33 @@ namespace {
 
         RunHost& m_host;
         const PreparedPoints& m_points;
-        TextWriter m_file;
-        CrossRecords m_records;
+        CrossRecordSink& m_sink;
+        std::optional<TextWriter> m_file;
         std::vector<Hit> m_hits;
         std::int64_t m_group = 1;
+    };
+
+    // Keeps the records that fit in memory, as tests and tools compare them.
+    class RecordKeeper : public CrossRecordSink
+    {
+    public:
+        RecordKeeper(CrossRecords& records, std::size_t limit, std::size_t expected)
+            : m_records(records)
+            , m_limit(limit)
+        {
+            const std::size_t room = std::min(expected, limit);
+            m_records.x.reserve(room);
+            m_records.y.reserve(room);
+            m_records.group.reserve(room);
+        }
+
+        void take(double x, double y, std::int64_t group) override
+        {
+            m_records.add(x, y, group, m_limit);
+        }
+
+    private:
+        CrossRecords& m_records;
         std::size_t m_limit;
     };
 
@@ -427,15 +451,25 @@ Rgb groupColour(std::int64_t group)
     return Rgb { 0, static_cast<std::uint8_t>(255 - m), m };
 }
 
-CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,
-    const std::string& crossCheckFilePath, std::size_t recordsInMemory)
+void runCrossCheck(RunHost& host, const PreparedPoints& points,
+    const std::string& crossCheckFilePath, CrossRecordSink& sink)
 {
     host.enterPhase(RunPhase::CrossCheck);
     host.setStatus("Cross checking...");
     yieldOrStop(host);
     // A failure of the file carries no point index: it is no fault of the data.
-    CrossCheck check(host, points, crossCheckFilePath, recordsInMemory);
-    return check.run();
+    CrossCheck check(host, points, crossCheckFilePath, sink);
+    check.run();
+}
+
+CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,
+    const std::string& crossCheckFilePath, std::size_t recordsInMemory)
+{
+    CrossRecords records;
+    records.filePath = crossCheckFilePath;
+    RecordKeeper keeper(records, recordsInMemory, points.size() + points.size() / 8 + 16);
+    runCrossCheck(host, points, crossCheckFilePath, keeper);
+    return records;
 }
 
 }  // namespace run

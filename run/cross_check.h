@@ -53,6 +53,20 @@ struct CrossRecords
 // How many records the cross check keeps in memory at most (24 bytes each).
 constexpr std::size_t kRecordsInMemory = std::size_t { 1 } << 21;
 
+// Takes the cross-check records one by one, in file order, with the values the file reads
+// back as.
+class CrossRecordSink
+{
+public:
+    virtual ~CrossRecordSink() = default;
+    virtual void take(double x, double y, std::int64_t group) = 0;
+};
+
+// The cross check as a stream: every record goes to `sink` as it is found, and to the
+// cross-check file only when `crossCheckFilePath` is not empty. Draws and fails as below.
+void runCrossCheck(RunHost& host, const PreparedPoints& points,
+    const std::string& crossCheckFilePath, CrossRecordSink& sink);
+
 // Finds every self-crossing of the prepared record, writes the cross-check file and redraws
 // the record by groups, with a red dot at each crossing. Throws RunFailure with the point
 // index of the failing segment when two consecutive points share an X (or a segment's slope

@@ -6,113 +6,100 @@
 
 namespace run {
 
-namespace {
+CurveStream::CurveStream(double smallestX, double largestX)
+    : m_positive { true, smallestX, 0, false, {} }
+    , m_negative { false, largestX, 0, false, {} }
+{
+}
 
-    enum class Side
-    {
-        Positive,
-        Negative
+void CurveStream::Side::take(double x, double y, double g, bool first)
+{
+    if (positive ? y < 0 : y > 0)
+        return;
+    const auto keep = [&] {
+        kept.push_back(x);
+        kept.push_back(y);
     };
-
-    // Progress counts the records of both passes.
-    struct PassProgress
-    {
-        std::int64_t before;  // records the passes before this one read
-        std::int64_t total;
-    };
-
-    // One pass over the records for one side. `next(x, y, g)` hands over the next record and
-    // returns whether another follows.
-    template <typename NextRecord>
-    void buildSide(RunHost& host, Side side, double reachStart, TextWriter& file,
-        PassProgress progress, NextRecord&& next)
-    {
-        const bool positive = side == Side::Positive;
-        file.writeText(kCurveHeader);
-        double reach = reachStart;
-        double followed = 0;
-        bool following = false;
-        Pace pace(&host, progress.total, 4096);
-        std::int64_t counter = 0;
-        const auto keep = [&](double x, double y) {
-            file.writeLine({ ZoneValue::of(x), ZoneValue::of(y) });
-            host.drawLineTo(plotCoordinate(x), plotCoordinate(-y), kRed);
-            pace.step(progress.before + counter, Pace::kDrawingCost);
-        };
-
-        host.drawDot(0.0f, 0.0f, kRed);
-        bool more = true;
-        while (more) {
-            double x = 0;
-            double y = 0;
-            double g = 0;
-            more = next(x, y, g);
-            ++counter;
-            pace.step(progress.before + counter);
-            if (positive ? y < 0 : y > 0)
-                continue;
-            if (positive && counter == 1)
-                keep(x, y);
-            if (following && g == followed) {
-                keep(x, y);
-                reach = x;
-            } else if (g > followed) {
-                // A later group is taken up only where it reaches beyond the curve so far.
-                if (positive ? x > reach : x < reach) {
-                    following = true;
-                    keep(x, y);
-                    followed = g;
-                } else {
-                    following = false;
-                }
-            }
+    if (positive && first)
+        keep();
+    if (following && g == followed) {
+        keep();
+        reach = x;
+    } else if (g > followed) {
+        // A later group is taken up only where it reaches beyond the curve so far.
+        if (positive ? x > reach : x < reach) {
+            following = true;
+            keep();
+            followed = g;
+        } else {
+            following = false;
         }
     }
+}
 
-    void buildSide(
-        RunHost& host, const CrossRecords& records, Side side, double reachStart, TextWriter& file)
+void CurveStream::take(double x, double y, std::int64_t group)
+{
+    const auto g = static_cast<double>(group);
+    m_positive.take(x, y, g, m_first);
+    m_negative.take(x, y, g, m_first);
+    m_first = false;
+}
+
+namespace {
+
+    void writeSide(RunHost& host, const std::vector<double>& kept, TextWriter& file,
+        std::int64_t before, std::int64_t total)
     {
-        const auto count = static_cast<std::int64_t>(records.count());
-        const PassProgress progress { side == Side::Positive ? 0 : count, 2 * count };
-        if (records.inMemory) {
-            std::size_t r = 0;
-            buildSide(host, side, reachStart, file, progress, [&](double& x, double& y, double& g) {
-                x = records.x[r];
-                y = records.y[r];
-                g = static_cast<double>(records.group[r]);
-                return ++r < records.size();
-            });
-            return;
+        file.writeText(kCurveHeader);
+        host.drawDot(0.0f, 0.0f, kRed);
+        Pace pace(&host, total, 256);
+        for (std::size_t i = 0; i < kept.size(); i += 2) {
+            file.writeLine({ ZoneValue::of(kept[i]), ZoneValue::of(kept[i + 1]) });
+            host.drawLineTo(plotCoordinate(kept[i]), plotCoordinate(-kept[i + 1]), kRed);
+            pace.step(before + static_cast<std::int64_t>(i / 2) + 1, 1 + Pace::kDrawingCost);
         }
-        TextReader reader(records.filePath, TextReader::Links::Refuse);
-        buildSide(host, side, reachStart, file, progress, [&](double& x, double& y, double& g) {
-            x = readNumberItem(reader);
-            y = readNumberItem(reader);
-            g = readNumberItem(reader);
-            return !reader.atEnd();
-        });
     }
 
 }  // namespace
+
+std::unique_ptr<TextWriter> CurveStream::finish(
+    RunHost& host, const std::string& positivePath, const std::string& negativePath)
+{
+    host.enterPhase(RunPhase::Curve);
+    host.setStatus("Varnel creating...");
+    yieldOrStop(host);
+    const auto positiveCount = static_cast<std::int64_t>(m_positive.kept.size() / 2);
+    const auto total = positiveCount + static_cast<std::int64_t>(m_negative.kept.size() / 2);
+    {
+        TextWriter positive(positivePath);
+        writeSide(host, m_positive.kept, positive, 0, total);
+        positive.close();
+    }
+    auto negative = std::make_unique<TextWriter>(negativePath);
+    writeSide(host, m_negative.kept, *negative, positiveCount, total);
+    negative->flush();
+    host.progress(total, total);
+    return negative;
+}
 
 std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& records,
     double smallestX, double largestX, const std::string& positivePath,
     const std::string& negativePath)
 {
-    host.enterPhase(RunPhase::Curve);
-    host.setStatus("Varnel creating...");
-    yieldOrStop(host);
-    {
-        TextWriter positive(positivePath);
-        buildSide(host, records, Side::Positive, smallestX, positive);
-        positive.close();
+    CurveStream stream(smallestX, largestX);
+    if (records.inMemory) {
+        for (std::size_t r = 0; r < records.size(); ++r)
+            stream.take(records.x[r], records.y[r], records.group[r]);
+    } else {
+        TextReader reader(records.filePath, TextReader::Links::Refuse);
+        do {
+            const double x = readNumberItem(reader);
+            const double y = readNumberItem(reader);
+            const auto g = static_cast<std::int64_t>(readNumberItem(reader));
+            stream.take(x, y, g);
+        } while (!reader.atEnd());
     }
-    auto negative = std::make_unique<TextWriter>(negativePath);
-    buildSide(host, records, Side::Negative, largestX, *negative);
-    negative->flush();
-    const auto total = 2 * static_cast<std::int64_t>(records.count());
-    host.progress(total, total);
-    return negative;
+    return stream.finish(host, positivePath, negativePath);
 }
 
 }  // namespace run

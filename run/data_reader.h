@@ -16,7 +16,8 @@ namespace run {
 std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* host = nullptr);
 
 // Reads the data file and hands every data line, scaled by the coefficients, to a point
-// preparation writing `pointFilePath` (created right after the data file is opened).
+// preparation writing `pointFilePath` (created right after the data file is opened; none
+// when empty).
 // Values are separated by blanks or tabs, or by one comma or semicolon; every data line must
 // hold as many values as the first. Failures: TypeMismatch for a value in the X or Y column
 // that is not a number or a line of another width, IndexOutOfRange for a column beyond the

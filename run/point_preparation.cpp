@@ -12,9 +12,10 @@ namespace run {
 
 PointPreparation::PointPreparation(
     const std::string& pointFilePath, RecordExtremes& extremes, std::size_t expectedLines)
-    : m_file(pointFilePath)
-    , m_extremes(extremes)
+    : m_extremes(extremes)
 {
+    if (!pointFilePath.empty())
+        m_file.emplace(pointFilePath);
     const std::size_t room = expectedLines + expectedLines / 16 + 16;
     m_points.x.reserve(room);
     m_points.y.reserve(room);
@@ -44,7 +45,8 @@ void PointPreparation::write(double x, double y, std::int64_t fileLine)
     }
     m_points.x.push_back(xBack);
     m_points.y.push_back(yBack);
-    m_file.writeFormatted(line, static_cast<std::size_t>(yEnd - line));
+    if (m_file)
+        m_file->writeFormatted(line, static_cast<std::size_t>(yEnd - line));
 }
 
 void PointPreparation::addLine(double x, double y, std::int64_t fileLine)
@@ -79,7 +81,8 @@ void PointPreparation::addLine(double x, double y, std::int64_t fileLine)
 
 PreparedPoints PointPreparation::finish()
 {
-    m_file.close();
+    if (m_file)
+        m_file->close();
     return std::move(m_points);
 }
 

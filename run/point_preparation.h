@@ -4,6 +4,7 @@
 #include "run/text_records.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,12 +34,12 @@ struct PreparedPoints
 
 // Takes the scaled data lines one by one: keeps the extremes, inserts a zero point where the
 // load changes sign, drops a line whose X repeats the previous line's, and writes the point
-// file. A point whose written digits do not read back as a finite number (the largest
-// doubles, rounded up to 15 digits) is an Overflow.
+// file when one is named. A point whose written digits do not read back as a finite number (the
+// largest doubles, rounded up to 15 digits) is an Overflow.
 class PointPreparation
 {
 public:
-    // Creates the point file; throws RunFailure when it cannot.
+    // Creates the point file, unless `pointFilePath` is empty; throws RunFailure when it cannot.
     PointPreparation(
         const std::string& pointFilePath, RecordExtremes& extremes, std::size_t expectedLines);
 
@@ -51,7 +52,7 @@ public:
 private:
     void write(double x, double y, std::int64_t fileLine);
 
-    TextWriter m_file;
+    std::optional<TextWriter> m_file;
     RecordExtremes& m_extremes;
     PreparedPoints m_points;
     double m_previousX = 0.0;

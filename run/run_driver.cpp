@@ -88,15 +88,28 @@ namespace {
             throwFileFailure(errno, path, false);
     }
 
+    // A working file that this run did not write: a regular file left at its name by an
+    // earlier run goes as the run's own would; a folder, a link or anything else is not ours.
+    void removeStaleFile(const std::string& path)
+    {
+        struct stat st
+        {
+        };
+
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            removeFile(path);
+    }
+
     PreparedPoints readingPhase(RunHost& host, const settings::RunSettings& s,
         const std::string& pointFilePath, RecordExtremes& extremes)
     {
-        PreparedPoints points = readDataFile(s, pointFilePath, extremes, &host);
+        const bool keep = s.KeepWorkingFiles == 1;
+        PreparedPoints points = readDataFile(s, keep ? pointFilePath : "", extremes, &host);
         host.enterPhase(RunPhase::Preparing);
         drawPlotFrame(host, extremes);
         yieldOrStop(host);
-        if (s.KeepWorkingFiles != 1)
-            removeFile(pointFilePath);
+        if (!keep)
+            removeStaleFile(pointFilePath);
         yieldOrStop(host);
         drawRecord(host, points);
         return points;
@@ -254,18 +267,17 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         host.pointsPrepared(points.x, points.y);
 
         exit = ErrorExit::SameX;
-        CrossRecords records = runCrossCheck(host, points, names.crossCheck);
+        CurveStream curve(extremes.minX, extremes.maxX);
+        runCrossCheck(host, points, keep ? names.crossCheck : "", curve);
         points = {};
-        std::unique_ptr<TextWriter> negative = buildCurves(
-            host, records, extremes.minX, extremes.maxX, names.positive, names.negative);
-        records = {};
+        std::unique_ptr<TextWriter> negative = curve.finish(host, names.positive, names.negative);
 
         exit = ErrorExit::Finishing;
         host.enterPhase(RunPhase::Finishing);
         negative->close();
         negative.reset();
         if (!keep)
-            removeFile(names.crossCheck);
+            removeStaleFile(names.crossCheck);
         if (oneFile) {
             mergeCurveFiles(host, names.positive, names.negative, names.combined);
             if (!keep) {

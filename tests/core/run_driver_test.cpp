@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <random>
+#include <thread>
 
 using run::FailureCode;
 using run::RunOutcome;
@@ -85,7 +88,9 @@ TEST(Run, EveryFileIsWhatThePlainRulesGive)
     for (int round = 0; round < 24; ++round) {
         TempFolder dir;
         const std::string data = dir.file("rec.prn");
-        writeFile(data, cyclicData(rng, 50 + static_cast<int>(rng() % 400), separators[round % 5]));
+        // The first rounds cross themselves thousands of times.
+        const int samples = round < 3 ? 6000 : 50 + static_cast<int>(rng() % 400);
+        writeFile(data, cyclicData(rng, samples, separators[round % 5]));
         auto s = settingsFor(data);
         s.XColumn = 2;
         s.YColumn = 3;
@@ -135,7 +140,107 @@ TEST(Run, EveryFileIsWhatThePlainRulesGive)
             ASSERT_EQ(readFile(dir.file("rec.vnl")), model::combinedFile(vnp, vnn));
         else
             ASSERT_FALSE(fileExists(dir.file("rec.vnl")));
+
+        // Without the working files the same curve comes from the stream, and only it is left.
+        TempFolder bare;
+        writeFile(bare.file("rec.prn"), text);
+        auto b = s;
+        b.DataFilePath = bare.file("rec.prn");
+        b.KeepWorkingFiles = 0;
+        ASSERT_EQ(runOn(host, b, xc, yc).outcome, RunOutcome::Finished);
+        if (s.OutputMode == 2) {
+            EXPECT_EQ(filesIn(bare), (std::vector<std::string> { "rec.prn", "rec.vnl" }));
+            EXPECT_EQ(readFile(bare.file("rec.vnl")), model::combinedFile(vnp, vnn));
+        } else {
+            EXPECT_EQ(
+                filesIn(bare), (std::vector<std::string> { "rec.prn", "rec.vnn", "rec.vnp" }));
+            EXPECT_EQ(readFile(bare.file("rec.vnp")), vnp);
+            EXPECT_EQ(readFile(bare.file("rec.vnn")), vnn);
+        }
     }
+}
+
+TEST(Run, WorkingNamesLeftByOthers)
+{
+    // Without kept working files: a regular file left at a working name goes as the run's own
+    // would; a folder or a link there is not the run's and stays, and the run finishes.
+    for (const char* part : { "bu0", "buf" })
+        for (int kind = 0; kind < 3; ++kind) {
+            TempFolder dir;
+            writeFile(dir.file("d.prn"), "0 0\n1 2\n2 -2\n-1 1\n3 0\n");
+            const std::string name = dir.file(std::string("d.") + part);
+            if (kind == 0)
+                writeFile(name, "stale");
+            else if (kind == 1)
+                std::filesystem::create_directory(name);
+            else
+                std::filesystem::create_symlink(dir.file("elsewhere"), name);
+            auto s = settingsFor(dir.file("d.prn"));
+            RecordingHost host;
+            ASSERT_EQ(runOn(host, s).outcome, RunOutcome::Finished) << part << kind;
+            std::vector<std::string> expected { "d.prn", "d.vnn", "d.vnp" };
+            if (kind != 0)
+                expected.push_back(std::string("d.") + part);
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(filesIn(dir), expected) << part << kind;
+            EXPECT_EQ(std::filesystem::is_directory(name), kind == 1);
+            EXPECT_EQ(readFile(dir.file("d.prn")), "0 0\n1 2\n2 -2\n-1 1\n3 0\n");
+        }
+}
+
+// Stops the run at the first yield after the first crossing: the crossing takes long enough
+// (a slow front end) that the run's pace yields within the cross check.
+class StopInTheCrossCheck : public RecordingHost
+{
+public:
+    bool stops = false;
+
+    void drawDot(float x, float y, run::Rgb colour) override
+    {
+        RecordingHost::drawDot(x, y, colour);
+        if (stops && !m_crossed && statuses.back() == "Cross checking...") {
+            m_crossed = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    bool yield() override
+    {
+        return RecordingHost::yield() && !m_crossed;
+    }
+
+private:
+    bool m_crossed = false;
+};
+
+TEST(RunFailures, ACrossCheckCutShortLeavesTheCurveFilesAsProbed)
+{
+    // Records reach the curve while the cross check goes on; a failure or a stop in the
+    // middle of it still leaves the curve files as they were before the curve began.
+    std::mt19937_64 rng(8);
+    std::string data = cyclicData(rng, 3000, " ");
+    const std::string tail = "3000 7 1\n3001 7.000000000000001 2\n";  // the same X in 15 digits
+    for (const bool stop : { false, true })
+        for (int keep = 0; keep <= 1; ++keep) {
+            TempFolder dir;
+            writeFile(dir.file("d.prn"), stop ? data : data + tail);
+            auto s = settingsFor(dir.file("d.prn"));
+            s.XColumn = 2;
+            s.YColumn = 3;
+            s.SkipLines = 2;
+            s.KeepWorkingFiles = static_cast<std::int16_t>(keep);
+            StopInTheCrossCheck host;
+            host.recordDrawing = false;
+            host.stops = stop;
+            const auto report = runOn(host, s);
+            EXPECT_EQ(report.outcome, stop ? RunOutcome::Stopped : RunOutcome::Failed);
+            EXPECT_EQ(host.statuses.back(), "");
+            EXPECT_EQ(
+                std::count(host.statuses.begin(), host.statuses.end(), "Varnel creating..."), 0);
+            for (const char* side : { "d.vnp", "d.vnn" })
+                EXPECT_EQ(readFile(dir.file(side)), "Test output\r\n") << stop << keep;
+            EXPECT_EQ(fileExists(dir.file("d.buf")), keep == 1);
+        }
 }
 
 TEST(Run, StatusTextsFileNamesAndFilesLeftByMode)
@@ -282,11 +387,12 @@ TEST(RunFailures, DataErrorsAndTheirCodes)
     }
 }
 
-TEST(RunFailures, ANotANumberLeavesThePointFileAsFarAsItGot)
+TEST(RunFailures, ANotANumberLeavesAKeptPointFileAsFarAsItGot)
 {
     TempFolder dir;
     writeFile(dir.file("d.prn"), "1 4\n3 -4\nNaN 1\n");
     auto s = settingsFor(dir.file("d.prn"));
+    s.KeepWorkingFiles = 1;
     RecordingHost host;
     runOn(host, s);
     EXPECT_EQ(readFile(dir.file("d.bu0")),
@@ -642,7 +748,14 @@ TEST(Run, EntersEachPhaseInOrderAndCountsToItsTotal)
     }
     const std::int64_t points = totals[1];
     EXPECT_GT(points, kLines);  // zero points were inserted
-    EXPECT_EQ(totals, (std::vector<std::int64_t> { kLines, points, points - 2, 2 * points }));
+    // The curve phase counts the points of both sides it writes.
+    const auto curvePoints = [&](const char* side) {
+        const std::string text = readFile(dir.file(side));
+        return static_cast<std::int64_t>(std::count(text.begin(), text.end(), '\n')) - 1;
+    };
+    EXPECT_EQ(totals,
+        (std::vector<std::int64_t> {
+            kLines, points, points - 2, curvePoints("a.vnp") + curvePoints("a.vnn") }));
 }
 
 // ---- reading the data file ----
