@@ -5,6 +5,7 @@
 //   varnel-plot-bench none|plain|bounded PICTURE.png [varnel-batch options] FILE
 
 #include "batch/options.h"
+#include "bench/cpu_time.h"
 #include "run/run_driver.h"
 #include "run/run_host.h"
 #include "ui/plot/plot_canvas.h"
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -102,16 +102,6 @@ private:
     ui::PlotCanvas m_canvas;
 };
 
-double cpuSeconds()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -138,11 +128,11 @@ int main(int argc, char** argv)
     CanvasHost host(mode != "none", mode == "plain");
     settings::RunSettings s = o.settings;
     s.DataFilePath = o.files[0];
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = bench::cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const run::RunReport report = run::runVarnel(host, s, o.xCoefficient, o.yCoefficient);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    const double cpu = cpuSeconds() - cpuStart;
+    const double cpu = bench::cpuSeconds() - cpuStart;
     const bool saved = host.picture().save(QString::fromLocal8Bit(picture));
     std::printf(
         "%s: %.3f s (CPU %.3f s), %lld line calls, %lld dot calls, %lld drawn, outcome %d%s\n",

@@ -4,6 +4,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen varnel-window-bench FILE X-COLUMN Y-COLUMN [SKIP-LINES]
 
+#include "bench/cpu_time.h"
 #include "settings/run_settings.h"
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/main_window.h"
@@ -15,21 +16,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <sys/resource.h>
-
-namespace {
-
-double cpuSeconds()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -50,11 +36,11 @@ int main(int argc, char** argv)
     window.Text4->setText(QString::fromLocal8Bit(argv[2]));
     window.Text5->setText(QString::fromLocal8Bit(argv[3]));
     window.Text10->setText(QString::fromLocal8Bit(argc > 4 ? argv[4] : "0"));
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = bench::cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     window.Command1->click();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    const double cpu = cpuSeconds() - cpuStart;
+    const double cpu = bench::cpuSeconds() - cpuStart;
     std::printf("window, Start to Finish: %.3f s (CPU %.3f s), status \"%s\"\n", took.count(), cpu,
         window.Text1->text().toLocal8Bit().constData());
     return 0;
