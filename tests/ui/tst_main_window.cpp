@@ -498,15 +498,9 @@ private slots:
     void completeRunInBothOutputModes()
     {
         Form1& w = *m_window;
-        const QString path = m_dir->filePath(QStringLiteral("cycles.prn"));
+        const QString path = chooseCyclicRecord("cycles.prn");
         const QString base = path.left(path.size() - 3);
-        writeCyclicRecord(path);
-        w.showChooser = picking(path);
-        w.Command2->click();
         QCOMPARE(w.Text11[0]->text(), QStringLiteral("no.  deformation  load"));
-        w.Text10->setText(QStringLiteral("1"));
-        w.Text4->setText(QStringLiteral("2"));
-        w.Text5->setText(QStringLiteral("3"));
 
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QCOMPARE(m_statuses, kFinishedRun);
@@ -634,13 +628,7 @@ private slots:
     {
         QFETCH(bool, byClosing);
         Form1& w = *m_window;
-        const QString path = m_dir->filePath(QStringLiteral("stop.prn"));
-        writeCyclicRecord(path);
-        w.showChooser = picking(path);
-        w.Command2->click();
-        w.Text10->setText(QStringLiteral("1"));
-        w.Text4->setText(QStringLiteral("2"));
-        w.Text5->setText(QStringLiteral("3"));
+        const QString path = chooseCyclicRecord("stop.prn");
         w.yieldInterval = std::chrono::milliseconds(0);  // every yield processes the click
         int endedWhileRunning = -1;
         connect(w.Text1, &QLineEdit::textChanged, this, [&](const QString& text) {
@@ -694,13 +682,7 @@ private slots:
     void everyStatusIsPainted()
     {
         Form1& w = *m_window;
-        const QString path = m_dir->filePath(QStringLiteral("paint.prn"));
-        writeCyclicRecord(path);
-        w.showChooser = picking(path);
-        w.Command2->click();
-        w.Text10->setText(QStringLiteral("1"));
-        w.Text4->setText(QStringLiteral("2"));
-        w.Text5->setText(QStringLiteral("3"));
+        const QString path = chooseCyclicRecord("paint.prn");
         w.yieldInterval = std::chrono::hours(1);
         PaintedTexts painted(*w.Text1);
         w.Command1->click();
@@ -722,15 +704,9 @@ private slots:
     void clicksDuringARun()
     {
         Form1& w = *m_window;
-        const QString path = m_dir->filePath(QStringLiteral("busy.prn"));
+        const QString path = chooseCyclicRecord("busy.prn");
         const QString other = m_dir->filePath(QStringLiteral("other.prn"));
-        writeCyclicRecord(path);
         writeText(other, "another file\r\n");
-        w.showChooser = picking(path);
-        w.Command2->click();
-        w.Text10->setText(QStringLiteral("1"));
-        w.Text4->setText(QStringLiteral("2"));
-        w.Text5->setText(QStringLiteral("3"));
         w.yieldInterval = std::chrono::milliseconds(0);
         bool clicked = false;
         connect(w.Text1, &QLineEdit::textChanged, this, [&](const QString& text) {
@@ -754,6 +730,21 @@ private slots:
     }
 
 private:
+    // Writes a cyclic record under `name`, chooses it as the chooser would and sets the boxes
+    // for its columns (X 2, Y 3, one header line).
+    QString chooseCyclicRecord(const char* name)
+    {
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QString::fromLatin1(name));
+        writeCyclicRecord(path);
+        w.showChooser = picking(path);
+        w.Command2->click();
+        w.Text10->setText(QStringLiteral("1"));
+        w.Text4->setText(QStringLiteral("2"));
+        w.Text5->setText(QStringLiteral("3"));
+        return path;
+    }
+
     RecordingPresenter m_presenter;
     QString m_startFolder;
     std::unique_ptr<QTemporaryDir> m_dir;
