@@ -581,13 +581,15 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("detail");  // what the second line says beside the file
         QTest::newRow("output file")
-            << QByteArray("1 1\r\n2 2\r\n3 3\r\n") << true << outputFileMessage(75) << "bad.vnp";
+            << QByteArray("1 1\r\n2 2\r\n3 3\r\n") << true
+            << outputFileText(run::FailureCode::PathFileAccessError) << "bad.vnp";
         QTest::newRow("data") << QByteArray("1 1\r\n2 NaN\r\n3 3\r\n") << false
-                              << dataErrorMessage(13) << "line 2, column 2: \"NaN\"";
+                              << dataErrorText(run::FailureCode::TypeMismatch)
+                              << "line 2, column 2: \"NaN\"";
         // 1 and 1.0000000000000002 differ only beyond 15 significant digits: the point file
         // writes both as 1, so prepared points 2 and 3 share an X.
         QTest::newRow("same x") << QByteArray("0.5 1\r\n1 2\r\n1.0000000000000002 3\r\n2 4\r\n")
-                                << false << sameXMessage(3) << "";
+                                << false << sameXText(3) << "";
     }
 
     void errorMessages()

@@ -234,7 +234,8 @@ private slots:
         // The next run reads the file chosen meanwhile: two lines make one point, too few.
         m_statuses.clear();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(m_presenter.texts(), QStringList { dataErrorMessage(9) });
+        QCOMPARE(
+            m_presenter.texts(), QStringList { dataErrorText(run::FailureCode::IndexOutOfRange) });
         QVERIFY(w.Text1->text().isEmpty());
     }
 
@@ -284,14 +285,16 @@ private slots:
         Form1& w = *m_window;
         QVERIFY(QFile::remove(m_path));
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(m_presenter.texts(), QStringList { dataErrorMessage(53) });
+        QCOMPARE(
+            m_presenter.texts(), QStringList { dataErrorText(run::FailureCode::FileNotFound) });
         QVERIFY(w.Text1->text().isEmpty());
         QCOMPARE(filesIn(m_dir->path()), QStringList());
 
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("busy.prn")));
         m_presenter.messages.clear();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(m_presenter.texts(), QStringList { dataErrorMessage(75) });
+        QCOMPARE(m_presenter.texts(),
+            QStringList { dataErrorText(run::FailureCode::PathFileAccessError) });
 
         QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("busy.prn")));
         writeCyclicRecord(m_path, 2000);
@@ -343,7 +346,8 @@ private slots:
         file.close();
         QVERIFY(QFile::link(victim, m_dir->filePath(QStringLiteral("busy.vnn"))));
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(m_presenter.texts(), QStringList { outputFileMessage(75) });
+        QCOMPARE(m_presenter.texts(),
+            QStringList { outputFileText(run::FailureCode::PathFileAccessError) });
         QVERIFY(w.Text1->text().isEmpty());
         QCOMPARE(readAll(victim), QByteArray("another file of the user\r\n"));
         QCOMPARE(QFileInfo(m_dir->filePath(QStringLiteral("busy.vnn"))).symLinkTarget(), victim);

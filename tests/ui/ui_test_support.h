@@ -3,6 +3,7 @@
 // What the UI test suites share: a record to run, the message boxes recorded instead of shown,
 // the texts of the run's messages, and reading back what a run left.
 
+#include "run/run_driver.h"
 #include "ui/common/message_presenter.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstdint>
 
 // A growing-amplitude cyclic record: a header line, then "index deformation load" per line,
 // with hysteresis so that later cycles cross earlier ones.
@@ -85,22 +87,18 @@ public:
     QList<Message> messages;
 };
 
-// The run's messages as the user reads them, with the failure code or line they carry.
-inline QString outputFileMessage(int code)
+// The run's messages as the user reads them, from the run's own texts.
+inline QString outputFileText(run::FailureCode code)
 {
-    return QStringLiteral("This output data file has been opened by another application. (%1)")
-        .arg(code);
+    return QString::fromStdString(run::outputFileErrorMessage(code));
 }
 
-inline QString dataErrorMessage(int code)
+inline QString dataErrorText(run::FailureCode code)
 {
-    return QStringLiteral(
-        "This file includes error data or you may mistake column or skip indication. (%1)")
-        .arg(code);
+    return QString::fromStdString(run::dataErrorMessage(code));
 }
 
-inline QString sameXMessage(int line)
+inline QString sameXText(std::int64_t line)
 {
-    return QStringLiteral("These data include the same x-value at %1 line. Please remove them.")
-        .arg(line);
+    return QString::fromStdString(run::sameXErrorMessage(line));
 }
