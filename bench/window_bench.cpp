@@ -1,6 +1,7 @@
 // Times the window's run from "Start" to "Finish" on a record, drawing included: builds the
 // main window (offscreen), picks the record as the chooser does, fills the column and header
-// boxes and clicks "Start".
+// boxes and clicks "Start". Also reports, per status text, the longest time the window went
+// without handling its events (a 5 ms timer's longest gap): what a keystroke or "Exit" waits.
 //
 //   QT_QPA_PLATFORM=offscreen varnel-window-bench FILE X-COLUMN Y-COLUMN [SKIP-LINES]
 
@@ -13,9 +14,12 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 
 int main(int argc, char** argv)
 {
@@ -36,6 +40,19 @@ int main(int argc, char** argv)
     window.Text4->setText(QString::fromLocal8Bit(argv[2]));
     window.Text5->setText(QString::fromLocal8Bit(argv[3]));
     window.Text10->setText(QString::fromLocal8Bit(argc > 4 ? argv[4] : "0"));
+    // The longest gap between two turns of the event loop, by the status shown at its end.
+    using Clock = std::chrono::steady_clock;
+    std::map<QString, double> longestGap;
+    Clock::time_point lastTurn = Clock::now();
+    QTimer turns;
+    turns.setInterval(5);
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        double& longest = longestGap[window.Text1->text()];
+        longest = std::max(longest, std::chrono::duration<double>(now - lastTurn).count());
+        lastTurn = now;
+    });
+    turns.start();
     const double cpuStart = bench::cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     window.Command1->click();
@@ -43,5 +60,8 @@ int main(int argc, char** argv)
     const double cpu = bench::cpuSeconds() - cpuStart;
     std::printf("window, Start to Finish: %.3f s (CPU %.3f s), status \"%s\"\n", took.count(), cpu,
         window.Text1->text().toLocal8Bit().constData());
+    for (const auto& [status, gap] : longestGap)
+        std::printf("  longest wait for events under \"%s\": %.3f s\n",
+            status.toLocal8Bit().constData(), gap);
     return 0;
 }
