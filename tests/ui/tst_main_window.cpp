@@ -9,6 +9,7 @@
 #include "ui/main_window/plot_view.h"
 #include "ui_test_support.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -23,6 +25,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <unistd.h>
 #include <vector>
 
 using ui::Form1;
@@ -75,6 +78,20 @@ void saveScreenshot(QWidget& window, const QString& name)
 {
     QDir().mkpath(QStringLiteral(VARNEL_SCREENSHOT_DIR));
     QVERIFY(window.grab().save(QStringLiteral(VARNEL_SCREENSHOT_DIR "/") + name));
+}
+
+// Drops `urls` on `window` as a file manager would, and lets the window answer.
+void dropUrls(QWidget& window, const QList<QUrl>& urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPointF at(window.width() / 2.0, window.height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    QCoreApplication::processEvents();
 }
 
 // The texts a line edit showed each time it was painted.
@@ -703,6 +720,92 @@ private slots:
 
     // A second "Start" is ignored; a chooser opened meanwhile previews its file and leaves
     // the run's status, names and picture alone.
+    void droppedFileIsChosenAsInTheChooser()
+    {
+        Form1& w = *m_window;
+        const QString path = m_dir->filePath(QStringLiteral("dropped.prn"));
+        writeText(path, "first line\r\nsecond line\r\n");
+        w.Text1->setText(QStringLiteral("Finish"));
+        for (QLineEdit* box : w.Text2)
+            box->setText(QStringLiteral("old name"));
+        w.Picture1->setWindow(0, 1, 1, 0);
+        w.Picture1->line(0, 0, 1, 1, QColor(255, 0, 0));
+        QVERIFY(countRed(w.Picture1->picture()) > 0);
+        dropUrls(w, { QUrl::fromLocalFile(path) });
+        QVERIFY(m_presenter.messages.empty());
+        QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(path).toStdString());
+        QCOMPARE(w.Text11[0]->text(), QStringLiteral("first line"));
+        QCOMPARE(w.Text11[1]->text(), QStringLiteral("second line"));
+        QVERIFY(w.Text1->text().isEmpty());
+        QCOMPARE(w.Text2[0]->text(), path);
+        QVERIFY(w.Text2[1]->text().isEmpty());
+        QCOMPARE(countRed(w.Picture1->picture()), 0);
+        QVERIFY(w.Command1->isEnabled());
+    }
+
+    // A refused drop shows the warning the chooser shows for the same name and changes
+    // nothing; a drop of several files or of a remote one takes none.
+    void refusedDropsChangeNothing()
+    {
+        Form1& w = *m_window;
+        const QString kept = m_dir->filePath(QStringLiteral("kept.prn"));
+        writeText(kept, "kept line\r\n");
+        const QString missing = m_dir->filePath(QStringLiteral("missing.prn"));
+        const QString locked = m_dir->filePath(QStringLiteral("locked.prn"));
+        writeText(locked, "secret\r\n");
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+        const bool canLock = ::geteuid() != 0;
+
+        // What the real chooser says to these names typed into it.
+        QStringList chooserSays;
+        for (const QString& name : { missing, locked }) {
+            m_presenter.messages.clear();
+            w.showChooser = [&](frmOpenSave& chooser) {
+                chooser.txtOpenSave->setText(name);
+                QTest::mouseClick(chooser.cmdOpenSave[0], Qt::LeftButton);
+                chooser.reject();
+            };
+            w.Command2->click();
+            chooserSays << m_presenter.texts().value(0);
+        }
+        QVERIFY(!chooserSays[0].isEmpty());
+
+        const struct
+        {
+            QList<QUrl> urls;
+            QString warning;
+        } drops[] = {
+            { { QUrl::fromLocalFile(missing) }, chooserSays[0] },
+            { { QUrl::fromLocalFile(m_dir->path()) }, chooserSays[0] },
+            { { QUrl::fromLocalFile(locked) }, canLock ? chooserSays[1] : QString() },
+            { { QUrl::fromLocalFile(kept), QUrl::fromLocalFile(kept) }, {} },
+            { { QUrl(QStringLiteral("https://example.org/a.prn")) }, {} },
+        };
+
+        for (const auto& drop : drops) {
+            if (drop.urls.first() == QUrl::fromLocalFile(locked) && !canLock)
+                continue;
+            Form1& fresh = w;
+            fresh.showChooser = picking(kept);
+            fresh.Command2->click();
+            m_presenter.messages.clear();
+            fresh.Text1->setText(QStringLiteral("Finish"));
+            fresh.Command1->setEnabled(false);
+            fresh.Picture1->setWindow(0, 1, 1, 0);
+            fresh.Picture1->line(0, 0, 1, 1, QColor(255, 0, 0));
+            dropUrls(fresh, drop.urls);
+            QCOMPARE(m_presenter.messages.size(), 1);
+            if (!drop.warning.isEmpty())
+                QCOMPARE(m_presenter.messages.first().text, drop.warning);
+            QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(kept).toStdString());
+            QCOMPARE(fresh.Text11[0]->text(), QStringLiteral("kept line"));
+            QCOMPARE(fresh.Text1->text(), QStringLiteral("Finish"));
+            QCOMPARE(fresh.Text2[0]->text(), kept);
+            QVERIFY(countRed(fresh.Picture1->picture()) > 0);
+            QVERIFY(!fresh.Command1->isEnabled());
+        }
+    }
+
     void clicksDuringARun()
     {
         Form1& w = *m_window;

@@ -1,6 +1,12 @@
 #include "ui/main_window/plot_view.h"
+#include "ui/plot/plot_file.h"
+#include "ui_test_support.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -157,6 +163,57 @@ private slots:
         m_view.line(0.0, 0.0, 3.0e38, 3.0e38, kRed);
         m_view.dot(1.0, 1.0, kRed);
         QVERIFY(!m_view.grab().isNull());
+    }
+
+    // Saving draws the picture afresh at the file's resolution; copying hands over the box's
+    // image; neither is offered before anything is drawn.
+    void savePictureAndCopyPicture()
+    {
+        QAction* save = m_view.savePictureAction();
+        QAction* copy = m_view.copyPictureAction();
+        QVERIFY(!save->isEnabled() && !copy->isEnabled());
+        m_view.line(-8.0, -4.0, 8.0, 4.0, kRed);
+        QVERIFY(save->isEnabled() && copy->isEnabled());
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        RecordingPresenter presenter;
+        ui::setMessagePresenter(&presenter);
+        QString answer;
+        m_view.askPictureName = [&](const QString&) { return answer; };
+        answer = dir.filePath(QStringLiteral("run"));  // no extension: a PNG
+        save->trigger();
+        const QImage png(dir.filePath(QStringLiteral("run.png")));
+        QCOMPARE(png.size(), ui::kPlotFileBox * 2);
+        QVERIFY(countNear(png, kRed) > 2 * countNear(m_view.picture(), kRed));
+        answer = dir.filePath(QStringLiteral("run.SVG"));
+        save->trigger();
+        QVERIFY(readAll(answer).contains("<svg"));
+        // A link at the name is refused with a warning and left pointing where it did.
+        answer = dir.filePath(QStringLiteral("link.png"));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("elsewhere.png")), answer));
+        save->trigger();
+        QCOMPARE(presenter.messages.size(), 1);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("elsewhere.png"))));
+        answer.clear();  // cancelled
+        save->trigger();
+        QCOMPARE(presenter.messages.size(), 1);
+        // A drawing too large to keep is saved as the box shows it.
+        m_view.setRecordingLimit(100);
+        for (int i = 0; i < 101; ++i)
+            m_view.dot(0.0, 0.0, kRed);
+        answer = dir.filePath(QStringLiteral("large.png"));
+        save->trigger();
+        QCOMPARE(QImage(answer), m_view.picture().convertToFormat(QImage::Format_ARGB32));
+        ui::setMessagePresenter(nullptr);
+
+        copy->trigger();
+        const QImage copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), m_view.picture().size());
+        QVERIFY(countNear(copied, kRed) > 0);
+
+        m_view.clear();
+        QVERIFY(!save->isEnabled() && !copy->isEnabled());
     }
 
 private:

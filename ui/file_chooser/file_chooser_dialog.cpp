@@ -29,6 +29,23 @@ namespace {
     constexpr double kControlPoints = 9.75;
     constexpr double kPathLabelPoints = 9.0;
 
+    // Stores `fullPath` as the chosen file and previews it when `preview`. Throws
+    // file_system::Failure.
+    void choose(const QString& fullPath, bool preview)
+    {
+        // A file the preview cannot read fails the choice before DataFilePath changes.
+        if (preview)
+            file_system::checkReadable(fullPath);
+        settings::runSettings().DataFilePath = QFile::encodeName(fullPath).toStdString();
+        if (preview)
+            ShowDataFilePreview(fullPath);
+    }
+
+    void warnOver(QWidget* parent, const QString& text)
+    {
+        messagePresenter().warning(parent, applicationTitle(), text);
+    }
+
     // A folder holding a page, drawn in the 16 colours of the classic palette.
     QIcon chooserIcon()
     {
@@ -226,13 +243,7 @@ void frmOpenSave::filOpenSave_Click()
 void frmOpenSave::filOpenSave_DblClick()
 {
     const QString fullPath = file_system::joinPath(filOpenSave->Path(), filOpenSave->FileName());
-    const bool preview = windowTitle() == kDataFileCaption;
-    // A file the preview cannot read fails the choice before DataFilePath changes.
-    if (preview)
-        file_system::checkReadable(fullPath);
-    settings::runSettings().DataFilePath = QFile::encodeName(fullPath).toStdString();
-    if (preview)
-        ShowDataFilePreview(fullPath);
+    choose(fullPath, windowTitle() == kDataFileCaption);
     accept();
 }
 
@@ -313,7 +324,34 @@ bool frmOpenSave::runUserAction(const std::function<void()>& action) noexcept
 
 void frmOpenSave::warn(const QString& text)
 {
-    messagePresenter().warning(this, applicationTitle(), text);
+    warnOver(this, text);
+}
+
+bool chooseDataFile(QWidget* parent, const QString& path) noexcept
+{
+    QString refusal;
+    try {
+        // The file list offers normal files only, and a name that names none of them ends
+        // in the chooser's "no such file" warning.
+        if (!file_system::isNormalFile(path)) {
+            refusal = kNoSuchFile;
+        } else {
+            choose(path, true);
+            return true;
+        }
+    } catch (const file_system::Failure& failure) {
+        refusal = failure.description();
+    } catch (const std::exception& error) {
+        refusal = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        refusal = QStringLiteral("Unknown failure");
+    }
+    try {
+        warnOver(parent, refusal);
+    } catch (...) {
+        // Nothing more can be shown; nothing was chosen.
+    }
+    return false;
 }
 
 }  // namespace ui

@@ -55,4 +55,10 @@ private:
     void warn(const QString& text);
 };
 
+// Makes the file at `path` the data file as a choice in the "Data File Open" chooser does: the
+// same checks, then DataFilePath and the preview. A refusal (a folder, a missing or unreadable
+// file) is shown in the chooser's own warning box over `parent` and changes nothing. Returns
+// whether the file was chosen.
+bool chooseDataFile(QWidget* parent, const QString& path) noexcept;
+
 }  // namespace ui

@@ -14,12 +14,15 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -153,6 +156,7 @@ Form1::Form1(QWidget* parent)
     endProgram = [] { QCoreApplication::exit(0); };
 
     setObjectName(QStringLiteral("Form1"));
+    setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Varnel"));
     setWindowIcon(QIcon(QPixmap(varnel_icon_xpm)));
     // A fixed frame of the dialog kind: no resizing, no minimise or maximise button.
@@ -395,6 +399,49 @@ void Form1::dataFileOpenClicked()
         if (!chosen.empty())
             Text2[0]->setText(QFile::decodeName(QByteArray::fromStdString(chosen)));
     }
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Any list of files is taken in, so that a drop the window refuses can say why.
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls())
+        return;
+    event->acceptProposedAction();
+    // The drop is answered once the drag has ended: a warning box must not hold up the
+    // program the file came from.
+    QMetaObject::invokeMethod(
+        this, [this, urls = event->mimeData()->urls()] { dataFileDropped(urls); },
+        Qt::QueuedConnection);
+}
+
+// A dropped file is chosen as in "Data File Open", and during a run it too only picks and
+// previews; a refused drop changes nothing.
+void Form1::dataFileDropped(const QList<QUrl>& urls)
+{
+    if (urls.size() != 1 || !urls.first().isLocalFile()) {
+        messagePresenter().warning(this, applicationTitle(),
+            urls.size() > 1 ? QStringLiteral("Drop one data file at a time.")
+                            : QStringLiteral("Only a file on this computer can be opened."));
+        return;
+    }
+    const QString path = urls.first().toLocalFile();
+    if (!chooseDataFile(this, path))
+        return;
+    Command1->setEnabled(true);
+    if (m_running)
+        return;
+    Text1->clear();
+    for (QLineEdit* box : Text2)
+        box->clear();
+    Picture1->clear();
+    Text2[0]->setText(
+        QFile::decodeName(QByteArray::fromStdString(settings::runSettings().DataFilePath)));
 }
 
 void Form1::startClicked()

@@ -2,6 +2,8 @@
 
 #include "ui/common/data_file_preview.h"
 
+#include <QList>
+#include <QUrl>
 #include <QWidget>
 
 #include <chrono>
@@ -85,6 +87,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();
@@ -93,6 +97,7 @@ private:
     void load();
 
     void dataFileOpenClicked();
+    void dataFileDropped(const QList<QUrl>& urls);
     void startClicked();
     void exitClicked();
 

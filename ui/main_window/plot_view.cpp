@@ -1,10 +1,19 @@
 #include "ui/main_window/plot_view.h"
 
 #include "analysis/run_tables.h"
+#include "settings/run_settings.h"
+#include "ui/common/message_presenter.h"
 #include "ui/cycles/cycles_dialog.h"
+#include "ui/plot/plot_file.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -17,7 +26,19 @@ namespace ui {
 PlotView::PlotView(QWidget* parent)
     : QFrame(parent)
     , m_cyclesAction(new QAction(tr("Cycles…"), this))
+    , m_savePictureAction(new QAction(tr("Save picture…"), this))
+    , m_copyPictureAction(new QAction(tr("Copy picture"), this))
 {
+    m_savePictureAction->setObjectName(QStringLiteral("savePictureAction"));
+    m_copyPictureAction->setObjectName(QStringLiteral("copyPictureAction"));
+    for (QAction* action : { m_savePictureAction, m_copyPictureAction })
+        action->setEnabled(false);
+    connect(m_savePictureAction, &QAction::triggered, this, &PlotView::savePicture);
+    connect(m_copyPictureAction, &QAction::triggered, this, &PlotView::copyPicture);
+    askPictureName = [this](const QString& suggested) {
+        return QFileDialog::getSaveFileName(this, tr("Save picture"), suggested,
+            tr("Pictures (*.png *.svg);;PNG (*.png);;SVG (*.svg)"));
+    };
     m_cyclesAction->setObjectName(QStringLiteral("cyclesAction"));
     m_cyclesAction->setEnabled(false);
     connect(m_cyclesAction, &QAction::triggered, this, &PlotView::openCycles);
@@ -42,6 +63,10 @@ void PlotView::clear()
     // The tables belong to the picture of the finished run.
     m_tables.reset();
     m_cyclesAction->setEnabled(false);
+    m_savePictureAction->setEnabled(false);
+    m_copyPictureAction->setEnabled(false);
+    m_recording = {};  // its memory goes too
+    m_recordingComplete = true;
     m_canvas.end();
     m_image.fill(background());
     m_canvas.resetPosition();
@@ -52,6 +77,8 @@ void PlotView::setWindow(float left, float top, float right, float bottom)
 {
     m_canvas.setBox(contentsRect().size());
     m_canvas.setWindow(left, top, right, bottom);
+    if (m_recordingComplete)
+        m_recording.setWindow(left, top, right, bottom);
 }
 
 QPointF PlotView::toPixels(double x, double y) const
@@ -66,20 +93,63 @@ QPointF PlotView::drawingPosition() const
 
 void PlotView::line(double x1, double y1, double x2, double y2, const QColor& colour)
 {
-    if (m_canvas.line(x1, y1, x2, y2, colour))
-        scheduleUpdate();
+    if (m_recordingComplete)
+        m_recording.line(static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
+            static_cast<float>(y2), colour);
+    drawn(m_canvas.line(x1, y1, x2, y2, colour));
 }
 
 void PlotView::lineTo(double x, double y, const QColor& colour)
 {
-    if (m_canvas.lineTo(x, y, colour))
-        scheduleUpdate();
+    if (m_recordingComplete)
+        m_recording.lineTo(static_cast<float>(x), static_cast<float>(y), colour);
+    drawn(m_canvas.lineTo(x, y, colour));
 }
 
 void PlotView::dot(double x, double y, const QColor& colour)
 {
-    if (m_canvas.dot(x, y, colour))
-        scheduleUpdate();
+    if (m_recordingComplete)
+        m_recording.dot(static_cast<float>(x), static_cast<float>(y), colour);
+    drawn(m_canvas.dot(x, y, colour));
+}
+
+void PlotView::drawn(bool ink)
+{
+    if (m_recordingComplete && m_recording.size() > m_recordingLimit) {
+        m_recording = {};
+        m_recordingComplete = false;
+    }
+    if (!ink)
+        return;
+    if (!m_savePictureAction->isEnabled()) {
+        m_savePictureAction->setEnabled(true);
+        m_copyPictureAction->setEnabled(true);
+    }
+    scheduleUpdate();
+}
+
+void PlotView::savePicture()
+{
+    const std::string& dataFile = settings::runSettings().DataFilePath;
+    const QFileInfo dataPath(QFile::decodeName(QByteArray::fromStdString(dataFile)));
+    const QString suggested = dataFile.empty()
+        ? QString()
+        : dataPath.dir().filePath(dataPath.completeBaseName() + ".png");
+    QString path = askPictureName(suggested);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".png");
+    const QString error =
+        m_recordingComplete ? writePlotFile(m_recording, path) : writePlotImage(picture(), path);
+    if (!error.isEmpty())
+        messagePresenter().warning(window(), applicationTitle(),
+            tr("The picture could not be saved as %1: %2").arg(path, error));
+}
+
+void PlotView::copyPicture()
+{
+    QGuiApplication::clipboard()->setImage(picture());
 }
 
 QImage PlotView::picture()
@@ -114,6 +184,9 @@ void PlotView::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     menu.addAction(m_cyclesAction);
+    menu.addSeparator();
+    menu.addAction(m_savePictureAction);
+    menu.addAction(m_copyPictureAction);
     menu.exec(event->globalPos());
 }
 

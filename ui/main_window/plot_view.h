@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/plot/plot_canvas.h"
+#include "ui/plot/plot_recording.h"
 
 #include <QColor>
 #include <QDialog>
@@ -8,6 +9,7 @@
 #include <QImage>
 #include <QPointF>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -76,6 +78,29 @@ public:
         return m_cyclesAction;
     }
 
+    // The context menu's entries that save the picture as a PNG or SVG file and copy it to
+    // the clipboard; both are disabled while nothing has been drawn.
+    QAction* savePictureAction() const
+    {
+        return m_savePictureAction;
+    }
+
+    QAction* copyPictureAction() const
+    {
+        return m_copyPictureAction;
+    }
+
+    // How many drawing calls are kept for saving the picture afresh; a run that draws more
+    // saves the box's own image. Tests make it small.
+    void setRecordingLimit(std::size_t calls)
+    {
+        m_recordingLimit = calls;
+    }
+
+    // Asks for the picture file's name, suggesting `suggested`; empty when cancelled. Tests
+    // replace it so that no file dialog blocks.
+    std::function<QString(const QString& suggested)> askPictureName;
+
     // Shows the cycles dialog modally. Tests replace it so that the dialog does not block.
     std::function<void(QDialog&)> showCycles;
 
@@ -88,11 +113,22 @@ private:
     void allocateImage();
     void scheduleUpdate();
     void openCycles();
+    void drawn(bool ink);
+    void savePicture();
+    void copyPicture();
 
     QImage m_image;
     PlotCanvas m_canvas;
     bool m_updatePending = false;
     QAction* m_cyclesAction;
+    QAction* m_savePictureAction;
+    QAction* m_copyPictureAction;
+    // The calls since the last clear, so that a saved picture is drawn afresh at the file's
+    // resolution; past a bound the box's own image is saved instead.
+    PlotRecording m_recording;
+    bool m_recordingComplete = true;
+    // Some 50 MB of calls.
+    std::size_t m_recordingLimit = 4'000'000;
     std::unique_ptr<analysis::RunTables> m_tables;
     std::string m_tablesDataFile;
 };

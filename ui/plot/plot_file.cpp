@@ -131,20 +131,53 @@ bool isPlotFileName(const QString& path)
     return hasExtension(path, ".png") || hasExtension(path, ".svg");
 }
 
+namespace {
+
+    // `draw` into a buffer as the name's format, then the buffer under `path`.
+    template <typename Png, typename Svg>
+    QString writeAs(const QString& path, int* code, Png writePng, Svg writeSvg)
+    {
+        if (code)
+            *code = 0;
+        if (!isPlotFileName(path))
+            return QStringLiteral("the picture's name must end in .png or .svg");
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        const QString error = hasExtension(path, ".png") ? writePng(buffer) : writeSvg(buffer);
+        if (!error.isEmpty())
+            return error;
+        buffer.close();
+        return saveFile(buffer.data(), path, code);
+    }
+
+}  // namespace
+
 QString writePlotFile(const PlotRecording& recording, const QString& path, int* code)
 {
-    if (code)
-        *code = 0;
-    if (!isPlotFileName(path))
-        return QStringLiteral("the picture's name must end in .png or .svg");
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    const QString error =
-        hasExtension(path, ".png") ? writePng(recording, buffer) : writeSvg(recording, buffer);
-    if (!error.isEmpty())
-        return error;
-    buffer.close();
-    return saveFile(buffer.data(), path, code);
+    return writeAs(
+        path, code, [&](QIODevice& file) { return writePng(recording, file); },
+        [&](QIODevice& file) { return writeSvg(recording, file); });
+}
+
+QString writePlotImage(const QImage& image, const QString& path, int* code)
+{
+    return writeAs(
+        path, code,
+        [&](QIODevice& file) {
+            QImageWriter writer(&file, "png");
+            return writer.write(image) ? QString() : writer.errorString();
+        },
+        [&](QIODevice& file) {
+            const QSize size = (QSizeF(image.size()) / image.devicePixelRatio()).toSize();
+            QSvgGenerator svg;
+            svg.setOutputDevice(&file);
+            svg.setSize(size);
+            svg.setViewBox(QRect(QPoint(0, 0), size));
+            svg.setTitle(QStringLiteral("Varnel curve"));
+            QPainter painter(&svg);
+            painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image);
+            return QString();
+        });
 }
 
 }  // namespace ui

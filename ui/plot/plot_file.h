@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -19,5 +20,8 @@ bool isPlotFileName(const QString& path);
 // name. Returns an empty string, or what went wrong in words for the user; `code`, when given,
 // gets the file system's error number (ELOOP for a link at the name), or 0.
 QString writePlotFile(const PlotRecording& recording, const QString& path, int* code = nullptr);
+
+// The same for a picture already drawn: `image` as it is, in a PNG or embedded in an SVG.
+QString writePlotImage(const QImage& image, const QString& path, int* code = nullptr);
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 
 #include <QColor>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +30,12 @@ public:
     void line(float x1, float y1, float x2, float y2, QColor colour);
     void dot(float x, float y, QColor colour);
     void lineTo(float x, float y, QColor colour);
+
+    // How many calls are kept, for a caller that bounds the memory they take.
+    std::size_t size() const
+    {
+        return m_calls.size();
+    }
 
     // Replays the calls since the last clear onto `canvas`, whose device and box are set.
     void replay(PlotCanvas& canvas) const;
