@@ -31,46 +31,17 @@ inline void check(bool ok, const std::string& what)
         fail(what);
 }
 
-// One folder per fuzzer process, removed when the process ends normally.
-class ScratchFolder
+// One folder per fuzzer process, removed when the process ends normally, emptied before
+// each input.
+class ScratchFolder : public TempFolder
 {
 public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "varnel-fuzz-XXXXXX");
-        if (::mkdtemp(pattern.data()) == nullptr)
-            fail("cannot create a scratch folder");
-        m_path = pattern;
-    }
-
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string file(const std::string& name) const
-    {
-        return (m_path / name).string();
-    }
-
-    const std::filesystem::path& path() const
-    {
-        return m_path;
-    }
-
     // Removes every file in the folder, so that each input starts from an empty folder.
     void empty() const
     {
-        for (const auto& entry : std::filesystem::directory_iterator(m_path))
+        for (const auto& entry : std::filesystem::directory_iterator(path()))
             std::filesystem::remove_all(entry.path());
     }
-
-private:
-    std::filesystem::path m_path;
 };
 
 inline ScratchFolder& scratch()
