@@ -117,8 +117,8 @@ private slots:
             QContextMenuEvent::Mouse, QPoint(5, 5), w.Picture1->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(w.Picture1, &click);
         QCOMPARE(offered,
-            QList<QAction*>(
-                { entry, w.Picture1->savePictureAction(), w.Picture1->copyPictureAction() }));
+            QList<QAction*>({ w.Picture1->plotWindowAction(), entry,
+                w.Picture1->savePictureAction(), w.Picture1->copyPictureAction() }));
 
         int shown = 0;
         w.Picture1->showCycles = [&](QDialog& shownDialog) {

@@ -465,8 +465,8 @@ void Form1::startClicked()
             QString::fromStdString(run::failureDetailLine(atStart.DataFilePath, report)));
     }
     if (report.outcome == run::RunOutcome::Finished)
-        Picture1->analyseFinishedRun(
-            host.pointsX(), host.pointsY(), atStart.DataFilePath, atStart.OutputMode == 2);
+        Picture1->analyseFinishedRun(host.pointsX(), host.pointsY(), atStart.DataFilePath,
+            atStart.OutputMode == 2, atStart.XColumn, atStart.YColumn);
     m_running = false;
     if (m_stopRequested)
         endProgram();

@@ -1,6 +1,8 @@
 #include "ui/main_window/plot_view.h"
 
+#include "analysis/curve_sides.h"
 #include "analysis/run_tables.h"
+#include "run/run_driver.h"
 #include "settings/run_settings.h"
 #include "ui/common/message_presenter.h"
 #include "ui/cycles/cycles_dialog.h"
@@ -15,6 +17,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -28,7 +31,11 @@ PlotView::PlotView(QWidget* parent)
     , m_cyclesAction(new QAction(tr("Cycles…"), this))
     , m_savePictureAction(new QAction(tr("Save picture…"), this))
     , m_copyPictureAction(new QAction(tr("Copy picture"), this))
+    , m_plotWindowAction(new QAction(tr("Open plot window"), this))
 {
+    m_plotWindowAction->setObjectName(QStringLiteral("plotWindowAction"));
+    m_plotWindowAction->setEnabled(false);
+    connect(m_plotWindowAction, &QAction::triggered, this, &PlotView::openPlotWindow);
     m_savePictureAction->setObjectName(QStringLiteral("savePictureAction"));
     m_copyPictureAction->setObjectName(QStringLiteral("copyPictureAction"));
     for (QAction* action : { m_savePictureAction, m_copyPictureAction })
@@ -159,10 +166,30 @@ QImage PlotView::picture()
 }
 
 bool PlotView::analyseFinishedRun(const std::vector<double>& x, const std::vector<double>& y,
-    const std::string& dataFile, bool oneFile)
+    const std::string& dataFile, bool oneFile, int xColumn, int yColumn)
 {
     m_tables.reset();
     m_cyclesAction->setEnabled(false);
+    // The plot window shows the record even when the curve cannot be read back.
+    PlotData plot;
+    plot.x = x;
+    plot.y = y;
+    plot.xColumn = xColumn;
+    plot.yColumn = yColumn;
+    try {
+        const std::string base = run::runNameBase(dataFile);
+        analysis::CurveSidesRead read = oneFile
+            ? analysis::readCombinedCurve(base + "vnl")
+            : analysis::readCurveSides(base + "vnp", base + "vnn");
+        if (read)
+            plot.sides = std::move(read.sides);
+    } catch (const run::RunFailure&) {
+        // No curve to show beside the record.
+    }
+    m_plotData = std::move(plot);
+    m_plotWindowAction->setEnabled(true);
+    if (m_plotWindow)
+        m_plotWindow->setData(m_plotData);
     analysis::RunTablesResult result = analysis::analyseFinishedRun(x, y, dataFile, oneFile, {});
     if (!result)
         return false;
@@ -180,9 +207,31 @@ void PlotView::openCycles()
     showCycles(dialog);
 }
 
+void PlotView::openPlotWindow()
+{
+    if (!m_plotWindowAction->isEnabled())
+        return;
+    if (!m_plotWindow) {
+        // A window of its own, closed with the main window.
+        m_plotWindow = new PlotWindow(window());
+        m_plotWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_plotWindow->setData(m_plotData);
+    }
+    m_plotWindow->show();
+    m_plotWindow->raise();
+    m_plotWindow->activateWindow();
+}
+
+void PlotView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        openPlotWindow();
+}
+
 void PlotView::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
+    menu.addAction(m_plotWindowAction);
     menu.addAction(m_cyclesAction);
     menu.addSeparator();
     menu.addAction(m_savePictureAction);

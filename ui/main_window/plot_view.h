@@ -2,12 +2,14 @@
 
 #include "ui/plot/plot_canvas.h"
 #include "ui/plot/plot_recording.h"
+#include "ui/plot_window/plot_window.h"
 
 #include <QColor>
 #include <QDialog>
 #include <QFrame>
 #include <QImage>
 #include <QPointF>
+#include <QPointer>
 
 #include <cstddef>
 #include <functional>
@@ -68,9 +70,23 @@ public:
     // The cycle analysis of the run just finished on `dataFile` from its prepared points (x, y)
     // and the curve files it wrote (the combined one when `oneFile`). Until then, and from the
     // next clear() on, the context menu's "Cycles…" entry is disabled. Returns false when the
-    // curve files could not be read back.
+    // curve files could not be read back. The points and the curve also become the plot
+    // window's (an open one shows them at once); `xColumn` and `yColumn` name its axes.
     bool analyseFinishedRun(const std::vector<double>& x, const std::vector<double>& y,
-        const std::string& dataFile, bool oneFile);
+        const std::string& dataFile, bool oneFile, int xColumn = 0, int yColumn = 0);
+
+    // The context menu's entry that opens (or raises) the plot window of the finished run,
+    // as a double-click on the box does.
+    QAction* plotWindowAction() const
+    {
+        return m_plotWindowAction;
+    }
+
+    // The plot window once opened; null before.
+    PlotWindow* plotWindow() const
+    {
+        return m_plotWindow;
+    }
 
     // The context menu's entry that opens the tables of the finished run.
     QAction* cyclesAction() const
@@ -108,11 +124,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void allocateImage();
     void scheduleUpdate();
     void openCycles();
+    void openPlotWindow();
     void drawn(bool ink);
     void savePicture();
     void copyPicture();
@@ -123,6 +141,9 @@ private:
     QAction* m_cyclesAction;
     QAction* m_savePictureAction;
     QAction* m_copyPictureAction;
+    QAction* m_plotWindowAction;
+    PlotData m_plotData;
+    QPointer<PlotWindow> m_plotWindow;
     // The calls since the last clear, so that a saved picture is drawn afresh at the file's
     // resolution; past a bound the box's own image is saved instead.
     PlotRecording m_recording;
