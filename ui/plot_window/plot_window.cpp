@@ -138,7 +138,7 @@ namespace {
             return QPointF(std::clamp(d.left() + (x[i] - r.xMin) * xScale, -1e6, 1e6),
                 std::clamp(d.bottom() + 1 - (y[i] - r.yMin) * yScale, -1e6, 1e6));
         };
-        painter.setPen(QPen(colour, 1.2));
+        painter.setPen(QPen(colour, 0));  // a cosmetic pen takes the fast path
         QPolygonF line;
         const auto flush = [&] {
             if (line.size() == 1)
@@ -156,19 +156,23 @@ namespace {
         std::size_t highAt = 0;
         std::size_t count = 0;
         double column = 0;
+        // A point on the same pixel as the one before adds nothing to the picture.
+        const auto add = [&](QPointF p) {
+            if (line.isEmpty() || std::abs(p.x() - line.back().x()) >= 0.5
+                || std::abs(p.y() - line.back().y()) >= 0.5)
+                line << p;
+        };
         const auto endStretch = [&] {
             if (count == 0)
                 return;
-            line << first;
+            add(first);
             // Lowest and highest in the order they came, so the line does not double back.
             if (count > 2) {
-                if (lowAt < highAt)
-                    line << low << high;
-                else
-                    line << high << low;
+                add(lowAt < highAt ? low : high);
+                add(lowAt < highAt ? high : low);
             }
             if (count > 1)
-                line << last;
+                add(last);
             count = 0;
         };
         for (std::size_t i = 0; i < n; ++i) {
