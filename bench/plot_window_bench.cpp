@@ -1,7 +1,7 @@
 // Times the plot window on a noisy cyclic record of a million samples (offscreen): showing the
 // data, then frames of the whole view, zoomed in and panned.
 //
-//   QT_QPA_PLATFORM=offscreen varnel-plot-window-bench [SAMPLES]
+//   QT_QPA_PLATFORM=offscreen varnel-plot-window-bench [SAMPLES [PICTURE.png]]
 
 #include "ui/plot_window/plot_window.h"
 
@@ -49,6 +49,9 @@ int main(int argc, char** argv)
     window.plotArea()->grab();
     std::printf("plot window, %ld samples: open and first frame %.1f ms\n", samples,
         millisecondsSince(start));
+
+    if (argc > 2)
+        window.grab().save(QString::fromLocal8Bit(argv[2]));  // to look at the whole view
 
     const QPointF centre = window.plotArea()->dataRect().center();
     const auto frames = [&](const char* what, auto step) {

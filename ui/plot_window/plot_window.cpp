@@ -3,6 +3,7 @@
 #include "ui/plot_window/plot_ticks.h"
 
 #include <QAction>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -108,7 +109,7 @@ QPointF PlotArea::toPixels(double x, double y) const
     const PlotRange r = m_window.visibleRange();
     const QRectF d = dataRect();
     return { d.left() + (x - r.xMin) / (r.xMax - r.xMin) * d.width(),
-        d.bottom() + 1 - (y - r.yMin) / (r.yMax - r.yMin) * d.height() };
+        d.top() + d.height() - (y - r.yMin) / (r.yMax - r.yMin) * d.height() };
 }
 
 QPointF PlotArea::toData(QPointF pixel) const
@@ -116,10 +117,66 @@ QPointF PlotArea::toData(QPointF pixel) const
     const PlotRange r = m_window.visibleRange();
     const QRectF d = dataRect();
     return { r.xMin + (pixel.x() - d.left()) / d.width() * (r.xMax - r.xMin),
-        r.yMin + (d.bottom() + 1 - pixel.y()) / d.height() * (r.yMax - r.yMin) };
+        r.yMin + (d.top() + d.height() - pixel.y()) / d.height() * (r.yMax - r.yMin) };
 }
 
 namespace {
+
+    // A dense series (noisy records step about a pixel a sample) is rasterised by the walk
+    // itself into a mask the size of the view: each short segment sets the pixels it passes,
+    // so the frame costs the samples plus the pixels, never a polyline of a million vertices.
+    // The rare long segment goes to the painter, which clips it.
+    void drawDense(QPainter& painter, const PlotArea& area, const PlotRange& r,
+        const std::vector<double>& x, const std::vector<double>& y, const QColor& colour)
+    {
+        const std::size_t n = std::min(x.size(), y.size());
+        const QRect d = area.dataRect();
+        const int w = d.width();
+        const int h = d.height();
+        QImage mask(w, h, QImage::Format_ARGB32_Premultiplied);
+        mask.fill(Qt::transparent);
+        const QRgb ink = qPremultiply(colour.rgba());
+        const double xScale = w / (r.xMax - r.xMin);
+        const double yScale = h / (r.yMax - r.yMin);
+        const auto set = [&](double px, double py) {
+            if (px >= 0 && py >= 0 && px < w && py < h)
+                reinterpret_cast<QRgb*>(mask.scanLine(static_cast<int>(py)))[static_cast<int>(px)] =
+                    ink;
+        };
+        std::vector<QLineF> longSegments;
+        constexpr double kLongSegment = 256;
+        bool havePrevious = false;
+        double px0 = 0;
+        double py0 = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!finite(x[i], y[i])) {
+                havePrevious = false;
+                continue;
+            }
+            const double px = (x[i] - r.xMin) * xScale;
+            const double py = h - (y[i] - r.yMin) * yScale;
+            if (!havePrevious) {
+                set(px, py);
+            } else if (!((px < 0 && px0 < 0) || (py < 0 && py0 < 0) || (px >= w && px0 >= w)
+                           || (py >= h && py0 >= h))) {
+                const double steps = std::ceil(std::max(std::abs(px - px0), std::abs(py - py0)));
+                if (steps > kLongSegment) {
+                    longSegments.emplace_back(std::clamp(px0, -1e6, 1e6) + d.left(),
+                        std::clamp(py0, -1e6, 1e6) + d.top(), std::clamp(px, -1e6, 1e6) + d.left(),
+                        std::clamp(py, -1e6, 1e6) + d.top());
+                } else {
+                    for (double k = 1; k <= steps; ++k)
+                        set(px0 + (px - px0) * k / steps, py0 + (py - py0) * k / steps);
+                }
+            }
+            havePrevious = true;
+            px0 = px;
+            py0 = py;
+        }
+        painter.drawImage(d.topLeft(), mask);
+        if (!longSegments.empty())
+            painter.drawLines(longSegments.data(), static_cast<int>(longSegments.size()));
+    }
 
     // Draws a series so that a frame costs about the pixels it touches, not the points: the points
     // are walked in their order, and each stretch of consecutive points inside one pixel column
@@ -136,9 +193,13 @@ namespace {
         // Far outside the view the painter's own clipping loses precision.
         const auto pixel = [&](std::size_t i) {
             return QPointF(std::clamp(d.left() + (x[i] - r.xMin) * xScale, -1e6, 1e6),
-                std::clamp(d.bottom() + 1 - (y[i] - r.yMin) * yScale, -1e6, 1e6));
+                std::clamp(d.top() + d.height() - (y[i] - r.yMin) * yScale, -1e6, 1e6));
         };
         painter.setPen(QPen(colour, 0));  // a cosmetic pen takes the fast path
+        if (n > 4 * static_cast<std::size_t>(d.width())) {
+            drawDense(painter, area, r, x, y, colour);
+            return;
+        }
         QPolygonF line;
         const auto flush = [&] {
             if (line.size() == 1)
