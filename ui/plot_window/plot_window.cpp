@@ -468,6 +468,7 @@ PlotWindow::PlotWindow(QWidget* parent)
 {
     setWindowTitle(tr("Plot"));
     setCentralWidget(m_area);
+    m_area->setFocus();  // the arrows and Home work at once
     statusBar()->addWidget(m_cursorLabel);
     QMenu* view = menuBar()->addMenu(tr("&View"));
     const auto layer = [&](const QString& text, const char* name) {
