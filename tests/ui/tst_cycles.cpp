@@ -89,11 +89,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QAction* entry = w.Picture1->cyclesAction();
         QVERIFY(!entry->isEnabled());
-        w.showChooser = [&](ui::frmOpenSave& chooser) {
-            settings::runSettings().DataFilePath = QFile::encodeName(data).toStdString();
-            ui::ShowDataFilePreview(data);
-            chooser.accept();
-        };
+        w.showChooser = picking(data);
         w.Command2->click();
         w.Text10->setText(QStringLiteral("2"));
         w.Text4->setText(QStringLiteral("2"));

@@ -35,16 +35,6 @@ using ui::ShowDataFilePreview;
 
 namespace {
 
-// Picks `path` as the chooser does on a choice: it stores the path and shows the preview.
-auto picking(const QString& path)
-{
-    return [path](frmOpenSave& chooser) {
-        settings::runSettings().DataFilePath = QFile::encodeName(path).toStdString();
-        ShowDataFilePreview(path);
-        chooser.accept();
-    };
-}
-
 void cancelling(frmOpenSave& chooser)
 {
     chooser.reject();

@@ -67,11 +67,7 @@ private slots:
         QVERIFY(!box->plotWindowAction()->isEnabled());
         QVERIFY(!box->plotWindow());
 
-        w.showChooser = [&](ui::frmOpenSave& chooser) {
-            settings::runSettings().DataFilePath = QFile::encodeName(data).toStdString();
-            ui::ShowDataFilePreview(data);
-            chooser.accept();
-        };
+        w.showChooser = picking(data);
         w.Command2->click();
         w.Text10->setText(QStringLiteral("2"));
         w.Text4->setText(QStringLiteral("2"));

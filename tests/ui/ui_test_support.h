@@ -4,7 +4,10 @@
 // the texts of the run's messages, and reading back what a run left.
 
 #include "run/run_driver.h"
+#include "settings/run_settings.h"
+#include "ui/common/data_file_preview.h"
 #include "ui/common/message_presenter.h"
+#include "ui/file_chooser/file_chooser_dialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +18,16 @@
 
 #include <cmath>
 #include <cstdint>
+
+// Picks `path` as the chooser does on a choice: it stores the path and shows the preview.
+inline auto picking(const QString& path)
+{
+    return [path](ui::frmOpenSave& chooser) {
+        settings::runSettings().DataFilePath = QFile::encodeName(path).toStdString();
+        ui::ShowDataFilePreview(path);
+        chooser.accept();
+    };
+}
 
 // A growing-amplitude cyclic record: a header line, then "index deformation load" per line,
 // with hysteresis so that later cycles cross earlier ones.
