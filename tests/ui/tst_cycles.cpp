@@ -89,11 +89,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QAction* entry = w.Picture1->cyclesAction();
         QVERIFY(!entry->isEnabled());
-        w.showChooser = picking(data);
-        w.Command2->click();
-        w.Text10->setText(QStringLiteral("2"));
-        w.Text4->setText(QStringLiteral("2"));
-        w.Text5->setText(QStringLiteral("3"));
+        chooseWallExample(w, data);
         w.Option2->click();  // the sides come back from the combined file
         w.Command1->click();
         QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));

@@ -67,11 +67,7 @@ private slots:
         QVERIFY(!box->plotWindowAction()->isEnabled());
         QVERIFY(!box->plotWindow());
 
-        w.showChooser = picking(data);
-        w.Command2->click();
-        w.Text10->setText(QStringLiteral("2"));
-        w.Text4->setText(QStringLiteral("2"));
-        w.Text5->setText(QStringLiteral("3"));
+        chooseWallExample(w, data);
         w.Command1->click();
         QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
         QVERIFY(box->plotWindowAction()->isEnabled());

@@ -8,10 +8,13 @@
 #include "ui/common/data_file_preview.h"
 #include "ui/common/message_presenter.h"
 #include "ui/file_chooser/file_chooser_dialog.h"
+#include "ui/main_window/main_window.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QList>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
@@ -27,6 +30,17 @@ inline auto picking(const QString& path)
         ui::ShowDataFilePreview(path);
         chooser.accept();
     };
+}
+
+// Chooses `path`, a copy of examples/cyclic_wall.prn, and sets the boxes for its columns as
+// examples/README.md gives them (X 2, Y 3, two header lines).
+inline void chooseWallExample(ui::Form1& w, const QString& path)
+{
+    w.showChooser = picking(path);
+    w.Command2->click();
+    w.Text10->setText(QStringLiteral("2"));
+    w.Text4->setText(QStringLiteral("2"));
+    w.Text5->setText(QStringLiteral("3"));
 }
 
 // A growing-amplitude cyclic record: a header line, then "index deformation load" per line,
