@@ -1,8 +1,8 @@
-// Times a whole run with the window's picture drawn the plain way (every call stroked), the
-// bounded way (calls that cannot change a pixel skipped) or not at all, and writes the picture
-// so that two ways can be compared byte for byte.
+// Times a whole run with the window's picture drawn as the window draws it (dots stamped onto the
+// image), with every dot stroked by QPainter instead (`qt`: an image format the stamp does not
+// take), or not drawn at all, and writes the picture.
 //
-//   varnel-plot-bench none|plain|bounded PICTURE.png [varnel-batch options] FILE
+//   varnel-plot-bench none|draw|qt PICTURE.png [varnel-batch options] FILE
 
 #include "batch/options.h"
 #include "bench/cpu_time.h"
@@ -29,13 +29,13 @@ constexpr int kBoxHeight = 165;
 class CanvasHost : public run::RunHost
 {
 public:
-    CanvasHost(bool draw, bool plain)
+    CanvasHost(bool draw, bool strokeDots)
         : m_draw(draw)
-        , m_image(kBoxWidth, kBoxHeight, QImage::Format_ARGB32_Premultiplied)
+        , m_image(kBoxWidth, kBoxHeight,
+              strokeDots ? QImage::Format_ARGB32 : QImage::Format_ARGB32_Premultiplied)
         , m_canvas(QSizeF(kBoxWidth, kBoxHeight))
     {
         m_image.fill(ui::PlotCanvas::background());
-        m_canvas.setPlain(plain);
         m_canvas.setDevice(&m_image);
     }
 
@@ -108,7 +108,7 @@ int main(int argc, char** argv)
 {
     if (argc < 4) {
         std::fprintf(stderr,
-            "usage: varnel-plot-bench none|plain|bounded PICTURE.png [varnel-batch options] "
+            "usage: varnel-plot-bench none|draw|qt PICTURE.png [varnel-batch options] "
             "FILE\n");
         return 2;
     }
@@ -125,7 +125,7 @@ int main(int argc, char** argv)
         return 2;
     }
     QGuiApplication app(argc, argv);
-    CanvasHost host(mode != "none", mode == "plain");
+    CanvasHost host(mode != "none", mode == "qt");
     settings::RunSettings s = o.settings;
     s.DataFilePath = o.files[0];
     const double cpuStart = bench::cpuSeconds();

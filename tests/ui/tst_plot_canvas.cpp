@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 using ui::kPlotFileBox;
@@ -104,54 +105,54 @@ private slots:
         QVERIFY(countRed(fromView) > 50);
     }
 
-    // Strokes that cannot change a pixel are skipped; the picture is still the one drawing
-    // every call gives. Crowded dots and short zig-zags of one colour saturate their pixels, other
-    // colours cross them (196 is a channel that drifts when drawn over itself), some ink falls off
-    // the box; at the screen's two pixel ratios.
-    void boundedDrawingGivesThePlainPicture()
+    // Dots are stamped onto images without QPainter: round, of the stroke's width, centred where
+    // asked at either pixel ratio, landing in the same pixels as the painter's lines, and leaving
+    // a pixel that already holds their colour exactly as it is, whatever the colour.
+    void stampedDotsAreRoundAndKeepPixelsOfTheirColour()
     {
-        const QColor colours[] = { kRed, Qt::black, kBlue, QColor(0, 59, 196), kGreen };
+        const double pi = std::acos(-1.0);
         for (const double ratio : { 1.0, 2.0 }) {
-            QImage plain = blankImage(QSize(90, 40), ratio);
-            QImage bounded = plain;
-            PlotCanvas plainCanvas { QSizeF(90.0, 40.0) };
-            PlotCanvas boundedCanvas { QSizeF(90.0, 40.0) };
-            plainCanvas.setPlain(true);
-            plainCanvas.setDevice(&plain);
-            boundedCanvas.setDevice(&bounded);
-            std::mt19937 random(5);
-            std::normal_distribution<double> spread(0.0, 1.0);
-            int skipped = 0;
-            for (int i = 0; i < 60000; ++i) {
-                // Runs of a few hundred calls in one colour, each around its own spot.
-                const QColor& colour = colours[(i / 300) % 5];
-                const double x = 10.0 + (i / 1500) % 8 * 10.0 + spread(random) * 2.0;
-                const double y = 20.0 + (i / 300) % 3 * 15.0 - 15.0 + spread(random) * 2.0;
-                bool p = false;
-                bool b = false;
-                switch (i % 3) {
-                case 0:
-                    p = plainCanvas.dot(x, y, colour);
-                    b = boundedCanvas.dot(x, y, colour);
-                    break;
-                case 1:
-                    p = plainCanvas.lineTo(x, y, colour);
-                    b = boundedCanvas.lineTo(x, y, colour);
-                    break;
-                default: {
-                    const double x2 = x + spread(random);
-                    const double y2 = y + spread(random);
-                    p = plainCanvas.line(x, y, x2, y2, colour);
-                    b = boundedCanvas.line(x, y, x2, y2, colour);
-                    break;
-                }
-                }
-                skipped += p && !b;
+            for (const QPointF at :
+                { QPointF(10.0, 10.0), QPointF(20.3125, 7.71), QPointF(5.5, 30.9) }) {
+                QImage image = blankImage(QSize(40, 40), ratio);
+                PlotCanvas canvas { QSizeF(40.0, 40.0) };
+                canvas.setWindow(0.0f, 0.0f, 40.0f, 40.0f);
+                canvas.setDevice(&image);
+                canvas.line(0.0, 39.0, 39.0, 39.0, kBlue);  // the painter is open from here on
+                QVERIFY(canvas.dot(at.x(), at.y(), Qt::black));
+                canvas.end();
+                double ink = 0.0;
+                QPointF moment;
+                for (int y = 0; y < image.height() - 4 * ratio; ++y)
+                    for (int x = 0; x < image.width(); ++x) {
+                        const double share = (255 - qRed(image.pixel(x, y))) / 255.0;
+                        ink += share;
+                        moment += QPointF(x + 0.5, y + 0.5) * share;
+                    }
+                const double radius = 1.25 * ratio;
+                QVERIFY2(std::abs(ink / (pi * radius * radius) - 1.0) < 0.03,
+                    qPrintable(QString::number(ink)));
+                const QPointF centre = moment / ink / ratio;
+                QVERIFY2(
+                    std::abs(centre.x() - at.x()) < 0.05 && std::abs(centre.y() - at.y()) < 0.05,
+                    qPrintable(QStringLiteral("%1 %2").arg(centre.x()).arg(centre.y())));
+                QVERIFY(qBlue(image.pixel(20, static_cast<int>(39 * ratio))) > 200);
             }
-            plainCanvas.end();
-            boundedCanvas.end();
-            QCOMPARE(bounded, plain);
-            QVERIFY2(skipped > 1000, qPrintable(QString::number(skipped)));
+            for (const QColor& colour : { kRed, QColor(0, 59, 196), QColor(17, 130, 201) }) {
+                QImage image(QSize(30, 30) * ratio, QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(ratio);
+                image.fill(colour);
+                const QImage before = image.copy();
+                PlotCanvas canvas { QSizeF(30.0, 30.0) };
+                canvas.setWindow(0.0f, 0.0f, 30.0f, 30.0f);
+                canvas.setDevice(&image);
+                std::mt19937 random(5);
+                std::uniform_real_distribution<double> anywhere(-2.0, 32.0);
+                for (int i = 0; i < 5000; ++i)
+                    canvas.dot(anywhere(random), anywhere(random), colour);
+                canvas.end();
+                QCOMPARE(image, before);
+            }
         }
     }
 

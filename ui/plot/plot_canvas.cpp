@@ -18,35 +18,14 @@ namespace {
     // rasteriser misbehaves on coordinates far outside the image; the margin keeps anti-aliased
     // edges that touch the border.
     constexpr double kClipMargin = 4.0;
-    // How far ink can reach beyond a stroke's outline, in device pixels, so that every pixel a
-    // stroke can change lies within the outline grown by it. A dot's outline is filled with
-    // area coverage (ink measured up to 0.01 beyond it over 200,000 dots; room is left for the
-    // rasteriser's fixed point); a 1-pixel line gets edge pixels on either side (measured up to
-    // 1.39 beyond its outline over 200,000 lines).
-    constexpr double kDotInkReach = 0.25;
-    constexpr double kLineInkReach = 2.0;
-    constexpr int kMostPixelsLooked = 1024;
 
-    // Source-over of an opaque colour c at coverage a onto a pixel d gives
-    // c·a / 255 + d·(255 − a) / 255 per channel, each product rounded. On d = c, the channels 0 and
-    // 255 round exactly (0 and a, 255 − a) and sum to c again; any other channel value can come out
-    // one off. So only in colours made of those channels is a pixel already holding the colour left
-    // as it is.
-    bool inkKeepsItsOwnPixels(const QColor& colour)
-    {
-        const auto pure = [](int channel) { return channel == 0 || channel == 255; };
-        return colour.alpha() == 255 && pure(colour.red()) && pure(colour.green())
-            && pure(colour.blue());
-    }
-
-    bool readableImage(const QPaintDevice* device)
+    // Formats whose pixels the dot stamp blends onto: premultiplied, or opaque throughout.
+    bool stampableImage(const QPaintDevice* device)
     {
         if (!device || device->devType() != QInternal::Image)
             return false;
         const QImage::Format f = static_cast<const QImage*>(device)->format();
-        // Formats whose pixels hold an opaque colour as qRgb() does.
-        return f == QImage::Format_ARGB32_Premultiplied || f == QImage::Format_ARGB32
-            || f == QImage::Format_RGB32;
+        return f == QImage::Format_ARGB32_Premultiplied || f == QImage::Format_RGB32;
     }
 
     // Cuts the segment a–b to the rectangle [0, w] × [0, h] grown by the margin
@@ -90,6 +69,80 @@ namespace {
 
 }  // namespace
 
+DotStamp::DotStamp(double radius)
+    : m_radius(radius)
+    , m_reach(static_cast<int>(std::ceil(radius)))
+    , m_masks(kSteps * kSteps)
+{
+}
+
+// The pixels around a centre at (fx, fy) / 16 within its pixel, each with the share of its
+// 16 × 16 sample points that lie in the disc, as 1 to 255.
+const DotStamp::Mask& DotStamp::mask(int fx, int fy)
+{
+    Mask& mask = m_masks[static_cast<std::size_t>(fy * kSteps + fx)];
+    if (mask.ready)
+        return mask;
+    const double r2 = m_radius * m_radius * kSteps * kSteps;  // in 1/16 pixel units
+    for (int j = -m_reach; j <= m_reach; ++j) {
+        for (int i = -m_reach; i <= m_reach; ++i) {
+            int inside = 0;
+            for (int sy = 0; sy < kSteps; ++sy) {
+                const double dy = kSteps * j + sy - fy + 0.5;
+                for (int sx = 0; sx < kSteps; ++sx) {
+                    const double dx = kSteps * i + sx - fx + 0.5;
+                    inside += dx * dx + dy * dy <= r2;
+                }
+            }
+            const int coverage = (inside * 255 + kSteps * kSteps / 2) / (kSteps * kSteps);
+            if (coverage > 0)
+                mask.cells.push_back({ static_cast<std::int8_t>(i), static_cast<std::int8_t>(j),
+                    static_cast<std::uint8_t>(coverage) });
+        }
+    }
+    mask.ready = true;
+    return mask;
+}
+
+namespace {
+
+    // Source-over of an opaque colour at coverage a, two channels at a time, each rounded as
+    // (t + t / 256 + 128) / 256 for t = ink·a + pixel·(255 − a): a pixel that already holds the ink
+    // comes out exactly as it was (checked for every channel value).
+    QRgb blendOpaque(QRgb ink, QRgb pixel, unsigned a)
+    {
+        const unsigned b = 255u - a;
+        std::uint32_t rb = (ink & 0xff00ffu) * a + (pixel & 0xff00ffu) * b;
+        rb = ((rb + ((rb >> 8) & 0xff00ffu) + 0x800080u) >> 8) & 0xff00ffu;
+        std::uint32_t ag = ((ink >> 8) & 0xff00ffu) * a + ((pixel >> 8) & 0xff00ffu) * b;
+        ag = (ag + ((ag >> 8) & 0xff00ffu) + 0x800080u) & 0xff00ff00u;
+        return rb | ag;
+    }
+
+}  // namespace
+
+bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF centre, QRgb ink)
+{
+    // The centre on the 1/16-pixel grid; callers keep it within a few pixels of the image.
+    const auto qx = static_cast<long>(std::floor(centre.x() * kSteps + 0.5));
+    const auto qy = static_cast<long>(std::floor(centre.y() * kSteps + 0.5));
+    const long px = qx >= 0 ? qx / kSteps : -((-qx + kSteps - 1) / kSteps);
+    const long py = qy >= 0 ? qy / kSteps : -((-qy + kSteps - 1) / kSteps);
+    const Mask& m = mask(static_cast<int>(qx - px * kSteps), static_cast<int>(qy - py * kSteps));
+    const QRgb opaqueInk = ink | 0xff000000u;
+    bool covered = false;
+    for (const Cell& cell : m.cells) {
+        const long x = px + cell.dx;
+        const long y = py + cell.dy;
+        if (x < 0 || y < 0 || x >= size.width() || y >= size.height())
+            continue;
+        covered = true;
+        auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
+        *pixel = blendOpaque(opaqueInk, *pixel, cell.coverage);
+    }
+    return covered;
+}
+
 PlotCanvas::PlotCanvas(QSizeF box)
     : m_box(box)
 {
@@ -104,12 +157,18 @@ void PlotCanvas::setDevice(QPaintDevice* device)
 {
     end();
     m_device = device;
-    m_image = readableImage(device) ? static_cast<const QImage*>(device) : nullptr;
+    m_stampImage = stampableImage(device) ? static_cast<QImage*>(device) : nullptr;
+    if (m_stampImage) {
+        const double radius = kDotWidth / 2.0 * m_stampImage->devicePixelRatio();
+        if (radius != m_stamp.radius())
+            m_stamp = DotStamp(radius);
+    }
 }
 
 void PlotCanvas::end()
 {
     m_painter.reset();
+    m_painterBits = nullptr;
 }
 
 void PlotCanvas::setBox(QSizeF box)
@@ -188,6 +247,9 @@ QPainter* PlotCanvas::painter(const QColor& colour, double width)
         m_painter = std::make_unique<QPainter>(m_device);
         m_painter->setRenderHint(QPainter::Antialiasing);
         m_penColour = QColor();
+        // The buffer the painter writes to; asking for it again later could detach a copy.
+        if (m_stampImage)
+            m_painterBits = m_stampImage->bits();
     }
     if (colour != m_penColour || width != m_penWidth) {
         m_painter->setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
@@ -205,55 +267,10 @@ bool PlotCanvas::strokeSegment(QPointF a, QPointF b, const QColor& colour)
         return false;
     if (!clipSegment(a, b, m_box.width(), m_box.height()))
         return false;
-    if (unchangedUnder(a, b, kLineWidth / 2.0, kLineInkReach, colour))
-        return false;
     QPainter* p = painter(colour, kLineWidth);
     if (!p)
         return false;
     p->drawLine(a, b);
-    return true;
-}
-
-// A stroke from a to b (pixels of the box) with an outline `halfWidth` pixels around it leaves the
-// image as it is when every pixel its ink can reach already holds its colour, and the colour
-// keeps such pixels. A dot (a == b) reaches only the pixels within a circle; for a line the
-// rectangle around it is looked at.
-bool PlotCanvas::unchangedUnder(
-    QPointF a, QPointF b, double halfWidth, double inkReach, const QColor& colour) const
-{
-    if (m_plain || !m_image || !readableImage(m_image) || !inkKeepsItsOwnPixels(colour))
-        return false;
-    const double ratio = m_image->devicePixelRatio();
-    const double reach = halfWidth * ratio + inkReach;
-    a *= ratio;
-    b *= ratio;
-    // a and b lie within the box and its clip margin, so these are small whole numbers.
-    const int left = std::max(0, static_cast<int>(std::floor(std::min(a.x(), b.x()) - reach)));
-    const int top = std::max(0, static_cast<int>(std::floor(std::min(a.y(), b.y()) - reach)));
-    const int right =
-        std::min(m_image->width() - 1, static_cast<int>(std::ceil(std::max(a.x(), b.x()) + reach)));
-    const int bottom = std::min(
-        m_image->height() - 1, static_cast<int>(std::ceil(std::max(a.y(), b.y()) + reach)));
-    if (left > right || top > bottom)
-        return true;  // all of it off the image
-    if ((right - left + 1) * (bottom - top + 1) > kMostPixelsLooked)
-        return false;
-    const bool dot = a == b;
-    const QRgb ink = colour.rgb();
-    for (int y = top; y <= bottom; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(m_image->constScanLine(y));
-        const double dy = std::max({ y - a.y(), a.y() - (y + 1), 0.0 });
-        for (int x = left; x <= right; ++x) {
-            if (row[x] == ink)
-                continue;
-            if (!dot)
-                return false;
-            // The pixel [x, x + 1] × [y, y + 1] matters only if it comes within reach.
-            const double dx = std::max({ x - a.x(), a.x() - (x + 1), 0.0 });
-            if (dx * dx + dy * dy < reach * reach)
-                return false;
-        }
-    }
     return true;
 }
 
@@ -280,14 +297,22 @@ bool PlotCanvas::dot(double x, double y, const QColor& colour)
     if (!finite(p) || p.x() < -kClipMargin || p.y() < -kClipMargin
         || p.x() > m_box.width() + kClipMargin || p.y() > m_box.height() + kClipMargin)
         return false;
-    // Noisy records put millions of crossing dots on the same few pixels.
-    if (unchangedUnder(p, p, kDotWidth / 2.0, kDotInkReach, colour))
-        return false;
+    if (m_stampImage)
+        return stampDot(p, colour);
     QPainter* ink = painter(colour, kDotWidth);
     if (!ink)
         return false;
     ink->drawPoint(p);
     return true;
+}
+
+bool PlotCanvas::stampDot(QPointF p, const QColor& colour)
+{
+    // With no painter open, nothing else writes to the image, so it may detach now.
+    uchar* bits = m_painter ? m_painterBits : m_stampImage->bits();
+    const double ratio = m_stampImage->devicePixelRatio();
+    return m_stamp.stamp(
+        bits, m_stampImage->bytesPerLine(), m_stampImage->size(), p * ratio, colour.rgb());
 }
 
 }  // namespace ui
