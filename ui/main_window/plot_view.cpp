@@ -191,12 +191,15 @@ bool PlotView::analyseFinishedRun(const std::vector<double>& x, const std::vecto
     if (m_plotWindow)
         m_plotWindow->setData(m_plotData);
     analysis::RunTablesResult result = analysis::analyseFinishedRun(x, y, dataFile, oneFile, {});
-    if (!result)
-        return false;
-    m_tables = std::make_unique<analysis::RunTables>(std::move(result.tables));
+    if (result) {
+        m_tables = std::make_shared<const analysis::RunTables>(std::move(result.tables));
+        m_cyclesAction->setEnabled(true);
+    }
     m_tablesDataFile = dataFile;
-    m_cyclesAction->setEnabled(true);
-    return true;
+    m_plotTables = m_tables;
+    if (m_plotWindow)
+        m_plotWindow->setTables(m_plotTables.get(), m_tablesDataFile);
+    return bool(m_tables);
 }
 
 void PlotView::openCycles()
@@ -216,6 +219,7 @@ void PlotView::openPlotWindow()
         m_plotWindow = new PlotWindow(window());
         m_plotWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_plotWindow->setData(m_plotData);
+        m_plotWindow->setTables(m_plotTables.get(), m_tablesDataFile);
     }
     m_plotWindow->show();
     m_plotWindow->raise();

@@ -150,7 +150,9 @@ private:
     bool m_recordingComplete = true;
     // Some 50 MB of calls.
     std::size_t m_recordingLimit = 4'000'000;
-    std::unique_ptr<analysis::RunTables> m_tables;
+    std::shared_ptr<const analysis::RunTables> m_tables;
+    // The plot window's, kept with its data when the picture is cleared.
+    std::shared_ptr<const analysis::RunTables> m_plotTables;
     std::string m_tablesDataFile;
 };
 

@@ -465,6 +465,7 @@ PlotWindow::PlotWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window)
     , m_area(new PlotArea(*this))
     , m_cursorLabel(new QLabel(this))
+    , m_cyclePanel(new CyclePanel(this))
 {
     setWindowTitle(tr("Plot"));
     setCentralWidget(m_area);
@@ -489,7 +490,11 @@ PlotWindow::PlotWindow(QWidget* parent)
     reset->setShortcut(Qt::Key_Home);
     reset->setShortcutContext(Qt::WidgetShortcut);  // the plot area's own Home handles it
     connect(reset, &QAction::triggered, this, &PlotWindow::resetView);
-    resize(820, 560);
+    addDockWidget(Qt::BottomDockWidgetArea, m_cyclePanel);
+    view->addSeparator();
+    view->addAction(m_cyclePanel->toggleViewAction());
+    connect(m_cyclePanel, &CyclePanel::stretchSelected, this, &PlotWindow::setHighlight);
+    resize(820, 760);
 }
 
 void PlotWindow::setData(PlotData data)
@@ -536,6 +541,17 @@ void PlotWindow::panByPixels(QPointF delta)
     const double dx = -delta.x() / d.width() * (m_range.xMax - m_range.xMin);
     const double dy = delta.y() / d.height() * (m_range.yMax - m_range.yMin);
     setVisibleRange({ m_range.xMin + dx, m_range.xMax + dx, m_range.yMin + dy, m_range.yMax + dy });
+}
+
+void PlotWindow::setTables(const analysis::RunTables* tables, const std::string& dataFile)
+{
+    m_cyclePanel->setTables(tables, dataFile);
+}
+
+void PlotWindow::setHighlight(std::optional<PointStretch> stretch)
+{
+    m_highlight = stretch;
+    m_area->update();
 }
 
 void PlotWindow::showCursor(const QPointF* value)

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "analysis/curve_sides.h"
+#include "analysis/run_tables.h"
+#include "ui/plot_window/cycle_panel.h"
 
 #include <QMainWindow>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -129,6 +133,22 @@ public:
     // The cursor's position in data units, or empty outside the data.
     void showCursor(const QPointF* value);
 
+    // The cycle tables of the run shown, for the cycle panel; none empties it.
+    void setTables(const analysis::RunTables* tables, const std::string& dataFile);
+
+    CyclePanel* cyclePanel() const
+    {
+        return m_cyclePanel;
+    }
+
+    // The stretch of the record drawn highlighted (the selected cycles); none for none.
+    void setHighlight(std::optional<PointStretch> stretch);
+
+    std::optional<PointStretch> highlight() const
+    {
+        return m_highlight;
+    }
+
 private:
     PlotData m_data;
     PlotRange m_full;
@@ -139,6 +159,8 @@ private:
     QAction* m_positiveLayer;
     QAction* m_negativeLayer;
     QAction* m_gridAction;
+    CyclePanel* m_cyclePanel;
+    std::optional<PointStretch> m_highlight;
 };
 
 }  // namespace ui
