@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/curve_sides.h"
+#include "ui/plot_window/plot_renderer.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -11,28 +11,9 @@
 
 class QAction;
 class QLabel;
+class QPainter;
 
 namespace ui {
-
-// What the plot window shows: the record's prepared points and the written curve's sides.
-struct PlotData
-{
-    std::vector<double> x;
-    std::vector<double> y;
-    analysis::CurveSides sides;
-    // The data file's columns the points came from; 0 when unknown.
-    int xColumn = 0;
-    int yColumn = 0;
-};
-
-// The part of the data plane in view.
-struct PlotRange
-{
-    double xMin = 0;
-    double xMax = 1;
-    double yMin = 0;
-    double yMax = 1;
-};
 
 class PlotWindow;
 
@@ -121,10 +102,48 @@ public:
         return m_negativeLayer;
     }
 
+    QAction* crossingsLayer() const
+    {
+        return m_crossingsLayer;
+    }
+
+    QAction* backboneLayer() const
+    {
+        return m_backboneLayer;
+    }
+
+    QAction* bilinearLayer() const
+    {
+        return m_bilinearLayer;
+    }
+
     QAction* gridAction() const
     {
         return m_gridAction;
     }
+
+    // Draws both curve sides in the picture box's red.
+    QAction* boxRedAction() const
+    {
+        return m_boxRedAction;
+    }
+
+    // The layers as the View menu sets them.
+    PlotLayers layers() const;
+
+    // What is emphasised besides the layers; the window keeps the point under the cursor here.
+    const PlotHighlight& highlight() const
+    {
+        return m_highlight;
+    }
+
+    // Emphasises record points [from, to) (nothing when from == to), e.g. a cycle chosen in a
+    // table beside the plot.
+    void setHighlightedStretch(std::size_t from, std::size_t to);
+
+    // Draws what is visible now (range, layers, grid, highlight) at the target's size, with
+    // axes and legend, onto any painter.
+    void renderView(QPainter& painter, const QRect& target) const;
 
     // The cursor's position in data units, or empty outside the data.
     void showCursor(const QPointF* value);
@@ -138,7 +157,13 @@ private:
     QAction* m_recordLayer;
     QAction* m_positiveLayer;
     QAction* m_negativeLayer;
+    QAction* m_crossingsLayer;
+    QAction* m_backboneLayer;
+    QAction* m_bilinearLayer;
     QAction* m_gridAction;
+    QAction* m_boxRedAction;
+    PlotRenderer m_renderer;
+    PlotHighlight m_highlight;
 };
 
 }  // namespace ui
