@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/curve_sides.h"
 #include "analysis/run_tables.h"
 #include "ui/plot_window/cycle_panel.h"
+#include "ui/plot_window/plot_renderer.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -15,29 +15,11 @@
 
 class QAction;
 class QLabel;
+class QPainter;
 
 namespace ui {
 
-// What the plot window shows: the record's prepared points and the written curve's sides.
-struct PlotData
-{
-    std::vector<double> x;
-    std::vector<double> y;
-    analysis::CurveSides sides;
-    // The data file's columns the points came from; 0 when unknown.
-    int xColumn = 0;
-    int yColumn = 0;
-};
-
-// The part of the data plane in view.
-struct PlotRange
-{
-    double xMin = 0;
-    double xMax = 1;
-    double yMin = 0;
-    double yMax = 1;
-};
-
+class PlotExporter;
 class PlotWindow;
 
 // The plot itself: axes, grid, layers and legend, and the mouse and keys that zoom and pan.
@@ -125,10 +107,48 @@ public:
         return m_negativeLayer;
     }
 
+    QAction* crossingsLayer() const
+    {
+        return m_crossingsLayer;
+    }
+
+    QAction* backboneLayer() const
+    {
+        return m_backboneLayer;
+    }
+
+    QAction* bilinearLayer() const
+    {
+        return m_bilinearLayer;
+    }
+
     QAction* gridAction() const
     {
         return m_gridAction;
     }
+
+    // Draws both curve sides in the picture box's red.
+    QAction* boxRedAction() const
+    {
+        return m_boxRedAction;
+    }
+
+    // The layers as the View menu sets them.
+    PlotLayers layers() const;
+
+    // What is emphasised besides the layers; the window keeps the point under the cursor here.
+    const PlotHighlight& highlight() const
+    {
+        return m_highlight;
+    }
+
+    // Emphasises record points [from, to) (nothing when from == to), e.g. a cycle chosen in a
+    // table beside the plot.
+    void setHighlightedStretch(std::size_t from, std::size_t to);
+
+    // Draws what is visible now (range, layers, grid, highlight) at the target's size, with
+    // axes and legend, onto any painter.
+    void renderView(QPainter& painter, const QRect& target) const;
 
     // The cursor's position in data units, or empty outside the data.
     void showCursor(const QPointF* value);
@@ -141,12 +161,13 @@ public:
         return m_cyclePanel;
     }
 
-    // The stretch of the record drawn highlighted (the selected cycles); none for none.
+    // Emphasises the stretch of the record from its first to its last point, numbered from 1
+    // (the selected cycles); none for none.
     void setHighlight(std::optional<PointStretch> stretch);
 
-    std::optional<PointStretch> highlight() const
+    PlotExporter* exporter() const
     {
-        return m_highlight;
+        return m_exporter;
     }
 
 private:
@@ -158,9 +179,15 @@ private:
     QAction* m_recordLayer;
     QAction* m_positiveLayer;
     QAction* m_negativeLayer;
+    QAction* m_crossingsLayer;
+    QAction* m_backboneLayer;
+    QAction* m_bilinearLayer;
     QAction* m_gridAction;
+    QAction* m_boxRedAction;
+    PlotRenderer m_renderer;
+    PlotHighlight m_highlight;
     CyclePanel* m_cyclePanel;
-    std::optional<PointStretch> m_highlight;
+    PlotExporter* m_exporter;
 };
 
 }  // namespace ui
