@@ -37,7 +37,7 @@ namespace {
 }  // namespace
 
 CyclePanel::CyclePanel(QWidget* parent)
-    : QDockWidget(tr("Cycles"), parent)
+    : QDockWidget(tr("Cycle analysis"), parent)
     , m_view(new CycleTablesView(this))
     , m_save(new QPushButton(tr("Save CSV…"), this))
 {
