@@ -218,7 +218,9 @@ PlotWindow::PlotWindow(QWidget* parent)
     view->addSeparator();
     view->addAction(m_cyclePanel->toggleViewAction());
     connect(m_cyclePanel, &CyclePanel::stretchSelected, this, &PlotWindow::setHighlight);
-    resize(820, 760);
+    resize(880, 720);
+    // The plot keeps most of the height; the table shows a few cycles until dragged taller.
+    resizeDocks({ m_cyclePanel }, { 340 }, Qt::Vertical);
 }
 
 void PlotWindow::setData(PlotData data)
