@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/plot_window/plot_data.h"
 #include "ui/plot_window/plot_renderer.h"
 
 #include <QMainWindow>
@@ -78,7 +79,13 @@ public:
     void resetView();
 
     // Zooms by `factor` (below 1 zooms in) keeping the data point under `pixel` in place.
-    void zoomAround(QPointF pixel, double factor);
+    void zoomAround(QPointF pixel, double factor)
+    {
+        zoomAround(pixel, factor, factor);
+    }
+
+    // Zooms each axis by its own factor (1 leaves it as it is).
+    void zoomAround(QPointF pixel, double xFactor, double yFactor);
     // Moves the view by a distance in pixels (the data follow the cursor).
     void panByPixels(QPointF delta);
 
@@ -148,12 +155,23 @@ public:
     // The cursor's position in data units, or empty outside the data.
     void showCursor(const QPointF* value);
 
+    // Highlights the point of a shown layer nearest the cursor at `pixel` (within a few pixels)
+    // and shows its values, and for a record point its data file's line, in the status bar.
+    void hoverAt(QPointF pixel);
+
+    // The point highlighted under the cursor; none when the cursor is near none.
+    PlotPointRef hoveredPoint() const
+    {
+        return m_hovered;
+    }
+
 private:
     PlotData m_data;
     PlotRange m_full;
     PlotRange m_range;
     PlotArea* m_area;
     QLabel* m_cursorLabel;
+    QLabel* m_pointLabel;
     QAction* m_recordLayer;
     QAction* m_positiveLayer;
     QAction* m_negativeLayer;
@@ -164,6 +182,8 @@ private:
     QAction* m_boxRedAction;
     PlotRenderer m_renderer;
     PlotHighlight m_highlight;
+    PlotPointIndex m_index;
+    PlotPointRef m_hovered;
 };
 
 }  // namespace ui
