@@ -47,6 +47,9 @@ PlotArea::PlotArea(PlotWindow& window)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(240, 180);
+    setToolTip(tr("Wheel: zoom · Ctrl+wheel: zoom X only · Shift+wheel: zoom Y only\n"
+                  "Drag: zoom to a box · right or middle drag, arrow keys: pan\n"
+                  "Home or double-click: whole record"));
 }
 
 QRect PlotArea::dataRect() const
@@ -82,9 +85,19 @@ void PlotArea::paintEvent(QPaintEvent*)
 
 void PlotArea::wheelEvent(QWheelEvent* event)
 {
-    const double notches = event->angleDelta().y() / 120.0;
-    if (notches != 0)
-        m_window.zoomAround(event->position(), std::pow(0.8, notches));
+    // Some systems turn a wheel with Shift into a horizontal one.
+    const QPoint angle = event->angleDelta();
+    const double notches = (angle.y() != 0 ? angle.y() : angle.x()) / 120.0;
+    if (notches != 0) {
+        const double factor = std::pow(0.8, notches);
+        const Qt::KeyboardModifiers modifiers = event->modifiers();
+        if (modifiers & Qt::ControlModifier)
+            m_window.zoomAround(event->position(), factor, 1);
+        else if (modifiers & Qt::ShiftModifier)
+            m_window.zoomAround(event->position(), 1, factor);
+        else
+            m_window.zoomAround(event->position(), factor);
+    }
     event->accept();
 }
 
@@ -108,6 +121,8 @@ void PlotArea::mouseMoveEvent(QMouseEvent* event)
     } else {
         m_window.showCursor(nullptr);
     }
+    if (m_dragButton == Qt::NoButton)
+        m_window.hoverAt(event->position());
     if (m_dragButton == Qt::LeftButton) {
         m_dragNow = at;
         update();
@@ -173,13 +188,17 @@ PlotWindow::PlotWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window)
     , m_area(new PlotArea(*this))
     , m_cursorLabel(new QLabel(this))
+    , m_pointLabel(new QLabel(this))
     , m_cyclePanel(new CyclePanel(this))
     , m_exporter(new PlotExporter(*this))
 {
     setWindowTitle(tr("Plot"));
     setCentralWidget(m_area);
     m_area->setFocus();  // the arrows and Home work at once
+    m_cursorLabel->setObjectName(QStringLiteral("cursorLabel"));
+    m_pointLabel->setObjectName(QStringLiteral("pointLabel"));
     statusBar()->addWidget(m_cursorLabel);
+    statusBar()->addWidget(m_pointLabel, 1);
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->addAction(tr("Export &picture…"), m_exporter, &PlotExporter::exportPicture)
         ->setObjectName(QStringLiteral("exportPictureAction"));
@@ -227,7 +246,10 @@ void PlotWindow::setData(PlotData data)
 {
     m_data = std::move(data);
     m_renderer.setData(&m_data);
+    m_index.build(m_data);
     m_highlight = {};
+    m_hovered = {};
+    m_pointLabel->clear();
     const PlotRange full = fullPlotRange(m_data);
     // A record whose values reach the limits of double leaves no usable extent.
     m_full = usable(full) ? full : PlotRange { -1, 1, -1, 1 };
@@ -273,12 +295,12 @@ void PlotWindow::resetView()
     setVisibleRange(m_full);
 }
 
-void PlotWindow::zoomAround(QPointF pixel, double factor)
+void PlotWindow::zoomAround(QPointF pixel, double xFactor, double yFactor)
 {
     const QPointF at = m_area->toData(pixel);
     const PlotRange r = m_range;
-    setVisibleRange({ at.x() - (at.x() - r.xMin) * factor, at.x() + (r.xMax - at.x()) * factor,
-        at.y() - (at.y() - r.yMin) * factor, at.y() + (r.yMax - at.y()) * factor });
+    setVisibleRange({ at.x() - (at.x() - r.xMin) * xFactor, at.x() + (r.xMax - at.x()) * xFactor,
+        at.y() - (at.y() - r.yMin) * yFactor, at.y() + (r.yMax - at.y()) * yFactor });
 }
 
 void PlotWindow::panByPixels(QPointF delta)
@@ -287,6 +309,57 @@ void PlotWindow::panByPixels(QPointF delta)
     const double dx = -delta.x() / d.width() * (m_range.xMax - m_range.xMin);
     const double dy = delta.y() / d.height() * (m_range.yMax - m_range.yMin);
     setVisibleRange({ m_range.xMin + dx, m_range.xMax + dx, m_range.yMin + dy, m_range.yMax + dy });
+}
+
+void PlotWindow::hoverAt(QPointF pixel)
+{
+    constexpr double kHoverRadius = 6;
+    const QRectF d = m_area->dataRect();
+    PlotPointRef found;
+    if (d.adjusted(-kHoverRadius, -kHoverRadius, kHoverRadius, kHoverRadius).contains(pixel)) {
+        const QPointF at = m_area->toData(pixel);
+        found = m_index.nearest(at.x(), at.y(), (m_range.xMax - m_range.xMin) / d.width(),
+            (m_range.yMax - m_range.yMin) / d.height(), kHoverRadius, layers());
+    }
+    if (found.source == m_hovered.source && found.index == m_hovered.index)
+        return;
+    m_hovered = found;
+    const auto number = [](double v) { return QString::number(v, 'g', 15); };
+    double x = 0;
+    double y = 0;
+    QString text;
+    switch (found.source) {
+    case PlotPointRef::Source::Record:
+        x = m_data.x[found.index];
+        y = m_data.y[found.index];
+        text = tr("Record point %1: x = %2, y = %3").arg(found.index + 1).arg(number(x), number(y));
+        if (found.index < m_data.lines.size())
+            text += m_data.lines[found.index] > 0
+                ? tr(", line %1 of the data file").arg(m_data.lines[found.index])
+                : tr(", a zero point inserted where the load changes sign");
+        break;
+    case PlotPointRef::Source::Positive:
+        x = m_data.sides.positive.x[found.index];
+        y = m_data.sides.positive.y[found.index];
+        text = tr("Positive curve point %1: x = %2, y = %3")
+                   .arg(found.index + 1)
+                   .arg(number(x), number(y));
+        break;
+    case PlotPointRef::Source::Negative:
+        x = m_data.sides.negative.x[found.index];
+        y = m_data.sides.negative.y[found.index];
+        text = tr("Negative curve point %1: x = %2, y = %3")
+                   .arg(found.index + 1)
+                   .arg(number(x), number(y));
+        break;
+    case PlotPointRef::Source::None:
+        break;
+    }
+    m_highlight.point = bool(found);
+    m_highlight.x = x;
+    m_highlight.y = y;
+    m_pointLabel->setText(text);
+    m_area->update();
 }
 
 void PlotWindow::setTables(const analysis::RunTables* tables, const std::string& dataFile)

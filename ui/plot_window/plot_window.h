@@ -2,6 +2,7 @@
 
 #include "analysis/run_tables.h"
 #include "ui/plot_window/cycle_panel.h"
+#include "ui/plot_window/plot_data.h"
 #include "ui/plot_window/plot_renderer.h"
 
 #include <QMainWindow>
@@ -83,7 +84,13 @@ public:
     void resetView();
 
     // Zooms by `factor` (below 1 zooms in) keeping the data point under `pixel` in place.
-    void zoomAround(QPointF pixel, double factor);
+    void zoomAround(QPointF pixel, double factor)
+    {
+        zoomAround(pixel, factor, factor);
+    }
+
+    // Zooms each axis by its own factor (1 leaves it as it is).
+    void zoomAround(QPointF pixel, double xFactor, double yFactor);
     // Moves the view by a distance in pixels (the data follow the cursor).
     void panByPixels(QPointF delta);
 
@@ -153,6 +160,16 @@ public:
     // The cursor's position in data units, or empty outside the data.
     void showCursor(const QPointF* value);
 
+    // Highlights the point of a shown layer nearest the cursor at `pixel` (within a few pixels)
+    // and shows its values, and for a record point its data file's line, in the status bar.
+    void hoverAt(QPointF pixel);
+
+    // The point highlighted under the cursor; none when the cursor is near none.
+    PlotPointRef hoveredPoint() const
+    {
+        return m_hovered;
+    }
+
     // The cycle tables of the run shown, for the cycle panel; none empties it.
     void setTables(const analysis::RunTables* tables, const std::string& dataFile);
 
@@ -176,6 +193,7 @@ private:
     PlotRange m_range;
     PlotArea* m_area;
     QLabel* m_cursorLabel;
+    QLabel* m_pointLabel;
     QAction* m_recordLayer;
     QAction* m_positiveLayer;
     QAction* m_negativeLayer;
@@ -186,6 +204,8 @@ private:
     QAction* m_boxRedAction;
     PlotRenderer m_renderer;
     PlotHighlight m_highlight;
+    PlotPointIndex m_index;
+    PlotPointRef m_hovered;
     CyclePanel* m_cyclePanel;
     PlotExporter* m_exporter;
 };
