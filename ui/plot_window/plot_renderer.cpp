@@ -740,12 +740,6 @@ void PlotRenderer::render(
     if (layers.record)
         drawSeries(painter, m, data.x.data(), data.y.data(), std::min(data.x.size(), data.y.size()),
             QPen(kRecordColour, thin), m_levels.get());
-    const PlotHighlight& h = style.highlight;
-    if (h.from < h.to && h.from < data.x.size()) {
-        const std::size_t to = std::min({ h.to, data.x.size(), data.y.size() });
-        drawSeries(painter, m, data.x.data() + h.from, data.y.data() + h.from, to - h.from,
-            QPen(kHighlightColour, 2 * s));
-    }
     if (layers.crossings)
         drawCrossings(painter, m, data.crossings, s);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -768,6 +762,13 @@ void PlotRenderer::render(
         const QPen pen(kBilinearColour, 1.5 * s, Qt::DashLine);
         drawSeries(painter, m, data.backbone.positiveBilinear, pen);
         drawSeries(painter, m, data.backbone.negativeBilinear, pen);
+    }
+    // The chosen stretch goes over every layer, or the crossings and curves would hide it.
+    const PlotHighlight& h = style.highlight;
+    if (h.from < h.to && h.from < data.x.size()) {
+        const std::size_t to = std::min({ h.to, data.x.size(), data.y.size() });
+        drawSeries(painter, m, data.x.data() + h.from, data.y.data() + h.from, to - h.from,
+            QPen(kHighlightColour, 2 * s));
     }
     if (h.point && finite(h.x, h.y)) {
         painter.setPen(QPen(kHighlightColour, 1.5 * s));
