@@ -179,10 +179,11 @@ private slots:
         QVERIFY(plot->cyclePanel()->hasTables());
 
         ui::PlotExporter& exporter = *plot->exporter();
-        QSize suggested;
-        exporter.askSize = [&](QSize size) {
+        ui::PictureSize suggested;
+        ui::PictureSize chosen { QSize(640, 400), 96 };
+        exporter.askSize = [&](const ui::PictureSize& size) {
             suggested = size;
-            return std::optional<QSize>(QSize(640, 400));
+            return std::optional(chosen);
         };
         QString name;
         exporter.askFileName = [&](const QString&, const QString&, const QString&) { return name; };
@@ -193,7 +194,8 @@ private slots:
         };
 
         const QByteArray png = exportAs(QStringLiteral("plot.png"));
-        QCOMPARE(suggested, plot->plotArea()->size());
+        QCOMPARE(suggested.pixels, plot->plotArea()->size());
+        QCOMPARE(suggested.dotsPerInch, 96);
         const QImage image = QImage::fromData(png, "PNG");
         QCOMPARE(image.size(), QSize(640, 400));
         QVERIFY(image.pixelColor(2, 2) == Qt::white);
@@ -205,15 +207,24 @@ private slots:
         QVERIFY(svg.isValid());
         QCOMPARE(svg.viewBox(), QRect(0, 0, 640, 400));
 
-        const QByteArray pdf = exportAs(QStringLiteral("plot.pdf"));
-        QVERIFY(pdf.startsWith("%PDF-"));
-        // The page is the picture: 640 × 400 px at 96 per inch in points.
-        const QRegularExpressionMatch page =
-            QRegularExpression(QStringLiteral(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])"))
-                .match(QString::fromLatin1(pdf));
-        QVERIFY(page.hasMatch());
-        QCOMPARE(page.captured(1).toDouble(), 480.0);
-        QCOMPARE(page.captured(2).toDouble(), 300.0);
+        // The page is the picture: 640 × 400 px in points, at 96 and at 192 px to the inch.
+        for (const int dpi : { 96, 192 }) {
+            chosen.dotsPerInch = dpi;
+            const QByteArray pdf = exportAs(QStringLiteral("plot.pdf"));
+            QVERIFY(pdf.startsWith("%PDF-"));
+            const QRegularExpressionMatch page =
+                QRegularExpression(QStringLiteral(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])"))
+                    .match(QString::fromLatin1(pdf));
+            QVERIFY(page.hasMatch());
+            QCOMPARE(page.captured(1).toDouble(), 640 * 72.0 / dpi);
+            QCOMPARE(page.captured(2).toDouble(), 400 * 72.0 / dpi);
+        }
+        // The last resolution chosen is offered again.
+        exportAs(QStringLiteral("plot.pdf"));
+        QCOMPARE(suggested.dotsPerInch, 192);
+        const QImage fine = QImage::fromData(exportAs(QStringLiteral("fine.png")), "PNG");
+        QCOMPARE(fine.size(), QSize(640, 400));
+        QCOMPARE(fine.dotsPerMeterX(), 7559);
         QVERIFY(m_presenter.messages.isEmpty());
 
         // The curve's numbers are the curve files' numbers, positive side then negative.

@@ -19,15 +19,18 @@
 #include <QSpinBox>
 #include <QSvgGenerator>
 
+#include <cmath>
+
 namespace ui {
 
 namespace {
 
-    // Screen pixels: what a size in pixels means in the SVG and PDF files.
-    constexpr int kDotsPerInch = 96;
     // A picture of at most 64 M pixels (256 MB as an image): enough for any report or poster.
     constexpr int kLargestSide = 8192;
     constexpr int kSmallestSide = 16;
+    // From a coarse preview to print.
+    constexpr int kLowestResolution = 48;
+    constexpr int kHighestResolution = 1200;
 
     bool hasExtension(const QString& path, const char* extension)
     {
@@ -53,8 +56,19 @@ std::optional<PictureFormat> pictureFormatOf(const QString& path)
     return std::nullopt;
 }
 
-QByteArray pictureFile(const PictureDrawing& draw, QSize size, PictureFormat format, QString* error)
+QByteArray pictureFile(
+    const PictureDrawing& draw, const PictureSize& picture, PictureFormat format, QString* error)
 {
+    const QSize size = picture.pixels;
+    const int dpi = picture.dotsPerInch;
+    if (dpi < kLowestResolution || dpi > kHighestResolution) {
+        setError(error,
+            QStringLiteral("a picture has %1 to %2 pixels to the inch, not %3")
+                .arg(kLowestResolution)
+                .arg(kHighestResolution)
+                .arg(dpi));
+        return {};
+    }
     if (size.width() < 1 || size.height() < 1 || size.width() > kLargestSide
         || size.height() > kLargestSide) {
         setError(error,
@@ -78,6 +92,9 @@ QByteArray pictureFile(const PictureDrawing& draw, QSize size, PictureFormat for
             return {};
         }
         image.fill(Qt::white);
+        const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
         {
             QPainter painter(&image);
             draw(painter, target);
@@ -92,7 +109,7 @@ QByteArray pictureFile(const PictureDrawing& draw, QSize size, PictureFormat for
     case PictureFormat::Svg: {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
-        svg.setResolution(kDotsPerInch);
+        svg.setResolution(dpi);
         svg.setSize(size);
         svg.setViewBox(target);
         svg.setTitle(QStringLiteral("Varnel curve"));
@@ -105,8 +122,8 @@ QByteArray pictureFile(const PictureDrawing& draw, QSize size, PictureFormat for
         QPdfWriter pdf(&buffer);
         pdf.setCreator(QStringLiteral("Varnel"));
         pdf.setTitle(QStringLiteral("Varnel curve"));
-        pdf.setResolution(kDotsPerInch);
-        const QSizeF points = QSizeF(size) * 72.0 / kDotsPerInch;
+        pdf.setResolution(dpi);
+        const QSizeF points = QSizeF(size) * 72.0 / dpi;
         pdf.setPageLayout(
             QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
                 QPageLayout::Portrait, QMarginsF()));
@@ -132,10 +149,11 @@ QString saveExport(const QByteArray& bytes, const QString& path, const std::stri
 
 // ---- PictureSizeDialog ----
 
-PictureSizeDialog::PictureSizeDialog(QSize suggested, QWidget* parent)
+PictureSizeDialog::PictureSizeDialog(const PictureSize& suggested, QWidget* parent)
     : QDialog(parent)
     , m_width(new QSpinBox(this))
     , m_height(new QSpinBox(this))
+    , m_resolution(new QSpinBox(this))
 {
     setObjectName(QStringLiteral("PictureSizeDialog"));
     setWindowTitle(tr("Picture size"));
@@ -145,20 +163,27 @@ PictureSizeDialog::PictureSizeDialog(QSize suggested, QWidget* parent)
     }
     m_width->setObjectName(QStringLiteral("pictureWidth"));
     m_height->setObjectName(QStringLiteral("pictureHeight"));
-    m_width->setValue(suggested.width());
-    m_height->setValue(suggested.height());
+    m_width->setValue(suggested.pixels.width());
+    m_height->setValue(suggested.pixels.height());
+    m_resolution->setObjectName(QStringLiteral("pictureResolution"));
+    m_resolution->setRange(kLowestResolution, kHighestResolution);
+    m_resolution->setSuffix(tr(" dpi"));
+    m_resolution->setValue(suggested.dotsPerInch);
+    m_resolution->setToolTip(tr("Pixels to the inch: the text and lines grow with it; 96 draws "
+                                "them as on the screen"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QFormLayout(this);
     layout->addRow(tr("&Width:"), m_width);
     layout->addRow(tr("&Height:"), m_height);
+    layout->addRow(tr("&Resolution:"), m_resolution);
     layout->addRow(buttons);
 }
 
-QSize PictureSizeDialog::pictureSize() const
+PictureSize PictureSizeDialog::pictureSize() const
 {
-    return { m_width->value(), m_height->value() };
+    return { { m_width->value(), m_height->value() }, m_resolution->value() };
 }
 
 // ---- PlotExporter ----
@@ -167,7 +192,7 @@ PlotExporter::PlotExporter(PlotWindow& window)
     : QObject(&window)
     , m_window(window)
 {
-    askSize = [this](QSize suggested) -> std::optional<QSize> {
+    askSize = [this](const PictureSize& suggested) -> std::optional<PictureSize> {
         PictureSizeDialog dialog(suggested, &m_window);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
@@ -197,9 +222,11 @@ void PlotExporter::report(const QString& error)
 
 void PlotExporter::exportPicture()
 {
-    const std::optional<QSize> size = askSize(m_window.plotArea()->size());
+    // The plot as on the screen, at the last resolution chosen.
+    const std::optional<PictureSize> size = askSize({ m_window.plotArea()->size(), m_resolution });
     if (!size)
         return;
+    m_resolution = size->dotsPerInch;
     const QString path = askFileName(tr("Export picture"), suggestedName("png"),
         tr("Pictures (*.png *.svg *.pdf);;PNG (*.png);;SVG (*.svg);;PDF (*.pdf)"));
     if (path.isEmpty())

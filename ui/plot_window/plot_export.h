@@ -31,25 +31,33 @@ std::optional<PictureFormat> pictureFormatOf(const QString& path);
 // Paints a picture into the given rectangle of the painter's device.
 using PictureDrawing = std::function<void(QPainter& painter, const QRect& target)>;
 
-// The file of a picture `size` pixels big: a PNG of those pixels, an SVG of that size, a PDF
-// whose page is the picture (a pixel is 1/96 inch everywhere, so text keeps its size relative
-// to the plot). Empty when the picture could not be made, `error` then says why.
-QByteArray pictureFile(
-    const PictureDrawing& draw, QSize size, PictureFormat format, QString* error = nullptr);
+// A picture's size in pixels and how many of them make an inch. The plot's text is sized in
+// points and its lines follow the text, so more pixels to the inch draw them larger.
+struct PictureSize
+{
+    QSize pixels;
+    int dotsPerInch = 96;
+};
+
+// The file of a picture: a PNG of those pixels, an SVG of that size, a PDF whose page is the
+// picture, each at the same pixels to the inch, so the three look alike. Empty when the
+// picture could not be made, `error` then says why.
+QByteArray pictureFile(const PictureDrawing& draw, const PictureSize& size, PictureFormat format,
+    QString* error = nullptr);
 
 // `bytes` as the file `path`, never over the data file `dataFile` and never through a symbolic
 // link (see analysis::replaceFile). Returns an empty string or why it was not written.
 QString saveExport(const QByteArray& bytes, const QString& path, const std::string& dataFile);
 
-// Asks for a picture's width and height in pixels.
+// Asks for a picture's width and height in pixels and its resolution.
 class PictureSizeDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    PictureSizeDialog(QSize suggested, QWidget* parent = nullptr);
+    PictureSizeDialog(const PictureSize& suggested, QWidget* parent = nullptr);
 
-    QSize pictureSize() const;
+    PictureSize pictureSize() const;
 
     QSpinBox* widthBox() const
     {
@@ -61,9 +69,15 @@ public:
         return m_height;
     }
 
+    QSpinBox* resolutionBox() const
+    {
+        return m_resolution;
+    }
+
 private:
     QSpinBox* m_width;
     QSpinBox* m_height;
+    QSpinBox* m_resolution;
 };
 
 // The plot window's exports: the view as a picture at a chosen size, the curve as CSV.
@@ -88,7 +102,7 @@ public:
 
     // Tests replace these so that no dialog blocks. A size dialog, starting at `suggested`;
     // empty when cancelled.
-    std::function<std::optional<QSize>(QSize suggested)> askSize;
+    std::function<std::optional<PictureSize>(const PictureSize& suggested)> askSize;
     // A file dialog; an empty answer cancels.
     std::function<QString(const QString& title, const QString& suggested, const QString& filter)>
         askFileName;
@@ -99,6 +113,7 @@ private:
 
     PlotWindow& m_window;
     std::string m_dataFile;
+    int m_resolution = 96;
 };
 
 }  // namespace ui
