@@ -11,9 +11,6 @@
 #include <QFile>
 #include <QLineEdit>
 
-#include <algorithm>
-#include <cmath>
-
 namespace ui {
 
 GuiRunHost::GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval)
@@ -28,21 +25,7 @@ void GuiRunHost::pointsPrepared(std::span<const double> x, std::span<const doubl
     m_y.assign(y.begin(), y.end());
     m_lines.clear();
     // The crossings' density grid spans the record.
-    PlotRange extent { 0, 0, 0, 0 };
-    bool any = false;
-    for (std::size_t i = 0; i < m_x.size() && i < m_y.size(); ++i) {
-        if (!std::isfinite(m_x[i]) || !std::isfinite(m_y[i]))
-            continue;
-        if (!any) {
-            extent = { m_x[i], m_x[i], m_y[i], m_y[i] };
-            any = true;
-        }
-        extent.xMin = std::min(extent.xMin, m_x[i]);
-        extent.xMax = std::max(extent.xMax, m_x[i]);
-        extent.yMin = std::min(extent.yMin, m_y[i]);
-        extent.yMax = std::max(extent.yMax, m_y[i]);
-    }
-    m_crossings.reset(extent);
+    m_crossings.reset(recordExtent(m_x, m_y));
 }
 
 void GuiRunHost::pointLinesPrepared(std::span<const std::uint32_t> lines)

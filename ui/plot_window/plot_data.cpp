@@ -72,6 +72,46 @@ PlotCrossings CrossingCollector::take()
     return taken;
 }
 
+PlotRange recordExtent(std::span<const double> x, std::span<const double> y)
+{
+    PlotRange extent { 0, 0, 0, 0 };
+    bool any = false;
+    for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) {
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i]))
+            continue;
+        if (!any)
+            extent = { x[i], x[i], y[i], y[i] };
+        any = true;
+        extent = { std::min(extent.xMin, x[i]), std::max(extent.xMax, x[i]),
+            std::min(extent.yMin, y[i]), std::max(extent.yMax, y[i]) };
+    }
+    return extent;
+}
+
+void CompactPoints::assign(std::span<const double> x, std::span<const double> y)
+{
+    const PlotRange extent = recordExtent(x, y);
+    m_x0 = extent.xMin;
+    m_y0 = extent.yMin;
+    const std::size_t n = std::min(x.size(), y.size());
+    m_dx.resize(n);
+    m_dy.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        m_dx[i] = static_cast<float>(x[i] - m_x0);
+        m_dy[i] = static_cast<float>(y[i] - m_y0);
+    }
+}
+
+void CompactPoints::expand(std::vector<double>& x, std::vector<double>& y) const
+{
+    x.resize(m_dx.size());
+    y.resize(m_dy.size());
+    for (std::size_t i = 0; i < m_dx.size(); ++i) {
+        x[i] = m_x0 + static_cast<double>(m_dx[i]);
+        y[i] = m_y0 + static_cast<double>(m_dy[i]);
+    }
+}
+
 PlotSeries backboneOf(const analysis::CurveSide& side, analysis::Side which)
 {
     const double sign = which == analysis::Side::Negative ? -1.0 : 1.0;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <span>
 #include <string>
 
 namespace ui {
@@ -35,6 +36,27 @@ private:
     int m_rows;
     PlotCrossings m_crossings;
 };
+
+// A record's points held compactly for drawing (8 bytes a point rather than 16): each as its
+// offset from the record's smallest value in single precision, so that even a record far from
+// zero keeps its shape to a ten-millionth of its extent.
+class CompactPoints
+{
+public:
+    void assign(std::span<const double> x, std::span<const double> y);
+
+    // The points again, at the precision kept.
+    void expand(std::vector<double>& x, std::vector<double>& y) const;
+
+private:
+    double m_x0 = 0;
+    double m_y0 = 0;
+    std::vector<float> m_dx;
+    std::vector<float> m_dy;
+};
+
+// The smallest range holding every finite point of (x, y); all zero when there is none.
+PlotRange recordExtent(std::span<const double> x, std::span<const double> y);
 
 // The backbone of one side of a curve: the origin, then each point, in order, whose distance
 // from zero along x exceeds every earlier one's; the negative side is walked mirrored and its

@@ -23,7 +23,7 @@ namespace {
     const QColor kNegativeColour(0, 110, 200);
     // The picture box draws the curve in this red.
     const QColor kBoxRed(255, 0, 0);
-    const QColor kBackboneColour(0, 140, 70);
+    const QColor kBackboneWash(0, 160, 80, 110);
     const QColor kBilinearColour(130, 50, 170);
     const QColor kGridColour(225, 225, 225);
     const QColor kHighlightColour(0, 0, 0);
@@ -743,6 +743,17 @@ void PlotRenderer::render(
     if (layers.crossings)
         drawCrossings(painter, m, data.crossings, s);
     painter.setRenderHint(QPainter::Antialiasing, true);
+    if (layers.backbone) {
+        // Under the curve it follows, wide and pale, so that both show.
+        const QPen pen(kBackboneWash, 5 * s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        drawSeries(painter, m, data.backbone.positive, pen);
+        drawSeries(painter, m, data.backbone.negative, pen);
+    }
+    if (layers.bilinear) {
+        const QPen pen(kBilinearColour, 1.5 * s, Qt::DashLine);
+        drawSeries(painter, m, data.backbone.positiveBilinear, pen);
+        drawSeries(painter, m, data.backbone.negativeBilinear, pen);
+    }
     if (layers.positive) {
         QPen pen(positiveColour(layers), 2 * s);
         drawSeries(painter, m, data.sides.positive.x.data(), data.sides.positive.y.data(),
@@ -752,16 +763,6 @@ void PlotRenderer::render(
         QPen pen(negativeColour(layers), 2 * s);
         drawSeries(painter, m, data.sides.negative.x.data(), data.sides.negative.y.data(),
             std::min(data.sides.negative.x.size(), data.sides.negative.y.size()), pen);
-    }
-    if (layers.backbone) {
-        const QPen pen(kBackboneColour, 1.5 * s);
-        drawSeries(painter, m, data.backbone.positive, pen);
-        drawSeries(painter, m, data.backbone.negative, pen);
-    }
-    if (layers.bilinear) {
-        const QPen pen(kBilinearColour, 1.5 * s, Qt::DashLine);
-        drawSeries(painter, m, data.backbone.positiveBilinear, pen);
-        drawSeries(painter, m, data.backbone.negativeBilinear, pen);
     }
     // The chosen stretch goes over every layer, or the crossings and curves would hide it.
     const PlotHighlight& h = style.highlight;
@@ -821,7 +822,7 @@ void PlotRenderer::render(
             entries.append({ tr("Negative curve"), QPen(negativeColour(layers), 2 * s) });
         if (layers.backbone
             && !(data.backbone.positive.x.empty() && data.backbone.negative.x.empty()))
-            entries.append({ tr("Backbone"), QPen(kBackboneColour, 2 * s) });
+            entries.append({ tr("Backbone"), QPen(kBackboneWash, 5 * s) });
         if (layers.bilinear
             && !(data.backbone.positiveBilinear.x.empty()
                 && data.backbone.negativeBilinear.x.empty()))
