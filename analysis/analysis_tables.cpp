@@ -1,5 +1,6 @@
 #include "analysis/analysis_tables.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -117,6 +118,24 @@ std::string backboneCsv(const BackboneRow& positive, const BackboneRow& negative
     out += "\r\n";
     appendBackboneRow(out, positive);
     appendBackboneRow(out, negative);
+    return out;
+}
+
+std::string curveCsv(const CurveSide& positive, const CurveSide& negative)
+{
+    std::string out = "side,x,y\r\n";
+    const auto append = [&out](const char* side, const CurveSide& points) {
+        const std::size_t n = std::min(points.x.size(), points.y.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            CsvLine line(out);
+            line.text(side);
+            line.number(points.x[i]);
+            line.number(points.y[i]);
+            line.finish();
+        }
+    };
+    append("positive", positive);
+    append("negative", negative);
     return out;
 }
 

@@ -19,6 +19,10 @@ inline constexpr const char* kBackboneFileSuffix = "backbone.csv";
 std::string cyclesCsv(const std::vector<CycleRow>& rows);
 std::string backboneCsv(const BackboneRow& positive, const BackboneRow& negative);
 
+// Both sides of a curve as one table "side,x,y": the positive side's points in order, then the
+// negative side's, each as its curve file holds it (the negative side not mirrored).
+std::string curveCsv(const CurveSide& positive, const CurveSide& negative);
+
 void writeCyclesCsv(std::ostream& out, const std::vector<CycleRow>& rows);
 void writeBackboneCsv(std::ostream& out, const BackboneRow& positive, const BackboneRow& negative);
 

@@ -10,6 +10,12 @@
 #ifdef VARNEL_WITH_PLOT
 #include "batch/picture.h"
 #include "ui/plot/plot_recording.h"
+#include "ui/plot_window/plot_data.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <memory>
 #endif
 
 #include <algorithm>
@@ -131,9 +137,14 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
         host.keepPoints();
 #ifdef VARNEL_WITH_PLOT
     std::optional<ui::PlotRecording> recording;
-    if (o.plot != PlotMode::None) {
+    std::optional<ui::CrossingCollector> crossings;
+    ui::CompactPoints points;
+    if (o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Box) {
         recording.emplace();
         host.record(&*recording);
+    } else if (o.plot != PlotMode::None) {
+        crossings.emplace();
+        host.collectForPicture(&*crossings, &points);
     }
 #endif
     const run::RunReport report = run::runVarnel(host, s, o.xCoefficient, o.yCoefficient);
@@ -142,6 +153,9 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
         // What the options ask for beside the curve files, for a run that finished only.
 #ifdef VARNEL_WITH_PLOT
         if (recording && !writePicture(o, file, *recording, console, job))
+            return JobResult::Failed;
+        if (crossings
+            && !writeReportPicture(o, file, std::move(points), crossings->take(), console, job))
             return JobResult::Failed;
 #endif
         if (o.cycles && !writeCycleTables(o, job, host.pointsX(), host.pointsY(), console))
@@ -163,6 +177,25 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
 
 int runBatch(const Options& o)
 {
+#ifdef VARNEL_WITH_PLOT
+    // The report picture's text needs Qt's fonts, which come with an application object; the
+    // batch shows nothing, so it never needs a display.
+    std::unique_ptr<QGuiApplication> application;
+    if (o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Report
+        && !QCoreApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "varnel-batch";
+        static char* argv[] = { name, nullptr };
+        // Qt's notes about the environment (no runtime folder and the like) are no concern of
+        // the batch's user and would mix with its own messages.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        });
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    }
+#endif
     catchInterrupts();
     const bool terminal = ::isatty(STDERR_FILENO) == 1 && !o.quiet;
     Console console(stderr, terminal, terminal ? terminalWidth() : 80, o.files.size());

@@ -3,7 +3,9 @@
 #include "batch/interrupt.h"
 
 #ifdef VARNEL_WITH_PLOT
+#include "run/point_preparation.h"
 #include "ui/plot/plot_recording.h"
+#include "ui/plot_window/plot_data.h"
 #endif
 
 namespace batch {
@@ -45,6 +47,14 @@ void JobHost::pointsPrepared(std::span<const double> x, std::span<const double> 
         m_x.assign(x.begin(), x.end());
         m_y.assign(y.begin(), y.end());
     }
+#ifdef VARNEL_WITH_PLOT
+    if (m_crossings) {
+        // The crossings' density grid spans the record.
+        m_crossings->reset(ui::recordExtent(x, y));
+        if (m_plotPoints)
+            m_plotPoints->assign(x, y);
+    }
+#endif
 }
 
 void JobHost::setStatus(const std::string& text)
@@ -102,6 +112,9 @@ void JobHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 
 void JobHost::drawDot(float x, float y, run::Rgb colour)
 {
+    // The cross check marks each crossing with a red dot, in the plot's upside-down y.
+    if (m_crossings && m_phase == run::RunPhase::CrossCheck && colour == run::kRed)
+        m_crossings->add(x, -static_cast<double>(y));
     if (m_recording)
         m_recording->dot(x, y, ui::toColour(colour));
 }

@@ -10,8 +10,10 @@
 #include <vector>
 
 namespace ui {
+class CompactPoints;
+class CrossingCollector;
 class PlotRecording;
-}
+}  // namespace ui
 
 namespace batch {
 
@@ -26,6 +28,14 @@ public:
     void record(ui::PlotRecording* recording)
     {
         m_recording = recording;
+    }
+
+    // Gathers the crossings the run marks into `collector` and the prepared points into
+    // `points` for the report picture (a build with pictures only).
+    void collectForPicture(ui::CrossingCollector* collector, ui::CompactPoints* points)
+    {
+        m_crossings = collector;
+        m_plotPoints = points;
     }
 
     // Keeps a copy of the prepared points for the tables of --cycles.
@@ -66,6 +76,8 @@ private:
     bool m_quiet;
     bool m_showProgress;
     ui::PlotRecording* m_recording = nullptr;
+    ui::CrossingCollector* m_crossings = nullptr;
+    ui::CompactPoints* m_plotPoints = nullptr;
     bool m_keepPoints = false;
     std::vector<double> m_x;
     std::vector<double> m_y;

@@ -30,7 +30,7 @@ namespace {
 
     // The options that take a value, and those that take none.
     constexpr std::string_view kValueOptions[] = { "--x-column", "--y-column", "--x-coefficient",
-        "--y-coefficient", "--skip-lines", "--plot", "--jobs", "--cycle-tolerance",
+        "--y-coefficient", "--skip-lines", "--plot", "--plot-style", "--jobs", "--cycle-tolerance",
         "--level-tolerance" };
     constexpr std::string_view kFlags[] = { "--one-file", "--keep-working-files", "--cycles",
         "--quiet", "--help", "--version" };
@@ -258,12 +258,26 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
     flag("--keep-working-files", "leave the point file (bu0) and cross-check file (buf) on disk",
         [&] { s.KeepWorkingFiles = 1; });
     value("--plot", "png|svg",
-        "also draw the run's picture (record, groups, crossings, curve)\n"
-        "into a file beside each data file, named like the curve files:\n"
-        "FILE's name less its last three characters, plus \"png\" or \"svg\";\n"
+        "also draw the run's picture for a report (axes, titles, legend,\n"
+        "the curve's sides, the record and its crossings) into a file\n"
+        "beside each data file, named like the curve files: FILE's name\n"
+        "less its last three characters, plus \"png\" or \"svg\";\n"
         "--plot PICTURE: with one data file, draw the picture into\n"
         "PICTURE, a name ending in .png or .svg",
         [&](const std::string& v) { readPlot(v, o); });
+    bool styleGiven = false;
+    value("--plot-style", "report|box",
+        "with --plot: \"report\" (the default) or \"box\", the window's\n"
+        "picture box drawing (record, groups, crossings, curve, no axes)",
+        [&](const std::string& v) {
+            if (equalNoCase(v, "report"))
+                o.pictureStyle = PictureStyle::Report;
+            else if (equalNoCase(v, "box"))
+                o.pictureStyle = PictureStyle::Box;
+            else
+                throw UsageError("--plot-style takes report or box, not '" + v + "'");
+            styleGiven = true;
+        });
     value("--jobs", "N",
         "run up to N files at once (default 1); the messages still come\n"
         "file by file, in the order of the files",
@@ -314,6 +328,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
     }
     if (o.files.empty())
         return usageError("no data file given");
+    if (styleGiven && o.plot == PlotMode::None)
+        return usageError("--plot-style needs --plot");
     if (toleranceGiven && !o.cycles)
         return usageError("--cycle-tolerance and --level-tolerance need --cycles");
     if (o.plot == PlotMode::OneFile && o.files.size() > 1)

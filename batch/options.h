@@ -16,6 +16,14 @@ enum class PlotMode
     OneFile,  // --plot PICTURE
 };
 
+// What --plot draws: the report picture (axes, titles, legend, the curve's sides, the record and
+// its crossings) or the picture box's drawing.
+enum class PictureStyle
+{
+    Report,
+    Box,
+};
+
 // What the command line asks for.
 struct Options
 {
@@ -27,6 +35,7 @@ struct Options
     bool quiet = false;
     PlotMode plot = PlotMode::None;
     std::string plotName;  // the extension for BesideEachFile, the file for OneFile
+    PictureStyle pictureStyle = PictureStyle::Report;
     unsigned jobs = 1;
     bool cycles = false;  // --cycles: the cycle and backbone tables beside each finished run
     analysis::CycleOptions cycleOptions;

@@ -1,40 +1,106 @@
 #include "batch/picture.h"
 
+#include "analysis/backbone.h"
+#include "analysis/curve_sides.h"
 #include "batch/output_names.h"
 #include "run/run_driver.h"
 #include "ui/plot/plot_file.h"
+#include "ui/plot_window/plot_data.h"
+#include "ui/plot_window/plot_renderer.h"
 
 #include <QFile>
+#include <QPainter>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
 
 namespace batch {
+
+namespace {
+
+    // Writes the picture through `write` (which returns what went wrong, in words, and sets the
+    // file system's code) and tells the console how it went.
+    template <typename Write>
+    bool savePicture(
+        const Options& o, const std::string& file, Console& console, std::size_t job, Write write)
+    {
+        const std::string picture = pictureName(o, file);
+        if (run::sameFile(picture, file)) {
+            console.print(job,
+                file + ": the picture " + picture
+                    + " would replace the data file; no picture written");
+            return false;
+        }
+        int code = 0;
+        const QString error = write(QFile::decodeName(picture.c_str()), &code);
+        if (!error.isEmpty()) {
+            // A link at the picture's name is refused as one at a curve file's name is.
+            if (code != 0)
+                console.print(job,
+                    file + ": "
+                        + run::outputFileErrorMessage(code == ELOOP
+                                ? run::FailureCode::PathFileAccessError
+                                : run::failureFromErrno(code, picture, true)));
+            console.print(job,
+                file + ": cannot write the picture " + picture + ": "
+                    + error.toLocal8Bit().toStdString());
+            return false;
+        }
+        if (!o.quiet)
+            console.print(job, file + ": picture " + picture);
+        return true;
+    }
+
+}  // namespace
 
 bool writePicture(const Options& o, const std::string& file, const ui::PlotRecording& recording,
     Console& console, std::size_t job)
 {
-    const std::string picture = pictureName(o, file);
-    if (run::sameFile(picture, file)) {
-        console.print(job,
-            file + ": the picture " + picture + " would replace the data file; no picture written");
-        return false;
+    return savePicture(o, file, console, job,
+        [&](const QString& path, int* code) { return ui::writePlotFile(recording, path, code); });
+}
+
+bool writeReportPicture(const Options& o, const std::string& file, ui::CompactPoints points,
+    ui::PlotCrossings crossings, Console& console, std::size_t job)
+{
+    const settings::RunSettings& s = o.settings;
+    ui::PlotData data;
+    data.crossings = std::move(crossings);
+    data.xColumn = s.XColumn;
+    data.yColumn = s.YColumn;
+    ui::readAxisTitles(file, s.SkipLines, s.XColumn, s.YColumn, data.xTitle, data.yTitle);
+    // The coefficients the run read into its own settings, as the command line gave them.
+    ui::scaleAxisTitles(data, std::strtod(o.xCoefficient.c_str(), nullptr),
+        std::strtod(o.yCoefficient.c_str(), nullptr));
+    const bool oneFile = s.OutputMode == 2;
+    const std::string base = run::runNameBase(file);
+    analysis::CurveSidesRead read = oneFile ? analysis::readCombinedCurve(base + "vnl")
+                                            : analysis::readCurveSides(base + "vnp", base + "vnn");
+    if (read)
+        data.sides = std::move(read.sides);
+    if (read) {
+        using analysis::Side;
+        data.backbone.positive = ui::backboneOf(data.sides.positive, Side::Positive);
+        data.backbone.negative = ui::backboneOf(data.sides.negative, Side::Negative);
+        data.backbone.positiveBilinear =
+            ui::bilinearOf(analysis::analyseBackbone(data.sides.positive, Side::Positive));
+        data.backbone.negativeBilinear =
+            ui::bilinearOf(analysis::analyseBackbone(data.sides.negative, Side::Negative));
     }
-    int code = 0;
-    const QString error = ui::writePlotFile(recording, QFile::decodeName(picture.c_str()), &code);
-    if (!error.isEmpty()) {
-        // A link at the picture's name is refused as one at a curve file's name is.
-        if (code != 0)
-            console.print(job,
-                file + ": "
-                    + run::outputFileErrorMessage(code == ELOOP
-                            ? run::FailureCode::PathFileAccessError
-                            : run::failureFromErrno(code, picture, true)));
-        console.print(job,
-            file + ": cannot write the picture " + picture + ": "
-                + error.toLocal8Bit().toStdString());
-        return false;
-    }
-    if (!o.quiet)
-        console.print(job, file + ": picture " + picture);
-    return true;
+    points.expand(data.x, data.y);
+    points = {};
+    const ui::PlotRange range = ui::fullPlotRange(data);
+    ui::PlotStyle style;
+    style.layers.grid = true;
+    return savePicture(o, file, console, job, [&](const QString& path, int* code) {
+        return ui::writePlotDrawing(
+            QSize(kReportWidth, kReportHeight),
+            [&](QPainter& painter, const QRect& target) {
+                ui::renderPlot(painter, target, data, range, style);
+            },
+            path, code);
+    });
 }
 
 }  // namespace batch

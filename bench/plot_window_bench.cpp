@@ -1,8 +1,11 @@
-// Times the plot window on a noisy cyclic record of a million samples (offscreen): showing the
-// data, then frames of the whole view, zoomed in and panned.
+// Times the plot window on a noisy cyclic record of a million samples with tens of millions of
+// crossings (offscreen): gathering the crossings as a run marks them, opening the window on the
+// data, then frames of the whole view, zoomed in (both axes, X only) and panned, and the memory
+// the window adds.
 //
-//   QT_QPA_PLATFORM=offscreen varnel-plot-window-bench [SAMPLES [PICTURE.png]]
+//   QT_QPA_PLATFORM=offscreen varnel-plot-window-bench [SAMPLES [CROSSINGS [PICTURE.png]]]
 
+#include "ui/plot_window/plot_data.h"
 #include "ui/plot_window/plot_window.h"
 
 #include <QApplication>
@@ -11,7 +14,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -22,36 +27,83 @@ double millisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// The process's resident memory now and at its peak, in MB.
+void residentMemory(double& now, double& peak)
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    now = peak = 0;
+    while (status >> key) {
+        double kb = 0;
+        if (key == "VmRSS:" && status >> kb)
+            now = kb / 1024;
+        else if (key == "VmHWM:" && status >> kb)
+            peak = kb / 1024;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const long samples = argc > 1 ? std::atol(argv[1]) : 1'000'000;
+    const long crossings = argc > 2 ? std::atol(argv[2]) : 40'000'000;
     ui::PlotData data;
     std::mt19937 random(7);
     std::normal_distribution<double> noise(0, 0.02);
+    ui::PlotRange extent { 0, 0, 0, 0 };
     for (long i = 0; i < samples; ++i) {
         const double t = 60.0 * 2 * M_PI * static_cast<double>(i) / static_cast<double>(samples);
         const double amplitude = 1 + t / 40;
-        data.x.push_back(amplitude * std::sin(t) + noise(random));
-        data.y.push_back(40 * std::tanh(amplitude * std::sin(t) / 4) + 3 * amplitude * std::cos(t)
-            + 10 * noise(random));
+        const double x = amplitude * std::sin(t) + noise(random);
+        const double y = 40 * std::tanh(amplitude * std::sin(t) / 4) + 3 * amplitude * std::cos(t)
+            + 10 * noise(random);
+        data.x.push_back(x);
+        data.y.push_back(y);
+        data.lines.push_back(static_cast<std::uint32_t>(i + 2));
+        extent = { std::min(extent.xMin, x), std::max(extent.xMax, x), std::min(extent.yMin, y),
+            std::max(extent.yMax, y) };
     }
     data.sides.positive = { { 0, 1, 2, 3 }, { 0, 20, 30, 35 } };
     data.sides.negative = { { 0, -1, -2, -3 }, { 0, -20, -30, -35 } };
 
+    // The crossings a run would mark, on the record's segments.
+    auto start = Clock::now();
+    ui::CrossingCollector collector;
+    collector.reset(extent);
+    std::uniform_int_distribution<long> segment(0, samples - 2);
+    std::uniform_real_distribution<double> along(0, 1);
+    for (long k = 0; k < crossings; ++k) {
+        const auto i = static_cast<std::size_t>(segment(random));
+        const double t = along(random);
+        collector.add(data.x[i] + t * (data.x[i + 1] - data.x[i]),
+            data.y[i] + t * (data.y[i + 1] - data.y[i]));
+    }
+    data.crossings = collector.take();
+    std::printf("%ld crossings gathered in %.0f ms (%zu exact, a %d x %d grid)\n", crossings,
+        millisecondsSince(start), data.crossings.exact.x.size(), data.crossings.columns,
+        data.crossings.rows);
+
     ui::PlotWindow window;
     window.resize(1200, 800);
-    auto start = Clock::now();
-    window.setData(data);
     window.show();
+    window.plotArea()->grab();
+    double before = 0;
+    double peak = 0;
+    residentMemory(before, peak);
+    start = Clock::now();
+    window.setData(std::move(data));
     window.plotArea()->grab();
     std::printf("plot window, %ld samples: open and first frame %.1f ms\n", samples,
         millisecondsSince(start));
+    double after = 0;
+    residentMemory(after, peak);
+    std::printf("  memory: %.0f MB before the data, %.0f MB after (%.0f MB the peak)\n", before,
+        after, peak);
 
-    if (argc > 2)
-        window.grab().save(QString::fromLocal8Bit(argv[2]));  // to look at the whole view
+    if (argc > 3)
+        window.grab().save(QString::fromLocal8Bit(argv[3]));  // to look at the whole view
 
     const QPointF centre = window.plotArea()->dataRect().center();
     const auto frames = [&](const char* what, auto step) {
@@ -65,6 +117,8 @@ int main(int argc, char** argv)
             const double took = millisecondsSince(start);
             longest = std::max(longest, took);
             total += took;
+            if (std::getenv("BENCH_EACH"))
+                std::printf("    %.1f\n", took);
         }
         std::printf("  %s: %.1f ms a frame on average, %.1f ms the longest\n", what, total / count,
             longest);
@@ -72,5 +126,13 @@ int main(int argc, char** argv)
     frames("whole view", [&] { window.resetView(); });
     frames("zooming in", [&] { window.zoomAround(centre, 0.8); });
     frames("panning", [&] { window.panByPixels(QPointF(7, 3)); });
+    window.resetView();
+    frames("zooming in X only", [&] { window.zoomAround(centre, 0.8, 1); });
+    window.resetView();
+    frames("hovering", [&] {
+        static int k = 0;
+        window.hoverAt(centre + QPointF(k % 200 - 100, (k * 7) % 100 - 50));
+        ++k;
+    });
     return 0;
 }

@@ -159,7 +159,8 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
     Pace pace(host, lines, 1024);
 
     TextReader r(s.DataFilePath);
-    PointPreparation preparation(pointFilePath, extremes, static_cast<std::size_t>(lines));
+    PointPreparation preparation(
+        pointFilePath, extremes, static_cast<std::size_t>(lines), host && host->wantsPointLines());
     skipHeaderLines(r, s.SkipLines, host);
 
     const double xCoefficient = s.XCoefficient;

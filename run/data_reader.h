@@ -23,7 +23,8 @@ std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* hos
 // that is not a number or a line of another width, IndexOutOfRange for a column beyond the
 // line's values, Overflow for a scaled value that is not finite.
 // With a `host`, it yields as it goes (see Pace), so that a window stays responsive while a
-// long record is counted and read, and stops (throwing RunStopped) when the host asks.
+// long record is counted and read, and stops (throwing RunStopped) when the host asks; the
+// points carry their line numbers when the host wants them.
 PreparedPoints readDataFile(const settings::RunSettings& settings, const std::string& pointFilePath,
     RecordExtremes& extremes, RunHost* host = nullptr);
 

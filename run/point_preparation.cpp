@@ -5,23 +5,27 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 namespace run {
 
-PointPreparation::PointPreparation(
-    const std::string& pointFilePath, RecordExtremes& extremes, std::size_t expectedLines)
+PointPreparation::PointPreparation(const std::string& pointFilePath, RecordExtremes& extremes,
+    std::size_t expectedLines, bool keepLines)
     : m_extremes(extremes)
+    , m_keepLines(keepLines)
 {
     if (!pointFilePath.empty())
         m_file.emplace(pointFilePath);
     const std::size_t room = expectedLines + expectedLines / 16 + 16;
     m_points.x.reserve(room);
     m_points.y.reserve(room);
+    if (m_keepLines)
+        m_points.lines.reserve(room);
 }
 
-void PointPreparation::write(double x, double y, std::int64_t fileLine)
+void PointPreparation::write(double x, double y, std::int64_t fileLine, bool ownLine)
 {
     // Format once: the same text goes to the file and is what the point list holds.
     char line[2 * kMaxNumberText + 16];
@@ -45,6 +49,10 @@ void PointPreparation::write(double x, double y, std::int64_t fileLine)
     }
     m_points.x.push_back(xBack);
     m_points.y.push_back(yBack);
+    if (m_keepLines)
+        m_points.lines.push_back(ownLine && fileLine > 0 && fileLine <= UINT32_MAX
+                ? static_cast<std::uint32_t>(fileLine)
+                : 0);
     if (m_file)
         m_file->writeFormatted(line, static_cast<std::size_t>(yEnd - line));
 }
@@ -63,17 +71,17 @@ void PointPreparation::addLine(double x, double y, std::int64_t fileLine)
 
     if (m_first) {
         m_first = false;
-        write(x, y, fileLine);
+        write(x, y, fileLine, true);
     } else {
         if (y * m_previousY < 0 && x != m_previousX) {
             const double x0 = x - (x - m_previousX) * y / (y - m_previousY);
             if (!std::isfinite(x0))
                 throw RunFailure(FailureCode::Overflow,
                     "the zero point before this line cannot be held", fileLine);
-            write(x0, 0.0, fileLine);
+            write(x0, 0.0, fileLine, false);
         }
         if (x != m_previousX)
-            write(x, y, fileLine);
+            write(x, y, fileLine, true);
     }
     m_previousX = x;
     m_previousY = y;

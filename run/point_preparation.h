@@ -25,6 +25,9 @@ struct PreparedPoints
 {
     std::vector<double> x;
     std::vector<double> y;
+    // The data file's line of each point, 0 for a zero point the preparation inserted; empty
+    // unless asked for. Lines beyond the range of 32 bits are held as 0.
+    std::vector<std::uint32_t> lines;
 
     std::size_t size() const
     {
@@ -40,8 +43,9 @@ class PointPreparation
 {
 public:
     // Creates the point file, unless `pointFilePath` is empty; throws RunFailure when it cannot.
-    PointPreparation(
-        const std::string& pointFilePath, RecordExtremes& extremes, std::size_t expectedLines);
+    // With `keepLines` the points carry their data file's line numbers.
+    PointPreparation(const std::string& pointFilePath, RecordExtremes& extremes,
+        std::size_t expectedLines, bool keepLines = false);
 
     // One data line, in file order. `fileLine` is only for failure reports.
     void addLine(double x, double y, std::int64_t fileLine);
@@ -50,7 +54,8 @@ public:
     PreparedPoints finish();
 
 private:
-    void write(double x, double y, std::int64_t fileLine);
+    // `ownLine` is false for a point no data line holds.
+    void write(double x, double y, std::int64_t fileLine, bool ownLine);
 
     std::optional<TextWriter> m_file;
     RecordExtremes& m_extremes;
@@ -58,6 +63,7 @@ private:
     double m_previousX = 0.0;
     double m_previousY = 0.0;
     bool m_first = true;
+    bool m_keepLines = false;
 };
 
 // The plot's colours.

@@ -265,6 +265,8 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         RecordExtremes extremes;
         PreparedPoints points = readingPhase(host, s, names.point, extremes);
         host.pointsPrepared(points.x, points.y);
+        if (!points.lines.empty())
+            host.pointLinesPrepared(points.lines);
 
         exit = ErrorExit::SameX;
         CurveStream curve(extremes.minX, extremes.maxX);

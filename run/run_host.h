@@ -54,6 +54,16 @@ public:
     // cross check.
     virtual void pointsPrepared(std::span<const double> /*x*/, std::span<const double> /*y*/) { }
 
+    // Whether the host wants the data file's line of each prepared point (4 bytes a point).
+    virtual bool wantsPointLines() const
+    {
+        return false;
+    }
+
+    // The data file's line of each prepared point, right after pointsPrepared, when the host
+    // wants them: 0 for a zero point the run inserted where the load changes sign.
+    virtual void pointLinesPrepared(std::span<const std::uint32_t> /*lines*/) { }
+
     // Clears the plot.
     virtual void clearPlot() = 0;
 

@@ -98,3 +98,22 @@ string(FIND "${err}" "would replace the data file" at)
 if(at EQUAL -1)
   message(FATAL_ERROR "no word of the refused picture:\n${err}")
 endif()
+
+# The report picture (the default) and the picture box's drawing, each at its own size: the PNG's
+# width and height in its header, two device pixels for each logical one.
+function(expect_png_size path size_hex)
+  file(READ "${path}" size LIMIT 8 OFFSET 16 HEX)
+  if(NOT size STREQUAL "${size_hex}")
+    message(FATAL_ERROR "${path} is ${size} (width and height in hex), not ${size_hex}")
+  endif()
+endfunction()
+fresh("${WORK_DIR}/styles")
+batch("${WORK_DIR}/styles" 0 err --quiet ${options} --plot report.png cyclic_wall.prn)
+expect_png_size("${WORK_DIR}/styles/report.png" "00000708000004b0")  # 1800 x 1200
+batch("${WORK_DIR}/styles" 0 err --quiet ${options} --plot box.png --plot-style box cyclic_wall.prn)
+expect_png_size("${WORK_DIR}/styles/box.png" "0000044400000364")  # 1092 x 868
+batch("${WORK_DIR}/styles" 0 err --quiet ${options} --plot report.svg --plot-style report cyclic_wall.prn)
+expect_picture("${WORK_DIR}/styles/report.svg" "3c3f786d")
+# A style without a picture, or a style of no name, is a usage error.
+batch("${WORK_DIR}/styles" 2 err --plot-style box cyclic_wall.prn)
+batch("${WORK_DIR}/styles" 2 err --plot png --plot-style fancy cyclic_wall.prn)

@@ -11,11 +11,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <random>
+#include <span>
 #include <thread>
 
 using run::FailureCode;
@@ -760,29 +762,48 @@ TEST(Run, EntersEachPhaseInOrderAndCountsToItsTotal)
 
 // ---- reading the data file ----
 
+// A host that asks for the data line of each prepared point.
+class LineRecordingHost : public RecordingHost
+{
+public:
+    bool wantsPointLines() const override
+    {
+        return true;
+    }
+
+    void pointLinesPrepared(std::span<const std::uint32_t> l) override
+    {
+        lines.assign(l.begin(), l.end());
+    }
+
+    std::vector<std::uint32_t> lines;
+};
+
 TEST(DataFile, LineEndsBlankLinesSeparatorsAndByteOrderMark)
 {
-    const std::string variants[] = {
-        "h\r\n1 2\r\n2 -2\r\n3 5\r\n",
-        "h\n1 2\n2 -2\n3 5\n",
-        "h\r1 2\r2 -2\r3 5",
-        "\xEF\xBB\xBFh\n1;2\n \t\n2 ; -2\n\n3\t5\n  \n",
-        "h\n  1 , 2\n2,-2\n3 ,5\n",
+    // Each variant with the data line of each prepared point; the inserted zero points have none.
+    const std::pair<std::string, std::vector<std::uint32_t>> variants[] = {
+        { "h\r\n1 2\r\n2 -2\r\n3 5\r\n", { 2, 0, 3, 0, 4 } },
+        { "h\n1 2\n2 -2\n3 5\n", { 2, 0, 3, 0, 4 } },
+        { "h\r1 2\r2 -2\r3 5", { 2, 0, 3, 0, 4 } },
+        { "\xEF\xBB\xBFh\n1;2\n \t\n2 ; -2\n\n3\t5\n  \n", { 2, 0, 4, 0, 6 } },
+        { "h\n  1 , 2\n2,-2\n3 ,5\n", { 2, 0, 3, 0, 4 } },
     };
     std::string expected;
-    for (const std::string& data : variants) {
+    for (const auto& [data, lines] : variants) {
         TempFolder dir;
         writeFile(dir.file("d.prn"), data);
         auto s = settingsFor(dir.file("d.prn"));
         s.SkipLines = 1;
         s.KeepWorkingFiles = 1;
-        RecordingHost host;
+        LineRecordingHost host;
         ASSERT_EQ(runOn(host, s).outcome, RunOutcome::Finished) << data;
         const std::string bu0 = readFile(dir.file("d.bu0"));
         EXPECT_EQ(bu0,
             " 1             2 \r\n 1.5           0 \r\n 2            -2 \r\n"
             " 2.28571428571429            0 \r\n 3             5 \r\n")
             << data;
+        EXPECT_EQ(host.lines, lines) << data;
     }
 }
 

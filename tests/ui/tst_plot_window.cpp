@@ -6,13 +6,16 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
+#include "ui/plot_window/plot_data.h"
 #include "ui/plot_window/plot_ticks.h"
 #include "ui/plot_window/plot_window.h"
 #include "ui_test_support.h"
 
 #include <QAction>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -81,6 +84,22 @@ private slots:
         QCOMPARE(plot->data().x.size(), plot->data().y.size());
         QVERIFY(!plot->data().sides.positive.x.empty());
         QVERIFY(!plot->data().sides.negative.x.empty());
+        // The run's extras: each point's data line (the first data line is the file's third),
+        // the crossings it marked, the header's names and the backbone.
+        const ui::PlotData& shown = plot->data();
+        QCOMPARE(shown.lines.size(), shown.x.size());
+        QCOMPARE(shown.lines.front(), 3u);
+        std::uint32_t previous = 0;
+        for (std::uint32_t line : shown.lines) {
+            QVERIFY(line == 0 || line > previous);
+            previous = std::max(previous, line);
+        }
+        QVERIFY(shown.crossings.total > 0);
+        QCOMPARE(shown.crossings.exact.x.size(), shown.crossings.total);
+        QCOMPARE(shown.xTitle, QStringLiteral("deformation"));
+        QCOMPARE(shown.yTitle, QStringLiteral("load"));
+        QVERIFY(shown.backbone.positive.x.size() > 1);
+        QVERIFY(shown.backbone.negativeBilinear.x.size() == 3);
         plot->close();
         QTRY_VERIFY(!plot);
         box->plotWindowAction()->trigger();
@@ -214,6 +233,206 @@ private slots:
                     ink = ink || image.pixelColor(on + QPoint(dx, dy)) != QColor(Qt::white);
             QVERIFY2(ink, qPrintable(QStringLiteral("no ink at %1 degrees").arg(k * 10)));
         }
+    }
+
+    // Ctrl with the wheel zooms only X, Shift only Y.
+    void axisOnlyZoom_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<double>("xShare");
+        QTest::addColumn<double>("yShare");
+        QTest::newRow("both") << int(Qt::NoModifier) << 0.8 << 0.8;
+        QTest::newRow("X only") << int(Qt::ControlModifier) << 0.8 << 1.0;
+        QTest::newRow("Y only") << int(Qt::ShiftModifier) << 1.0 << 0.8;
+    }
+
+    void axisOnlyZoom()
+    {
+        QFETCH(int, modifiers);
+        QFETCH(double, xShare);
+        QFETCH(double, yShare);
+        PlotWindow plot;
+        ui::PlotData data;
+        data.x = { -3, 5, 1 };
+        data.y = { 10, -20, 4 };
+        plot.setData(data);
+        plot.resize(700, 500);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        ui::PlotArea* area = plot.plotArea();
+        const PlotRange full = plot.visibleRange();
+        const QPoint at = area->dataRect().center() + QPoint(40, -30);
+        QWheelEvent wheel(at, area->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton,
+            Qt::KeyboardModifiers(modifiers), Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area, &wheel);
+        const PlotRange r = plot.visibleRange();
+        QVERIFY(std::abs((r.xMax - r.xMin) / (full.xMax - full.xMin) - xShare) < 1e-9);
+        QVERIFY(std::abs((r.yMax - r.yMin) / (full.yMax - full.yMin) - yShare) < 1e-9);
+    }
+
+    // Hovering a point highlights it and tells its values and its data line; an inserted zero
+    // point has no line, and the curve's points are found too.
+    void hoverShowsThePoint()
+    {
+        PlotWindow plot;
+        ui::PlotData data;
+        data.x = { 0, 1, 1.5, 2, 3 };
+        data.y = { 0, 2, 0, -2, 1 };
+        data.lines = { 5, 6, 0, 7, 9 };
+        data.sides.positive = { { 0, 2.5 }, { 0, 3 } };
+        plot.setData(data);
+        plot.resize(700, 500);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        ui::PlotArea* area = plot.plotArea();
+        auto* label = plot.findChild<QLabel*>(QStringLiteral("pointLabel"));
+        QVERIFY(label);
+        const auto hover = [&](double x, double y, QPoint offset = {}) {
+            // Sent, not simulated: a simulated move to where the cursor already is sends nothing.
+            const QPointF at = area->toPixels(x, y) + offset;
+            QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton,
+                Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(area, &move);
+            return label->text();
+        };
+        QString text = hover(1, 2, QPoint(3, -2));
+        QVERIFY2(text.contains(QStringLiteral("x = 1, y = 2"))
+                && text.contains(QStringLiteral("line 6")),
+            qPrintable(text));
+        QVERIFY(plot.highlight().point);
+        QCOMPARE(plot.hoveredPoint().index, std::size_t(1));
+        text = hover(1.5, 0);
+        QVERIFY2(text.contains(QStringLiteral("x = 1.5, y = 0"))
+                && !text.contains(QStringLiteral("line ")),
+            qPrintable(text));
+        text = hover(2.5, 3);
+        QVERIFY2(text.startsWith(QStringLiteral("Positive curve point 2")), qPrintable(text));
+        // Nothing within reach, or the layer switched off.
+        QVERIFY(hover(2.5, -1.5).isEmpty());
+        QVERIFY(!plot.highlight().point);
+        plot.recordLayer()->setChecked(false);
+        QVERIFY(hover(3, 1).isEmpty());
+    }
+
+    // Each layer's switch changes the picture, and switching it back restores it.
+    void layersSwitch_data()
+    {
+        QTest::addColumn<QString>("action");
+        for (const char* name : { "recordLayer", "crossingsLayer", "positiveLayer", "negativeLayer",
+                 "backboneLayer", "bilinearLayer", "gridAction", "boxRedAction" })
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+
+    void layersSwitch()
+    {
+        QFETCH(QString, action);
+        PlotWindow plot;
+        ui::PlotData data;
+        for (int i = 0; i <= 400; ++i) {
+            data.x.push_back(4 * std::sin(i * 0.05));
+            data.y.push_back(3 * std::cos(i * 0.031));
+        }
+        data.sides.positive = { { 0, 1, 2, 4 }, { 0, 2, 2.5, 2.8 } };
+        data.sides.negative = { { 0, -1, -2, -4 }, { 0, -2, -2.5, -2.8 } };
+        data.backbone.positive = { { 0, 1.2, 3.9 }, { 0, 1.8, 2.9 } };
+        data.backbone.negative = { { 0, -1.2, -3.9 }, { 0, -1.8, -2.9 } };
+        data.backbone.positiveBilinear = { { 0, 0.8, 3.5 }, { 0, 2.6, 2.6 } };
+        data.backbone.negativeBilinear = { { 0, -0.8, -3.5 }, { 0, -2.6, -2.6 } };
+        data.crossings.exact = { { 0.5, -0.5, 1.5 }, { 1, -1, -2 } };
+        data.crossings.total = 3;
+        plot.setData(data);
+        const auto picture = [&] {
+            QImage image(600, 400, QImage::Format_ARGB32_Premultiplied);
+            QPainter painter(&image);
+            plot.renderView(painter, image.rect());
+            return image;
+        };
+        auto* layer = plot.findChild<QAction*>(action);
+        QVERIFY(layer);
+        const QImage before = picture();
+        layer->toggle();
+        QVERIFY(picture() != before);
+        layer->toggle();
+        QVERIFY(picture() == before);
+    }
+
+    // Axis titles from the header's names (and units), else the column numbers.
+    void axisTitles_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("skip");
+        QTest::addColumn<int>("xColumn");
+        QTest::addColumn<int>("yColumn");
+        QTest::addColumn<QString>("xTitle");
+        QTest::addColumn<QString>("yTitle");
+        QTest::newRow("names and units")
+            << QByteArray("Test unit,CS01\nReference,Someone (2010)\n"
+                          "top_displacement,horizontal_force,drift\n[mm],[kN],[%]\n1,2,3\n")
+            << 4 << 1 << 2 << "top_displacement [mm]"
+            << "horizontal_force [kN]";
+        QTest::newRow("names with blanks, bare units")
+            << QByteArray("Actuator Force ,Actuator Displacement \r\nkN,mm\r\n1,2\r\n") << 2 << 2
+            << 1 << "Actuator Displacement [mm]"
+            << "Actuator Force [kN]";
+        QTest::newRow("a note, then names")
+            << QByteArray("Synthetic record: 6 levels, 3 cycles\ntime deformation load\n0 1 2\n")
+            << 2 << 2 << 3 << "deformation"
+            << "load";
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF"
+                                                       "Displacement (mm),Force (kN)\n1,2\n")
+                                         << 1 << 1 << 2 << "Displacement (mm)"
+                                         << "Force (kN)";
+        QTest::newRow("no header") << QByteArray("1 2 3\n") << 0 << 2 << 3 << "X (column 2)"
+                                   << "Y (column 3)";
+        QTest::newRow("numbers skipped")
+            << QByteArray("7 8 9\n1 2 3\n") << 1 << 2 << 3 << "X (column 2)"
+            << "Y (column 3)";
+    }
+
+    void axisTitles()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, skip);
+        QFETCH(int, xColumn);
+        QFETCH(int, yColumn);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("record.csv"));
+        writeText(path, text);
+        ui::PlotData data;
+        data.xColumn = xColumn;
+        data.yColumn = yColumn;
+        ui::readAxisTitles(QFile::encodeName(path).toStdString(), skip, xColumn, yColumn,
+            data.xTitle, data.yTitle);
+        QTEST(ui::plotXTitle(data), "xTitle");
+        QTEST(ui::plotYTitle(data), "yTitle");
+    }
+
+    // The backbone keeps each point that reaches further from zero than all before it; the
+    // crossings past the exact bound become counts that still add up.
+    void backboneAndCrossingDensity()
+    {
+        const ui::PlotSeries positive =
+            ui::backboneOf({ { 1, 0.5, 2, 1.5, 3 }, { 1, 2, 3, 9, 4 } }, analysis::Side::Positive);
+        QCOMPARE(positive.x, (std::vector<double> { 0, 1, 2, 3 }));
+        QCOMPARE(positive.y, (std::vector<double> { 0, 1, 3, 4 }));
+        const ui::PlotSeries negative =
+            ui::backboneOf({ { -1, -0.5, -2 }, { -1, -2, -3 } }, analysis::Side::Negative);
+        QCOMPARE(negative.x, (std::vector<double> { 0, -1, -2 }));
+
+        ui::CrossingCollector collector(3, 4, 4);
+        collector.reset({ 0, 4, 0, 4 });
+        for (double v : { 0.5, 1.5, 2.5, 3.5, 4.0 })
+            collector.add(v, v);
+        const ui::PlotCrossings crossings = collector.take();
+        QVERIFY(crossings.dense());
+        QVERIFY(crossings.exact.x.empty());
+        QCOMPARE(crossings.total, std::uint64_t(5));
+        QCOMPARE(crossings.counts[0], 1u);
+        QCOMPARE(crossings.counts[15], 2u);  // the edge's crossing in the edge cell
+        std::uint64_t sum = 0;
+        for (std::uint32_t count : crossings.counts)
+            sum += count;
+        QCOMPARE(sum, crossings.total);
     }
 
     // Ticks at round numbers inside the range, with room between their labels.

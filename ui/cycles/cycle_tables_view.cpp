@@ -18,6 +18,39 @@ namespace ui {
 
 namespace {
 
+    // The table's sort column and order, kept on the table itself: the header's own indicator
+    // may already have flipped when its click arrives.
+    constexpr const char* kSortColumn = "varnelSortColumn";
+    constexpr const char* kSortOrder = "varnelSortOrder";
+
+    // A cell that sorts by its number, so that 10 follows 9, with empty fields last in either
+    // order; text that is no number (the backbone's side) sorts as text.
+    class NumberItem : public QTableWidgetItem
+    {
+    public:
+        using QTableWidgetItem::QTableWidgetItem;
+
+        bool operator<(const QTableWidgetItem& other) const override
+        {
+            const QString a = text();
+            const QString b = other.text();
+            if (a.isEmpty() != b.isEmpty()) {
+                // The model sorts descending by asking the other way round.
+                const QTableWidget* table = tableWidget();
+                const bool descending =
+                    table && table->property(kSortOrder).toInt() == Qt::DescendingOrder;
+                return b.isEmpty() != descending;
+            }
+            bool aNumber = false;
+            bool bNumber = false;
+            const double x = a.toDouble(&aNumber);
+            const double y = b.toDouble(&bNumber);
+            if (aNumber && bNumber)
+                return x < y;
+            return a < b;
+        }
+    };
+
     // Fills `table` from CSV text: the header line gives the column names, each further line a
     // row. The grid thus shows exactly what the saved file holds.
     void fill(QTableWidget& table, const std::string& csv)
@@ -26,6 +59,9 @@ namespace {
             QString::fromStdString(csv).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         table.clear();
         table.setRowCount(0);
+        // New rows come in the files' order.
+        table.horizontalHeader()->setSortIndicatorShown(false);
+        table.setProperty(kSortColumn, -1);
         if (lines.isEmpty())
             return;
         const QStringList header = lines.front().split(QLatin1Char(','));
@@ -35,7 +71,7 @@ namespace {
         for (qsizetype r = 1; r < lines.size(); ++r) {
             const QStringList fields = lines[r].split(QLatin1Char(','));
             for (qsizetype c = 0; c < fields.size(); ++c) {
-                auto* item = new QTableWidgetItem(fields[c]);
+                auto* item = new NumberItem(fields[c]);
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 table.setItem(static_cast<int>(r - 1), static_cast<int>(c), item);
             }
@@ -67,6 +103,15 @@ namespace {
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->setSelectionMode(QAbstractItemView::ExtendedSelection);
         table->verticalHeader()->setVisible(false);
+        // A click on a column's name sorts by it, a second click the other way round.
+        QHeaderView* header = table->horizontalHeader();
+        header->setSectionsClickable(true);
+        QObject::connect(header, &QHeaderView::sectionClicked, table, [table](int column) {
+            const bool again = table->property(kSortColumn).toInt() == column
+                && table->property(kSortOrder).toInt() == Qt::AscendingOrder;
+            CycleTablesView::sortTable(
+                *table, column, again ? Qt::DescendingOrder : Qt::AscendingOrder);
+        });
         return table;
     }
 
@@ -105,6 +150,16 @@ void CycleTablesView::setTables(const analysis::RunTables& tables)
     fill(*m_cycles, analysis::cyclesCsv(tables.cycles));
     fill(*m_backbone, analysis::backboneCsv(tables.positive, tables.negative));
     fitBackboneHeight();
+}
+
+void CycleTablesView::sortTable(QTableWidget& table, int column, Qt::SortOrder order)
+{
+    table.setProperty(kSortColumn, column);
+    table.setProperty(kSortOrder, static_cast<int>(order));
+    QHeaderView* header = table.horizontalHeader();
+    header->setSortIndicator(column, order);
+    header->setSortIndicatorShown(true);
+    table.sortItems(column, order);
 }
 
 QString CycleTablesView::selectionText(const QTableWidget& table)

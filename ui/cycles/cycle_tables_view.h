@@ -9,8 +9,8 @@ class QTableWidget;
 namespace ui {
 
 // The cycle table above the two backbone rows, each a read-only grid whose cells hold the text
-// the CSV files hold. Ctrl+C copies the selected cells as tab-separated lines (with the
-// column names when a whole row is selected) for a spreadsheet.
+// the CSV files hold, sorted by a column when its name is clicked. Ctrl+C copies the selected cells
+// as tab-separated lines (with the column names when a whole row is selected) for a spreadsheet.
 class CycleTablesView : public QWidget
 {
     Q_OBJECT
@@ -29,6 +29,10 @@ public:
     {
         return m_backbone;
     }
+
+    // Sorts `table` by the numbers of `column`, empty fields last, and shows it in the header.
+    // A click on the column's name does the same.
+    static void sortTable(QTableWidget& table, int column, Qt::SortOrder order);
 
     // The selection of `table` as tab-separated lines, CR LF after each.
     static QString selectionText(const QTableWidget& table);

@@ -55,31 +55,38 @@ CyclesDialog::CyclesDialog(
 
 void CyclesDialog::save()
 {
+    saveRunTables(*this, m_tables, m_dataFile, askFileName);
+}
+
+void saveRunTables(QWidget& parent, const analysis::RunTables& runTables,
+    const std::string& dataFile,
+    const std::function<QString(const QString& title, const QString& suggested)>& askFileName)
+{
     std::string base;
     try {
-        base = run::runNameBase(m_dataFile);
+        base = run::runNameBase(dataFile);
     } catch (const run::RunFailure&) {
         // A name too short for a base still gets the plain table names as a suggestion.
     }
     const std::pair<QString, std::string> tables[] = {
-        { tr("Save the cycle table"), base + analysis::kCyclesFileSuffix },
-        { tr("Save the backbone table"), base + analysis::kBackboneFileSuffix },
+        { CyclesDialog::tr("Save the cycle table"), base + analysis::kCyclesFileSuffix },
+        { CyclesDialog::tr("Save the backbone table"), base + analysis::kBackboneFileSuffix },
     };
-    const std::string texts[] = { analysis::cyclesCsv(m_tables.cycles),
-        analysis::backboneCsv(m_tables.positive, m_tables.negative) };
+    const std::string texts[] = { analysis::cyclesCsv(runTables.cycles),
+        analysis::backboneCsv(runTables.positive, runTables.negative) };
     for (std::size_t i = 0; i < 2; ++i) {
         const QString name = askFileName(tables[i].first, decoded(tables[i].second));
         if (name.isEmpty())
             return;
         const std::string path = encoded(name);
         std::string error;
-        if (run::sameFile(path, m_dataFile))
+        if (run::sameFile(path, dataFile))
             error = path + " is the data file itself; choose another name";
         else
             error = analysis::replaceFile(path, texts[i]);
         if (!error.empty()) {
             messagePresenter().warning(
-                this, QStringLiteral("Error"), QString::fromStdString(error));
+                &parent, QStringLiteral("Error"), QString::fromStdString(error));
             return;
         }
     }

@@ -47,4 +47,9 @@ private:
     QPushButton* m_save;
 };
 
+// Asks `askFileName` for a name for each table in turn and writes it as varnel-batch --cycles
+// does, never over the data file; a failure is reported in a message box over `parent`.
+void saveRunTables(QWidget& parent, const analysis::RunTables& tables, const std::string& dataFile,
+    const std::function<QString(const QString& title, const QString& suggested)>& askFileName);
+
 }  // namespace ui

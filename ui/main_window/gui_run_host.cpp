@@ -1,5 +1,6 @@
 #include "ui/main_window/gui_run_host.h"
 
+#include "run/point_preparation.h"
 #include "ui/common/message_presenter.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
@@ -22,6 +23,33 @@ void GuiRunHost::pointsPrepared(std::span<const double> x, std::span<const doubl
 {
     m_x.assign(x.begin(), x.end());
     m_y.assign(y.begin(), y.end());
+    m_lines.clear();
+    // The crossings' density grid spans the record.
+    m_crossings.reset(recordExtent(m_x, m_y));
+}
+
+void GuiRunHost::pointLinesPrepared(std::span<const std::uint32_t> lines)
+{
+    m_lines.assign(lines.begin(), lines.end());
+}
+
+void GuiRunHost::enterPhase(run::RunPhase phase)
+{
+    m_phase = phase;
+}
+
+PlotData GuiRunHost::takePlotData()
+{
+    PlotData data;
+    data.x = std::move(m_x);
+    data.y = std::move(m_y);
+    if (m_lines.size() == data.x.size())
+        data.lines = std::move(m_lines);
+    data.crossings = m_crossings.take();
+    m_x = {};
+    m_y = {};
+    m_lines = {};
+    return data;
 }
 
 void GuiRunHost::setStatus(const std::string& text)
@@ -71,6 +99,9 @@ void GuiRunHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colou
 
 void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
 {
+    // The cross check marks each crossing with a red dot, in the plot's upside-down y.
+    if (m_phase == run::RunPhase::CrossCheck && colour == run::kRed)
+        m_crossings.add(x, -static_cast<double>(y));
     m_form.Picture1->dot(x, y, toColour(colour));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/run_host.h"
+#include "ui/plot_window/plot_data.h"
 
 #include <QElapsedTimer>
 
@@ -21,8 +22,21 @@ public:
     // Events are processed at most once per `yieldInterval`.
     GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval);
 
-    // Keeps the prepared points for the cycle analysis of the finished run.
+    // Keeps the prepared points, their lines and the crossings for the cycle analysis and the
+    // plot window of the finished run.
     void pointsPrepared(std::span<const double> x, std::span<const double> y) override;
+
+    bool wantsPointLines() const override
+    {
+        return true;
+    }
+
+    void pointLinesPrepared(std::span<const std::uint32_t> lines) override;
+    void enterPhase(run::RunPhase phase) override;
+
+    // Hands over the points, their lines and the crossings gathered so far (for the plot
+    // window); the host keeps none of them.
+    PlotData takePlotData();
 
     const std::vector<double>& pointsX() const
     {
@@ -54,6 +68,9 @@ private:
     QElapsedTimer m_sinceYield;
     std::vector<double> m_x;
     std::vector<double> m_y;
+    std::vector<std::uint32_t> m_lines;
+    CrossingCollector m_crossings;
+    run::RunPhase m_phase = run::RunPhase::Reading;
     bool m_statusChanged = false;
 };
 

@@ -7,6 +7,7 @@
 #include "ui/common/message_presenter.h"
 #include "ui/cycles/cycles_dialog.h"
 #include "ui/plot/plot_file.h"
+#include "ui/plot_window/plot_data.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -165,17 +166,11 @@ QImage PlotView::picture()
     return m_image;
 }
 
-bool PlotView::analyseFinishedRun(const std::vector<double>& x, const std::vector<double>& y,
-    const std::string& dataFile, bool oneFile, int xColumn, int yColumn)
+bool PlotView::analyseFinishedRun(PlotData plot, const std::string& dataFile, bool oneFile)
 {
     m_tables.reset();
     m_cyclesAction->setEnabled(false);
     // The plot window shows the record even when the curve cannot be read back.
-    PlotData plot;
-    plot.x = x;
-    plot.y = y;
-    plot.xColumn = xColumn;
-    plot.yColumn = yColumn;
     try {
         const std::string base = run::runNameBase(dataFile);
         analysis::CurveSidesRead read = oneFile
@@ -186,17 +181,27 @@ bool PlotView::analyseFinishedRun(const std::vector<double>& x, const std::vecto
     } catch (const run::RunFailure&) {
         // No curve to show beside the record.
     }
+    analysis::RunTablesResult result =
+        analysis::analyseFinishedRun(plot.x, plot.y, dataFile, oneFile, {});
+    if (result) {
+        plot.backbone.positive = backboneOf(plot.sides.positive, analysis::Side::Positive);
+        plot.backbone.negative = backboneOf(plot.sides.negative, analysis::Side::Negative);
+        plot.backbone.positiveBilinear = bilinearOf(result.tables.positive);
+        plot.backbone.negativeBilinear = bilinearOf(result.tables.negative);
+    }
     m_plotData = std::move(plot);
     m_plotWindowAction->setEnabled(true);
     if (m_plotWindow)
         m_plotWindow->setData(m_plotData);
-    analysis::RunTablesResult result = analysis::analyseFinishedRun(x, y, dataFile, oneFile, {});
-    if (!result)
-        return false;
-    m_tables = std::make_unique<analysis::RunTables>(std::move(result.tables));
+    if (result) {
+        m_tables = std::make_shared<const analysis::RunTables>(std::move(result.tables));
+        m_cyclesAction->setEnabled(true);
+    }
     m_tablesDataFile = dataFile;
-    m_cyclesAction->setEnabled(true);
-    return true;
+    m_plotTables = m_tables;
+    if (m_plotWindow)
+        m_plotWindow->setTables(m_plotTables.get(), m_tablesDataFile);
+    return bool(m_tables);
 }
 
 void PlotView::openCycles()
@@ -216,6 +221,7 @@ void PlotView::openPlotWindow()
         m_plotWindow = new PlotWindow(window());
         m_plotWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_plotWindow->setData(m_plotData);
+        m_plotWindow->setTables(m_plotTables.get(), m_tablesDataFile);
     }
     m_plotWindow->show();
     m_plotWindow->raise();

@@ -67,13 +67,13 @@ public:
 
     static QColor background();
 
-    // The cycle analysis of the run just finished on `dataFile` from its prepared points (x, y)
-    // and the curve files it wrote (the combined one when `oneFile`). Until then, and from the
-    // next clear() on, the context menu's "Cycles…" entry is disabled. Returns false when the
-    // curve files could not be read back. The points and the curve also become the plot
-    // window's (an open one shows them at once); `xColumn` and `yColumn` name its axes.
-    bool analyseFinishedRun(const std::vector<double>& x, const std::vector<double>& y,
-        const std::string& dataFile, bool oneFile, int xColumn = 0, int yColumn = 0);
+    // The cycle analysis of the run just finished on `dataFile` from its prepared points
+    // (plot.x, plot.y) and the curve files it wrote (the combined one when `oneFile`). Until
+    // then, and from the next clear() on, the context menu's "Cycles…" entry is disabled.
+    // Returns false when the curve files could not be read back. `plot` (the points, their
+    // lines, the crossings, the axes' names) with the curve and its backbone becomes the plot
+    // window's (an open one shows it at once).
+    bool analyseFinishedRun(PlotData plot, const std::string& dataFile, bool oneFile);
 
     // The context menu's entry that opens (or raises) the plot window of the finished run,
     // as a double-click on the box does.
@@ -150,7 +150,9 @@ private:
     bool m_recordingComplete = true;
     // Some 50 MB of calls.
     std::size_t m_recordingLimit = 4'000'000;
-    std::unique_ptr<analysis::RunTables> m_tables;
+    std::shared_ptr<const analysis::RunTables> m_tables;
+    // The plot window's, kept with its data when the picture is cleared.
+    std::shared_ptr<const analysis::RunTables> m_plotTables;
     std::string m_tablesDataFile;
 };
 

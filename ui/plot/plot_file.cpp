@@ -159,6 +159,39 @@ QString writePlotFile(const PlotRecording& recording, const QString& path, int* 
         [&](QIODevice& file) { return writeSvg(recording, file); });
 }
 
+QString writePlotDrawing(const QSize& size,
+    const std::function<void(QPainter& painter, const QRect& target)>& draw, const QString& path,
+    int* code)
+{
+    const QRect target(QPoint(0, 0), size);
+    return writeAs(
+        path, code,
+        [&](QIODevice& file) {
+            QImage image(size * kPngPixelRatio, QImage::Format_RGB32);
+            image.setDevicePixelRatio(kPngPixelRatio);
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                draw(painter, target);
+            }
+            image.setDotsPerMeterX(7559);
+            image.setDotsPerMeterY(7559);
+            QImageWriter writer(&file, "png");
+            return writer.write(image) ? QString() : writer.errorString();
+        },
+        [&](QIODevice& file) {
+            QSvgGenerator svg;
+            svg.setOutputDevice(&file);
+            svg.setSize(size);
+            svg.setViewBox(target);
+            svg.setTitle(QStringLiteral("Varnel curve"));
+            svg.setDescription(QStringLiteral("The record, its crossings and its Varnel curve"));
+            QPainter painter(&svg);
+            draw(painter, target);
+            return QString();
+        });
+}
+
 QString writePlotImage(const QImage& image, const QString& path, int* code)
 {
     return writeAs(

@@ -4,6 +4,10 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
+class QPainter;
+
 namespace ui {
 
 class PlotRecording;
@@ -20,6 +24,12 @@ bool isPlotFileName(const QString& path);
 // name. Returns an empty string, or what went wrong in words for the user; `code`, when given,
 // gets the file system's error number (ELOOP for a link at the name), or 0.
 QString writePlotFile(const PlotRecording& recording, const QString& path, int* code = nullptr);
+
+// The same for a drawing of `size` logical pixels that `draw` makes onto a painter: the PNG at
+// two device pixels a logical one, the SVG as vectors.
+QString writePlotDrawing(const QSize& size,
+    const std::function<void(QPainter& painter, const QRect& target)>& draw, const QString& path,
+    int* code = nullptr);
 
 // The same for a picture already drawn: `image` as it is, in a PNG or embedded in an SVG.
 QString writePlotImage(const QImage& image, const QString& path, int* code = nullptr);

@@ -1,39 +1,26 @@
 #pragma once
 
-#include "analysis/curve_sides.h"
+#include "analysis/run_tables.h"
+#include "ui/plot_window/cycle_panel.h"
+#include "ui/plot_window/plot_data.h"
+#include "ui/plot_window/plot_renderer.h"
 
 #include <QMainWindow>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
 class QLabel;
+class QPainter;
 
 namespace ui {
 
-// What the plot window shows: the record's prepared points and the written curve's sides.
-struct PlotData
-{
-    std::vector<double> x;
-    std::vector<double> y;
-    analysis::CurveSides sides;
-    // The data file's columns the points came from; 0 when unknown.
-    int xColumn = 0;
-    int yColumn = 0;
-};
-
-// The part of the data plane in view.
-struct PlotRange
-{
-    double xMin = 0;
-    double xMax = 1;
-    double yMin = 0;
-    double yMax = 1;
-};
-
+class PlotExporter;
 class PlotWindow;
 
 // The plot itself: axes, grid, layers and legend, and the mouse and keys that zoom and pan.
@@ -97,7 +84,13 @@ public:
     void resetView();
 
     // Zooms by `factor` (below 1 zooms in) keeping the data point under `pixel` in place.
-    void zoomAround(QPointF pixel, double factor);
+    void zoomAround(QPointF pixel, double factor)
+    {
+        zoomAround(pixel, factor, factor);
+    }
+
+    // Zooms each axis by its own factor (1 leaves it as it is).
+    void zoomAround(QPointF pixel, double xFactor, double yFactor);
     // Moves the view by a distance in pixels (the data follow the cursor).
     void panByPixels(QPointF delta);
 
@@ -121,13 +114,78 @@ public:
         return m_negativeLayer;
     }
 
+    QAction* crossingsLayer() const
+    {
+        return m_crossingsLayer;
+    }
+
+    QAction* backboneLayer() const
+    {
+        return m_backboneLayer;
+    }
+
+    QAction* bilinearLayer() const
+    {
+        return m_bilinearLayer;
+    }
+
     QAction* gridAction() const
     {
         return m_gridAction;
     }
 
+    // Draws both curve sides in the picture box's red.
+    QAction* boxRedAction() const
+    {
+        return m_boxRedAction;
+    }
+
+    // The layers as the View menu sets them.
+    PlotLayers layers() const;
+
+    // What is emphasised besides the layers; the window keeps the point under the cursor here.
+    const PlotHighlight& highlight() const
+    {
+        return m_highlight;
+    }
+
+    // Emphasises record points [from, to) (nothing when from == to), e.g. a cycle chosen in a
+    // table beside the plot.
+    void setHighlightedStretch(std::size_t from, std::size_t to);
+
+    // Draws what is visible now (range, layers, grid, highlight) at the target's size, with
+    // axes and legend, onto any painter.
+    void renderView(QPainter& painter, const QRect& target) const;
+
     // The cursor's position in data units, or empty outside the data.
     void showCursor(const QPointF* value);
+
+    // Highlights the point of a shown layer nearest the cursor at `pixel` (within a few pixels)
+    // and shows its values, and for a record point its data file's line, in the status bar.
+    void hoverAt(QPointF pixel);
+
+    // The point highlighted under the cursor; none when the cursor is near none.
+    PlotPointRef hoveredPoint() const
+    {
+        return m_hovered;
+    }
+
+    // The cycle tables of the run shown, for the cycle panel; none empties it.
+    void setTables(const analysis::RunTables* tables, const std::string& dataFile);
+
+    CyclePanel* cyclePanel() const
+    {
+        return m_cyclePanel;
+    }
+
+    // Emphasises the stretch of the record from its first to its last point, numbered from 1
+    // (the selected cycles); none for none.
+    void setHighlight(std::optional<PointStretch> stretch);
+
+    PlotExporter* exporter() const
+    {
+        return m_exporter;
+    }
 
 private:
     PlotData m_data;
@@ -135,10 +193,21 @@ private:
     PlotRange m_range;
     PlotArea* m_area;
     QLabel* m_cursorLabel;
+    QLabel* m_pointLabel;
     QAction* m_recordLayer;
     QAction* m_positiveLayer;
     QAction* m_negativeLayer;
+    QAction* m_crossingsLayer;
+    QAction* m_backboneLayer;
+    QAction* m_bilinearLayer;
     QAction* m_gridAction;
+    QAction* m_boxRedAction;
+    PlotRenderer m_renderer;
+    PlotHighlight m_highlight;
+    PlotPointIndex m_index;
+    PlotPointRef m_hovered;
+    CyclePanel* m_cyclePanel;
+    PlotExporter* m_exporter;
 };
 
 }  // namespace ui

@@ -1,0 +1,287 @@
+// The plot window's cycle panel (highlight, numeric sort, copy) and its exports: pictures at a
+// chosen size in three formats and the curve as CSV, checked by reading the files back.
+
+#include "analysis/analysis_tables.h"
+#include "ui/cycles/cycle_tables_view.h"
+#include "ui/main_window/main_window.h"
+#include "ui/main_window/plot_view.h"
+#include "ui/plot_window/cycle_panel.h"
+#include "ui/plot_window/plot_export.h"
+#include "ui/plot_window/plot_window.h"
+#include "ui_test_support.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QImage>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <optional>
+
+using ui::PlotWindow;
+
+namespace {
+
+analysis::CycleRow cycle(std::size_t k, std::size_t first, std::size_t last,
+    std::optional<double> damping, double energy)
+{
+    analysis::CycleRow row;
+    row.cycle = k;
+    row.level = 1;
+    row.firstPoint = first;
+    row.lastPoint = last;
+    row.damping = damping;
+    row.energy = energy;
+    return row;
+}
+
+QStringList column(const QTableWidget& table, int c)
+{
+    QStringList texts;
+    for (int r = 0; r < table.rowCount(); ++r)
+        texts << table.item(r, c)->text();
+    return texts;
+}
+
+int columnNamed(const QTableWidget& table, const QString& name)
+{
+    for (int c = 0; c < table.columnCount(); ++c)
+        if (table.horizontalHeaderItem(c)->text() == name)
+            return c;
+    return -1;
+}
+
+void clickHeader(QTableWidget& table, int c)
+{
+    QHeaderView* header = table.horizontalHeader();
+    const QPoint at(
+        header->sectionViewportPosition(c) + header->sectionSize(c) / 2, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The points of a curve file: a header line, then "x y" per line.
+QList<QPair<double, double>> curveFilePoints(const QString& path)
+{
+    QList<QPair<double, double>> points;
+    const QStringList lines = QString::fromLatin1(readAll(path)).split(QLatin1Char('\n'));
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].simplified().split(QLatin1Char(' '));
+        if (fields.size() == 2)
+            points.append({ fields[0].toDouble(), fields[1].toDouble() });
+    }
+    return points;
+}
+
+}  // namespace
+
+class TestPlotExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    void initTestCase()
+    {
+        ui::setMessagePresenter(&m_presenter);
+    }
+
+    void cleanupTestCase()
+    {
+        ui::setMessagePresenter(nullptr);
+    }
+
+    // Sorting goes by number with empty fields last both ways; the selected rows, whatever
+    // the order, highlight their stretch and copy under the column names.
+    void cyclePanel()
+    {
+        analysis::RunTables tables;
+        tables.cycles = { cycle(1, 1, 40, 10, 1.5), cycle(2, 40, 90, std::nullopt, -2),
+            cycle(3, 90, 150, 9, 30), cycle(4, 150, 230, 100, 0.25) };
+        ui::PlotData data;
+        for (int i = 0; i < 230; ++i) {
+            data.x.push_back(std::sin(i * 0.1) * i);
+            data.y.push_back(std::cos(i * 0.1) * i);
+        }
+        PlotWindow plot;
+        plot.setData(data);
+        plot.setTables(&tables, {});
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        QTableWidget& table = *plot.cyclePanel()->view()->cyclesTable();
+        const int damping = columnNamed(table, QStringLiteral("damping"));
+        const int energy = columnNamed(table, QStringLiteral("energy"));
+
+        const struct
+        {
+            int column;
+            QStringList ascending;
+            QStringList descending;
+        } sorts[] = {
+            { damping, { "3", "1", "4", "2" }, { "4", "1", "3", "2" } },
+            { energy, { "2", "4", "1", "3" }, { "3", "1", "4", "2" } },
+        };
+
+        for (const auto& sort : sorts) {
+            clickHeader(table, sort.column);
+            QCOMPARE(column(table, 0), sort.ascending);
+            clickHeader(table, sort.column);
+            QCOMPARE(column(table, 0), sort.descending);
+        }
+
+        // Descending by energy: cycles 3, 1, 4, 2.
+        QVERIFY(!plot.highlight().to);
+        table.selectRow(0);
+        QCOMPARE(plot.highlight().from, std::size_t(89));
+        QCOMPARE(plot.highlight().to, std::size_t(150));
+        table.setRangeSelected(QTableWidgetSelectionRange(1, 0, 1, table.columnCount() - 1), true);
+        QCOMPARE(plot.highlight().from, std::size_t(0));
+        QCOMPARE(plot.highlight().to, std::size_t(150));
+
+        table.setFocus();
+        QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
+        const QString expected =
+            QString::fromStdString(analysis::cyclesCsv({ tables.cycles[2], tables.cycles[0] }))
+                .replace(QLatin1Char(','), QLatin1Char('\t'));
+        QCOMPARE(QApplication::clipboard()->text(), expected);
+
+        table.clearSelection();
+        QCOMPARE(plot.highlight().from, plot.highlight().to);
+        plot.setTables(nullptr, {});
+        QCOMPARE(table.rowCount(), 0);
+        QVERIFY(!plot.findChild<QAction*>(QStringLiteral("saveTablesAction"))->isEnabled());
+    }
+
+    // After a real run: each picture format at the chosen size, the curve and the tables as
+    // CSV, and the names an export must never write.
+    void exportsAfterARun()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString data = dir.filePath(QStringLiteral("wall.prn"));
+        QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), data));
+        ui::Form1 w;
+        w.endProgram = [] {};
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        chooseWallExample(w, data);
+        w.Command1->click();
+        QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
+        w.Picture1->plotWindowAction()->trigger();
+        PlotWindow* plot = w.Picture1->plotWindow();
+        QVERIFY(plot);
+        QVERIFY(QTest::qWaitForWindowExposed(plot));
+        QVERIFY(plot->cyclePanel()->hasTables());
+
+        ui::PlotExporter& exporter = *plot->exporter();
+        ui::PictureSize suggested;
+        ui::PictureSize chosen { QSize(640, 400), 96 };
+        exporter.askSize = [&](const ui::PictureSize& size) {
+            suggested = size;
+            return std::optional(chosen);
+        };
+        QString name;
+        exporter.askFileName = [&](const QString&, const QString&, const QString&) { return name; };
+        const auto exportAs = [&](const QString& file) {
+            name = dir.filePath(file);
+            exporter.exportPicture();
+            return readAll(name);
+        };
+
+        const QByteArray png = exportAs(QStringLiteral("plot.png"));
+        QCOMPARE(suggested.pixels, plot->plotArea()->size());
+        QCOMPARE(suggested.dotsPerInch, 96);
+        const QImage image = QImage::fromData(png, "PNG");
+        QCOMPARE(image.size(), QSize(640, 400));
+        QVERIFY(image.pixelColor(2, 2) == Qt::white);
+        // Something besides the white background: axes, record and curve.
+        QVERIFY(image.pixelColor(320, 200) != Qt::white || image.pixelColor(100, 390) != Qt::white
+            || image.pixelColor(70, 200) != Qt::white);
+
+        QSvgRenderer svg(exportAs(QStringLiteral("plot.SVG")));
+        QVERIFY(svg.isValid());
+        QCOMPARE(svg.viewBox(), QRect(0, 0, 640, 400));
+
+        // The page is the picture: 640 × 400 px in points, at 96 and at 192 px to the inch.
+        for (const int dpi : { 96, 192 }) {
+            chosen.dotsPerInch = dpi;
+            const QByteArray pdf = exportAs(QStringLiteral("plot.pdf"));
+            QVERIFY(pdf.startsWith("%PDF-"));
+            const QRegularExpressionMatch page =
+                QRegularExpression(QStringLiteral(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])"))
+                    .match(QString::fromLatin1(pdf));
+            QVERIFY(page.hasMatch());
+            QCOMPARE(page.captured(1).toDouble(), 640 * 72.0 / dpi);
+            QCOMPARE(page.captured(2).toDouble(), 400 * 72.0 / dpi);
+        }
+        // The last resolution chosen is offered again.
+        exportAs(QStringLiteral("plot.pdf"));
+        QCOMPARE(suggested.dotsPerInch, 192);
+        const QImage fine = QImage::fromData(exportAs(QStringLiteral("fine.png")), "PNG");
+        QCOMPARE(fine.size(), QSize(640, 400));
+        QCOMPARE(fine.dotsPerMeterX(), 7559);
+        QVERIFY(m_presenter.messages.isEmpty());
+
+        // The curve's numbers are the curve files' numbers, positive side then negative.
+        name = dir.filePath(QStringLiteral("curve.csv"));
+        exporter.exportCurve();
+        const QStringList lines = QString::fromLatin1(readAll(name)).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.front(), QStringLiteral("side,x,y"));
+        QList<QPair<double, double>> sides[2];
+        for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+            const QStringList fields = lines[i].split(QLatin1Char(','));
+            QCOMPARE(fields.size(), 3);
+            QVERIFY(fields[0] == "positive" || fields[0] == "negative");
+            sides[fields[0] == "negative"].append({ fields[1].toDouble(), fields[2].toDouble() });
+        }
+        QVERIFY(lines.back().isEmpty());
+        QVERIFY(sides[0].size() > 10 && sides[1].size() > 10);
+        QCOMPARE(sides[0], curveFilePoints(dir.filePath(QStringLiteral("wall.vnp"))));
+        QCOMPARE(sides[1], curveFilePoints(dir.filePath(QStringLiteral("wall.vnn"))));
+
+        // The File menu's tables entry saves what the panel shows.
+        QStringList tableNames = { dir.filePath(QStringLiteral("c.csv")),
+            dir.filePath(QStringLiteral("b.csv")) };
+        plot->cyclePanel()->askFileName = [&](const QString&, const QString&) {
+            return tableNames.takeFirst();
+        };
+        plot->findChild<QAction*>(QStringLiteral("saveTablesAction"))->trigger();
+        QVERIFY(tableNames.isEmpty());
+        QCOMPARE(
+            readAll(dir.filePath(QStringLiteral("c.csv"))).left(12), QByteArray("cycle,level,"));
+        QVERIFY(readAll(dir.filePath(QStringLiteral("b.csv"))).startsWith("side,peak_load,"));
+
+        // Refused with a message, nothing written: a link (its target untouched), the data
+        // file, a name of no picture format.
+        const QString target = dir.filePath(QStringLiteral("target.txt"));
+        writeText(target, "keep");
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("link.png"))));
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("link.csv"))));
+        const QByteArray before = readAll(data);
+        for (const char* refused : { "link.png", "wall.prn", "plot.jpg" }) {
+            m_presenter.messages.clear();
+            exportAs(QLatin1String(refused));
+            QCOMPARE(m_presenter.messages.size(), 1);
+        }
+        m_presenter.messages.clear();
+        name = dir.filePath(QStringLiteral("link.csv"));
+        exporter.exportCurve();
+        QCOMPARE(m_presenter.messages.size(), 1);
+        QVERIFY(m_presenter.messages.front().text.contains(QStringLiteral("symbolic link")));
+        QCOMPARE(readAll(target), QByteArray("keep"));
+        QCOMPARE(readAll(data), before);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("plot.jpg"))));
+        m_presenter.messages.clear();
+    }
+
+private:
+    RecordingPresenter m_presenter;
+};
+
+QTEST_MAIN(TestPlotExport)
+#include "tst_plot_export.moc"
