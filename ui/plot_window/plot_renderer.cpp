@@ -639,6 +639,37 @@ namespace {
         mask.draw(painter, d);
     }
 
+    // The corner of the data area where the legend hides the fewest points (the record's and the
+    // curve's, a sample of them on a long record); the top right one unless another hides fewer.
+    QRectF legendBox(const Mapping& m, const PlotData& data, QSizeF size, double gap)
+    {
+        const QRectF& d = m.d;
+        const QRectF corners[] = {
+            QRectF(QPointF(d.right() - gap - size.width(), d.top() + gap), size),
+            QRectF(QPointF(d.left() + gap, d.top() + gap), size),
+            QRectF(QPointF(d.right() - gap - size.width(), d.bottom() - gap - size.height()), size),
+            QRectF(QPointF(d.left() + gap, d.bottom() - gap - size.height()), size),
+        };
+        std::size_t hidden[4] = {};
+        const auto count = [&](const std::vector<double>& x, const std::vector<double>& y) {
+            const std::size_t n = std::min(x.size(), y.size());
+            const std::size_t stride = std::max<std::size_t>(1, n / 20'000);
+            for (std::size_t i = 0; i < n; i += stride) {
+                const QPointF p = m(x[i], y[i]);
+                for (int k = 0; k < 4; ++k)
+                    hidden[k] += corners[k].contains(p) ? 1u : 0u;
+            }
+        };
+        count(data.x, data.y);
+        count(data.sides.positive.x, data.sides.positive.y);
+        count(data.sides.negative.x, data.sides.negative.y);
+        int best = 0;
+        for (int k = 1; k < 4; ++k)
+            if (hidden[k] < hidden[best])
+                best = k;
+        return corners[best];
+    }
+
     QString columnTitle(const char* axis, int column)
     {
         return column > 0 ? QStringLiteral("%1 (column %2)").arg(QLatin1String(axis)).arg(column)
@@ -831,8 +862,9 @@ void PlotRenderer::render(
             for (const auto& entry : entries)
                 textWidth = std::max(textWidth, metrics.horizontalAdvance(entry.first));
             const double line = metrics.height() + 2 * s;
-            const QRectF box(d.right() - textWidth - 44 * s, d.top() + 8 * s, textWidth + 36 * s,
-                line * static_cast<double>(entries.size()) + 8 * s);
+            const QSizeF size(
+                textWidth + 36 * s, line * static_cast<double>(entries.size()) + 8 * s);
+            const QRectF box = legendBox(m, data, size, 8 * s);
             painter.fillRect(box, QColor(255, 255, 255, 230));
             painter.setPen(QPen(QColor(160, 160, 160), thin));
             painter.drawRect(box);

@@ -45,9 +45,6 @@ PlotArea::PlotArea(PlotWindow& window)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(240, 180);
-    setToolTip(tr("Wheel: zoom · Ctrl+wheel: zoom X only · Shift+wheel: zoom Y only\n"
-                  "Drag: zoom to a box · right or middle drag, arrow keys: pan\n"
-                  "Home or double-click: whole record"));
 }
 
 QRect PlotArea::dataRect() const
@@ -195,6 +192,11 @@ PlotWindow::PlotWindow(QWidget* parent)
     m_pointLabel->setObjectName(QStringLiteral("pointLabel"));
     statusBar()->addWidget(m_cursorLabel);
     statusBar()->addWidget(m_pointLabel, 1);
+    // The less obvious controls, where the eye goes for the values anyway.
+    auto* hint = new QLabel(tr("Ctrl+wheel: zoom X · Shift+wheel: zoom Y · Home: all"), this);
+    hint->setObjectName(QStringLiteral("hintLabel"));
+    hint->setEnabled(false);
+    statusBar()->addPermanentWidget(hint);
     QMenu* view = menuBar()->addMenu(tr("&View"));
     const auto layer = [&](const QString& text, const char* name) {
         QAction* action = view->addAction(text);
