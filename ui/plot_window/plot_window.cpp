@@ -203,7 +203,11 @@ PlotWindow::PlotWindow(QWidget* parent)
         action->setObjectName(QLatin1String(name));
         action->setCheckable(true);
         action->setChecked(true);
-        connect(action, &QAction::toggled, m_area, qOverload<>(&QWidget::update));
+        connect(action, &QAction::toggled, this, [this] {
+            // The point under the cursor may belong to a layer just switched off.
+            clearHover();
+            m_area->update();
+        });
         return action;
     };
     m_recordLayer = layer(tr("Record"), "recordLayer");
@@ -230,8 +234,7 @@ void PlotWindow::setData(PlotData data)
     m_renderer.setData(&m_data);
     m_index.build(m_data);
     m_highlight = {};
-    m_hovered = {};
-    m_pointLabel->clear();
+    clearHover();
     const PlotRange full = fullPlotRange(m_data);
     // A record whose values reach the limits of double leaves no usable extent.
     m_full = usable(full) ? full : PlotRange { -1, 1, -1, 1 };
@@ -291,6 +294,13 @@ void PlotWindow::panByPixels(QPointF delta)
     const double dx = -delta.x() / d.width() * (m_range.xMax - m_range.xMin);
     const double dy = delta.y() / d.height() * (m_range.yMax - m_range.yMin);
     setVisibleRange({ m_range.xMin + dx, m_range.xMax + dx, m_range.yMin + dy, m_range.yMax + dy });
+}
+
+void PlotWindow::clearHover()
+{
+    m_hovered = {};
+    m_highlight.point = false;
+    m_pointLabel->clear();
 }
 
 void PlotWindow::hoverAt(QPointF pixel)

@@ -166,6 +166,8 @@ public:
     }
 
 private:
+    void clearHover();
+
     PlotData m_data;
     PlotRange m_full;
     PlotRange m_range;
