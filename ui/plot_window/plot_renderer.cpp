@@ -881,6 +881,16 @@ void PlotRenderer::render(
     painter.restore();
 }
 
+bool usablePlotRange(const PlotRange& r)
+{
+    const auto side = [](double low, double high) {
+        const double span = high - low;
+        return std::isfinite(low) && std::isfinite(high) && span > 0 && std::isfinite(span)
+            && span > 1e-12 * std::max(std::abs(low), std::abs(high));
+    };
+    return side(r.xMin, r.xMax) && side(r.yMin, r.yMax);
+}
+
 PlotRange fullPlotRange(const PlotData& data)
 {
     PlotRange full;
@@ -920,7 +930,7 @@ PlotRange fullPlotRange(const PlotData& data)
     };
     widen(full.xMin, full.xMax);
     widen(full.yMin, full.yMax);
-    return full;
+    return usablePlotRange(full) ? full : PlotRange { -1, 1, -1, 1 };
 }
 
 void renderPlot(QPainter& painter, const QRect& target, const PlotData& data,

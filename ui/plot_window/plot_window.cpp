@@ -21,18 +21,6 @@ namespace {
     // A drag shorter than this is a click, not a box.
     constexpr int kMinimumBox = 4;
 
-    // A range is usable while both sides have a finite, positive extent that floating point can
-    // still resolve; zooming further in or out is refused rather than producing a blank plot.
-    bool usable(const PlotRange& r)
-    {
-        const auto side = [](double low, double high) {
-            const double span = high - low;
-            return std::isfinite(low) && std::isfinite(high) && span > 0 && std::isfinite(span)
-                && span > 1e-12 * std::max(std::abs(low), std::abs(high));
-        };
-        return side(r.xMin, r.xMax) && side(r.yMin, r.yMax);
-    }
-
 }  // namespace
 
 // ---- PlotArea ----
@@ -235,9 +223,7 @@ void PlotWindow::setData(PlotData data)
     m_index.build(m_data);
     m_highlight = {};
     clearHover();
-    const PlotRange full = fullPlotRange(m_data);
-    // A record whose values reach the limits of double leaves no usable extent.
-    m_full = usable(full) ? full : PlotRange { -1, 1, -1, 1 };
+    m_full = fullPlotRange(m_data);
     resetView();
 }
 
@@ -269,7 +255,7 @@ void PlotWindow::renderView(QPainter& painter, const QRect& target) const
 
 void PlotWindow::setVisibleRange(const PlotRange& range)
 {
-    if (!usable(range))
+    if (!usablePlotRange(range))
         return;
     m_range = range;
     m_area->update();
