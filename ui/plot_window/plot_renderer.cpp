@@ -389,10 +389,12 @@ namespace {
         }
         const double xScale = m.xScale * mask.scale;
         const double yScale = m.yScale * mask.scale;
+        // The pixels straight, not through scanLine(), which checks for sharing at every call.
+        QRgb* const pixels = reinterpret_cast<QRgb*>(mask.image.bits());
+        const auto stride = static_cast<std::size_t>(mask.image.bytesPerLine()) / sizeof(QRgb);
         const auto set = [&](double px, double py) {
             if (px >= 0 && py >= 0 && px < w && py < h)
-                reinterpret_cast<QRgb*>(
-                    mask.image.scanLine(static_cast<int>(py)))[static_cast<int>(px)] = ink;
+                pixels[static_cast<std::size_t>(py) * stride + static_cast<std::size_t>(px)] = ink;
         };
         std::vector<QLineF> longSegments;
         constexpr double kLongSegment = 256;
@@ -419,8 +421,10 @@ namespace {
                             clamp(py0 / mask.scale) + d.top(), clamp(px / mask.scale) + d.left(),
                             clamp(py / mask.scale) + d.top());
                     } else {
+                        const double dx = (px - px0) / steps;
+                        const double dy = (py - py0) / steps;
                         for (double k = 1; k <= steps; ++k)
-                            set(px0 + (px - px0) * k / steps, py0 + (py - py0) * k / steps);
+                            set(px0 + dx * k, py0 + dy * k);
                     }
                 }
                 havePrevious = true;
