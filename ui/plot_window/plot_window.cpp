@@ -115,6 +115,14 @@ void PlotArea::mouseMoveEvent(QMouseEvent* event)
     }
 }
 
+void PlotArea::leaveEvent(QEvent* event)
+{
+    // Values of a place the cursor has left would mislead.
+    m_window.showCursor(nullptr);
+    m_window.hoverAt(QPointF(-1e6, -1e6));
+    QWidget::leaveEvent(event);
+}
+
 void PlotArea::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != m_dragButton)
