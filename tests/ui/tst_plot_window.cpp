@@ -310,8 +310,11 @@ private slots:
         // Nothing within reach, or the layer switched off.
         QVERIFY(hover(2.5, -1.5).isEmpty());
         QVERIFY(!plot.highlight().point);
+        // Switching a layer off lets go of its point.
+        QVERIFY(!hover(3, 1).isEmpty());
         plot.recordLayer()->setChecked(false);
-        QVERIFY(hover(3, 1).isEmpty());
+        QVERIFY(label->text().isEmpty() && !plot.highlight().point);
+        QVERIFY(hover(3, 1, QPoint(1, 0)).isEmpty());
     }
 
     // Each layer's switch changes the picture, and switching it back restores it.

@@ -38,16 +38,6 @@ public:
     // window); the host keeps none of them.
     PlotData takePlotData();
 
-    const std::vector<double>& pointsX() const
-    {
-        return m_x;
-    }
-
-    const std::vector<double>& pointsY() const
-    {
-        return m_y;
-    }
-
     void setStatus(const std::string& text) override;
     void showFileName(int index, const std::string& name) override;
     // Processes pending events, but not again within the yield interval of the last time, so

@@ -53,9 +53,11 @@ void CrossingCollector::bin(double x, double y)
     const PlotRange& e = m_crossings.extent;
     // A crossing on the record's edge (or, through rounding, just beyond) goes to the edge cell.
     const auto cell = [](double v, double low, double high, int cells) {
+        // An extent beyond the range of double puts everything in the first cell.
         const double span = high - low;
-        const double k = span > 0 ? std::floor((v - low) / span * cells) : 0;
-        return static_cast<std::size_t>(std::clamp(k, 0.0, static_cast<double>(cells - 1)));
+        const double k = span > 0 && std::isfinite(span) ? std::floor((v - low) / span * cells) : 0;
+        return static_cast<std::size_t>(
+            std::clamp(std::isnan(k) ? 0.0 : k, 0.0, static_cast<double>(cells - 1)));
     };
     std::uint32_t& count =
         m_crossings.counts[cell(y, e.yMin, e.yMax, m_rows) * static_cast<std::size_t>(m_columns)

@@ -389,10 +389,12 @@ namespace {
         }
         const double xScale = m.xScale * mask.scale;
         const double yScale = m.yScale * mask.scale;
+        // The pixels straight, not through scanLine(), which checks for sharing at every call.
+        QRgb* const pixels = reinterpret_cast<QRgb*>(mask.image.bits());
+        const auto stride = static_cast<std::size_t>(mask.image.bytesPerLine()) / sizeof(QRgb);
         const auto set = [&](double px, double py) {
             if (px >= 0 && py >= 0 && px < w && py < h)
-                reinterpret_cast<QRgb*>(
-                    mask.image.scanLine(static_cast<int>(py)))[static_cast<int>(px)] = ink;
+                pixels[static_cast<std::size_t>(py) * stride + static_cast<std::size_t>(px)] = ink;
         };
         std::vector<QLineF> longSegments;
         constexpr double kLongSegment = 256;
@@ -419,8 +421,10 @@ namespace {
                             clamp(py0 / mask.scale) + d.top(), clamp(px / mask.scale) + d.left(),
                             clamp(py / mask.scale) + d.top());
                     } else {
+                        const double dx = (px - px0) / steps;
+                        const double dy = (py - py0) / steps;
                         for (double k = 1; k <= steps; ++k)
-                            set(px0 + (px - px0) * k / steps, py0 + (py - py0) * k / steps);
+                            set(px0 + dx * k, py0 + dy * k);
                     }
                 }
                 havePrevious = true;
@@ -639,6 +643,37 @@ namespace {
         mask.draw(painter, d);
     }
 
+    // The corner of the data area where the legend hides the fewest points (the record's and the
+    // curve's, a sample of them on a long record); the top right one unless another hides fewer.
+    QRectF legendBox(const Mapping& m, const PlotData& data, QSizeF size, double gap)
+    {
+        const QRectF& d = m.d;
+        const QRectF corners[] = {
+            QRectF(QPointF(d.right() - gap - size.width(), d.top() + gap), size),
+            QRectF(QPointF(d.left() + gap, d.top() + gap), size),
+            QRectF(QPointF(d.right() - gap - size.width(), d.bottom() - gap - size.height()), size),
+            QRectF(QPointF(d.left() + gap, d.bottom() - gap - size.height()), size),
+        };
+        std::size_t hidden[4] = {};
+        const auto count = [&](const std::vector<double>& x, const std::vector<double>& y) {
+            const std::size_t n = std::min(x.size(), y.size());
+            const std::size_t stride = std::max<std::size_t>(1, n / 20'000);
+            for (std::size_t i = 0; i < n; i += stride) {
+                const QPointF p = m(x[i], y[i]);
+                for (int k = 0; k < 4; ++k)
+                    hidden[k] += corners[k].contains(p) ? 1u : 0u;
+            }
+        };
+        count(data.x, data.y);
+        count(data.sides.positive.x, data.sides.positive.y);
+        count(data.sides.negative.x, data.sides.negative.y);
+        int best = 0;
+        for (int k = 1; k < 4; ++k)
+            if (hidden[k] < hidden[best])
+                best = k;
+        return corners[best];
+    }
+
     QString columnTitle(const char* axis, int column)
     {
         return column > 0 ? QStringLiteral("%1 (column %2)").arg(QLatin1String(axis)).arg(column)
@@ -832,8 +867,9 @@ void PlotRenderer::render(
             for (const auto& entry : entries)
                 textWidth = std::max(textWidth, metrics.horizontalAdvance(entry.first));
             const double line = metrics.height() + 2 * s;
-            const QRectF box(d.right() - textWidth - 44 * s, d.top() + 8 * s, textWidth + 36 * s,
-                line * static_cast<double>(entries.size()) + 8 * s);
+            const QSizeF size(
+                textWidth + 36 * s, line * static_cast<double>(entries.size()) + 8 * s);
+            const QRectF box = legendBox(m, data, size, 8 * s);
             painter.fillRect(box, QColor(255, 255, 255, 230));
             painter.setPen(QPen(QColor(160, 160, 160), thin));
             painter.drawRect(box);
@@ -848,6 +884,16 @@ void PlotRenderer::render(
         }
     }
     painter.restore();
+}
+
+bool usablePlotRange(const PlotRange& r)
+{
+    const auto side = [](double low, double high) {
+        const double span = high - low;
+        return std::isfinite(low) && std::isfinite(high) && span > 0 && std::isfinite(span)
+            && span > 1e-12 * std::max(std::abs(low), std::abs(high));
+    };
+    return side(r.xMin, r.xMax) && side(r.yMin, r.yMax);
 }
 
 PlotRange fullPlotRange(const PlotData& data)
@@ -889,7 +935,7 @@ PlotRange fullPlotRange(const PlotData& data)
     };
     widen(full.xMin, full.xMax);
     widen(full.yMin, full.yMax);
-    return full;
+    return usablePlotRange(full) ? full : PlotRange { -1, 1, -1, 1 };
 }
 
 void renderPlot(QPainter& painter, const QRect& target, const PlotData& data,

@@ -149,7 +149,12 @@ private:
     std::unique_ptr<PlotLevels> m_levels;
 };
 
-// The whole record and curve with a small margin.
+// A range is usable while both sides have a finite, positive extent that floating point can
+// still resolve; zooming further in or out is refused rather than producing a blank plot.
+bool usablePlotRange(const PlotRange& range);
+
+// The whole record and curve with a small margin; -1 to 1 on both axes when that is not a
+// usable range (no point, or values at the limits of double).
 PlotRange fullPlotRange(const PlotData& data);
 
 // Draws `data` once, as PlotRenderer does.

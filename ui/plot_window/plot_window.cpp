@@ -23,18 +23,6 @@ namespace {
     // A drag shorter than this is a click, not a box.
     constexpr int kMinimumBox = 4;
 
-    // A range is usable while both sides have a finite, positive extent that floating point can
-    // still resolve; zooming further in or out is refused rather than producing a blank plot.
-    bool usable(const PlotRange& r)
-    {
-        const auto side = [](double low, double high) {
-            const double span = high - low;
-            return std::isfinite(low) && std::isfinite(high) && span > 0 && std::isfinite(span)
-                && span > 1e-12 * std::max(std::abs(low), std::abs(high));
-        };
-        return side(r.xMin, r.xMax) && side(r.yMin, r.yMax);
-    }
-
 }  // namespace
 
 // ---- PlotArea ----
@@ -47,9 +35,6 @@ PlotArea::PlotArea(PlotWindow& window)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(240, 180);
-    setToolTip(tr("Wheel: zoom · Ctrl+wheel: zoom X only · Shift+wheel: zoom Y only\n"
-                  "Drag: zoom to a box · right or middle drag, arrow keys: pan\n"
-                  "Home or double-click: whole record"));
 }
 
 QRect PlotArea::dataRect() const
@@ -132,6 +117,14 @@ void PlotArea::mouseMoveEvent(QMouseEvent* event)
     }
 }
 
+void PlotArea::leaveEvent(QEvent* event)
+{
+    // Values of a place the cursor has left would mislead.
+    m_window.showCursor(nullptr);
+    m_window.hoverAt(QPointF(-1e6, -1e6));
+    QWidget::leaveEvent(event);
+}
+
 void PlotArea::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != m_dragButton)
@@ -209,13 +202,22 @@ PlotWindow::PlotWindow(QWidget* parent)
     tables->setEnabled(false);
     file->addSeparator();
     file->addAction(tr("&Close"), QKeySequence::Close, this, &QWidget::close);
+    // The less obvious controls, where the eye goes for the values anyway.
+    auto* hint = new QLabel(tr("Ctrl+wheel: zoom X · Shift+wheel: zoom Y · Home: all"), this);
+    hint->setObjectName(QStringLiteral("hintLabel"));
+    hint->setEnabled(false);
+    statusBar()->addPermanentWidget(hint);
     QMenu* view = menuBar()->addMenu(tr("&View"));
     const auto layer = [&](const QString& text, const char* name) {
         QAction* action = view->addAction(text);
         action->setObjectName(QLatin1String(name));
         action->setCheckable(true);
         action->setChecked(true);
-        connect(action, &QAction::toggled, m_area, qOverload<>(&QWidget::update));
+        connect(action, &QAction::toggled, this, [this] {
+            // The point under the cursor may belong to a layer just switched off.
+            clearHover();
+            m_area->update();
+        });
         return action;
     };
     m_recordLayer = layer(tr("Record"), "recordLayer");
@@ -248,11 +250,8 @@ void PlotWindow::setData(PlotData data)
     m_renderer.setData(&m_data);
     m_index.build(m_data);
     m_highlight = {};
-    m_hovered = {};
-    m_pointLabel->clear();
-    const PlotRange full = fullPlotRange(m_data);
-    // A record whose values reach the limits of double leaves no usable extent.
-    m_full = usable(full) ? full : PlotRange { -1, 1, -1, 1 };
+    clearHover();
+    m_full = fullPlotRange(m_data);
     resetView();
 }
 
@@ -284,7 +283,7 @@ void PlotWindow::renderView(QPainter& painter, const QRect& target) const
 
 void PlotWindow::setVisibleRange(const PlotRange& range)
 {
-    if (!usable(range))
+    if (!usablePlotRange(range))
         return;
     m_range = range;
     m_area->update();
@@ -309,6 +308,13 @@ void PlotWindow::panByPixels(QPointF delta)
     const double dx = -delta.x() / d.width() * (m_range.xMax - m_range.xMin);
     const double dy = delta.y() / d.height() * (m_range.yMax - m_range.yMin);
     setVisibleRange({ m_range.xMin + dx, m_range.xMax + dx, m_range.yMin + dy, m_range.yMax + dy });
+}
+
+void PlotWindow::clearHover()
+{
+    m_hovered = {};
+    m_highlight.point = false;
+    m_pointLabel->clear();
 }
 
 void PlotWindow::hoverAt(QPointF pixel)

@@ -44,6 +44,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     PlotWindow& m_window;
@@ -188,6 +189,8 @@ public:
     }
 
 private:
+    void clearHover();
+
     PlotData m_data;
     PlotRange m_full;
     PlotRange m_range;
