@@ -9,9 +9,11 @@
 
 #ifdef VARNEL_WITH_PLOT
 #include "batch/picture.h"
+#include "ui/plot/plot_file.h"
 #include "ui/plot/plot_recording.h"
 #include "ui/plot_window/plot_data.h"
 
+#include <QFile>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -141,6 +143,10 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
     ui::CompactPoints points;
     if (o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Box) {
         recording.emplace();
+        // A PNG is drawn as the run goes, so that a record that crosses itself tens of millions
+        // of times does not keep every call until the end.
+        if (ui::isPngFileName(QFile::decodeName(pictureName(o, file).c_str())))
+            recording->drawOnto(ui::blankPlotFileImage());
         host.record(&*recording);
     } else if (o.plot != PlotMode::None) {
         crossings.emplace();

@@ -202,6 +202,20 @@ private slots:
         const QRect curve(fromPng.width() * 3 / 4, fromPng.height() / 8, 60, 60);
         QCOMPARE(countRed(fromSvg.copy(curve)) > 0, countRed(fromPng.copy(curve)) > 0);
         QVERIFY(countRed(fromSvg) > 200);
+
+        // Drawn at once for a PNG, calls before the last clear forgotten: the same file, no SVG.
+        PlotRecording live;
+        live.drawOnto(ui::blankPlotFileImage());
+        live.dot(1.0f, 1.0f, kRed);
+        live.clear();
+        drawRun(live);
+        QCOMPARE(live.size(), std::size_t { 0 });
+        const QString livePng = dir.filePath(QStringLiteral("live.png"));
+        QCOMPARE(writePlotFile(live, livePng), QString());
+        QFile a(png), b(livePng);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+        QVERIFY(!writePlotFile(live, dir.filePath(QStringLiteral("live.svg"))).isEmpty());
     }
 
     void failedPicturesSayWhyAndLeaveNoFile()

@@ -27,15 +27,16 @@ namespace {
         return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
     }
 
-    QString writePng(const PlotRecording& recording, QIODevice& file)
+    QImage blankPngImage(QSize box)
     {
-        QImage image(kPlotFileBox * kPngPixelRatio, QImage::Format_RGB32);
+        QImage image(box * kPngPixelRatio, QImage::Format_RGB32);
         image.setDevicePixelRatio(kPngPixelRatio);
         image.fill(PlotCanvas::background());
-        PlotCanvas canvas { QSizeF(kPlotFileBox) };
-        canvas.setDevice(&image);
-        recording.replay(canvas);
-        canvas.setDevice(nullptr);
+        return image;
+    }
+
+    QString writePngImage(QImage image, QIODevice& file)
+    {
         // Logical size in the file too: 2 × 96 dpi.
         image.setDotsPerMeterX(7559);
         image.setDotsPerMeterY(7559);
@@ -45,8 +46,22 @@ namespace {
         return {};
     }
 
+    QString writePng(const PlotRecording& recording, QIODevice& file)
+    {
+        if (const QImage* drawn = recording.image())
+            return writePngImage(*drawn, file);
+        QImage image = blankPngImage(kPlotFileBox);
+        PlotCanvas canvas { QSizeF(kPlotFileBox) };
+        canvas.setDevice(&image);
+        recording.replay(canvas);
+        canvas.setDevice(nullptr);
+        return writePngImage(std::move(image), file);
+    }
+
     QString writeSvg(const PlotRecording& recording, QIODevice& file)
     {
+        if (recording.image())
+            return QStringLiteral("the picture was drawn for a PNG file only");
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
         svg.setSize(kPlotFileBox);
@@ -126,6 +141,16 @@ namespace {
 
 }  // namespace
 
+QImage blankPlotFileImage()
+{
+    return blankPngImage(kPlotFileBox);
+}
+
+bool isPngFileName(const QString& path)
+{
+    return hasExtension(path, ".png");
+}
+
 bool isPlotFileName(const QString& path)
 {
     return hasExtension(path, ".png") || hasExtension(path, ".svg");
@@ -167,17 +192,12 @@ QString writePlotDrawing(const QSize& size,
     return writeAs(
         path, code,
         [&](QIODevice& file) {
-            QImage image(size * kPngPixelRatio, QImage::Format_RGB32);
-            image.setDevicePixelRatio(kPngPixelRatio);
-            image.fill(Qt::white);
+            QImage image = blankPngImage(size);
             {
                 QPainter painter(&image);
                 draw(painter, target);
             }
-            image.setDotsPerMeterX(7559);
-            image.setDotsPerMeterY(7559);
-            QImageWriter writer(&file, "png");
-            return writer.write(image) ? QString() : writer.errorString();
+            return writePngImage(std::move(image), file);
         },
         [&](QIODevice& file) {
             QSvgGenerator svg;

@@ -17,10 +17,15 @@ class PlotRecording;
 // high-DPI screen.
 inline constexpr QSize kPlotFileBox(546, 434);
 
+// A blank image of the PNG picture file, for PlotRecording::drawOnto().
+QImage blankPlotFileImage();
+
 // The file format is chosen by the name's extension: ".png" or ".svg" (any letter case).
 bool isPlotFileName(const QString& path);
+bool isPngFileName(const QString& path);
 
-// Draws `recording` on a white background into `path`, never through a symbolic link at the
+// Draws `recording` on a white background into `path` (or writes the image it drew onto, which
+// can only be a PNG), never through a symbolic link at the
 // name. Returns an empty string, or what went wrong in words for the user; `code`, when given,
 // gets the file system's error number (ELOOP for a link at the name), or 0.
 QString writePlotFile(const PlotRecording& recording, const QString& path, int* code = nullptr);

@@ -7,6 +7,33 @@ namespace ui {
 void PlotRecording::clear()
 {
     m_calls.clear();
+    if (m_canvas) {
+        m_canvas->end();
+        m_image.fill(PlotCanvas::background());
+        startCanvas();
+    }
+}
+
+void PlotRecording::drawOnto(QImage image)
+{
+    m_calls = {};
+    m_image = std::move(image);
+    startCanvas();
+}
+
+// A fresh canvas, as replaying onto a new one starts: no window, the position at the origin.
+void PlotRecording::startCanvas()
+{
+    m_canvas = std::make_unique<PlotCanvas>(m_image.deviceIndependentSize());
+    m_canvas->setDevice(&m_image);
+}
+
+const QImage* PlotRecording::image() const
+{
+    if (!m_canvas)
+        return nullptr;
+    m_canvas->end();
+    return &m_image;
 }
 
 void PlotRecording::add(Op op, float x, float y, QColor colour)
@@ -17,23 +44,37 @@ void PlotRecording::add(Op op, float x, float y, QColor colour)
 
 void PlotRecording::setWindow(float left, float top, float right, float bottom)
 {
+    if (m_canvas)
+        return m_canvas->setWindow(left, top, right, bottom);
     add(Op::WindowTopLeft, left, top);
     add(Op::WindowBottomRight, right, bottom);
 }
 
 void PlotRecording::line(float x1, float y1, float x2, float y2, QColor colour)
 {
+    if (m_canvas) {
+        m_canvas->line(x1, y1, x2, y2, colour);
+        return;
+    }
     add(Op::LineFrom, x1, y1);
     add(Op::LineEnd, x2, y2, colour);
 }
 
 void PlotRecording::dot(float x, float y, QColor colour)
 {
+    if (m_canvas) {
+        m_canvas->dot(x, y, colour);
+        return;
+    }
     add(Op::Dot, x, y, colour);
 }
 
 void PlotRecording::lineTo(float x, float y, QColor colour)
 {
+    if (m_canvas) {
+        m_canvas->lineTo(x, y, colour);
+        return;
+    }
     add(Op::LineTo, x, y, colour);
 }
 

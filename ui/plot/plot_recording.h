@@ -1,16 +1,18 @@
 #pragma once
 
 #include "run/run_host.h"
+#include "ui/plot/plot_canvas.h"
 
 #include <QColor>
+#include <QImage>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace ui {
 
-class PlotCanvas;
 
 // A colour of the run's drawing as Qt's.
 inline QColor toColour(run::Rgb colour)
@@ -30,6 +32,14 @@ public:
     void line(float x1, float y1, float x2, float y2, QColor colour);
     void dot(float x, float y, QColor colour);
     void lineTo(float x, float y, QColor colour);
+
+    // From now on draws each call at once onto `image` (a picture on the background colour, its
+    // logical size the box) and keeps none, so that a picture that only goes to a PNG costs the
+    // image's memory however many calls a run makes. Calls kept before are forgotten.
+    void drawOnto(QImage image);
+
+    // The image drawn onto since drawOnto(), its painting finished; nullptr when calls are kept.
+    const QImage* image() const;
 
     // How many calls are kept, for a caller that bounds the memory they take.
     std::size_t size() const
@@ -62,8 +72,11 @@ private:
     };
 
     void add(Op op, float x, float y, QColor colour = QColor(0, 0, 0));
+    void startCanvas();
 
     std::vector<Call> m_calls;
+    QImage m_image;
+    std::unique_ptr<PlotCanvas> m_canvas;  // drawing onto m_image, once drawOnto() was called
 };
 
 }  // namespace ui
