@@ -13,7 +13,6 @@
 
 namespace ui {
 
-
 // A colour of the run's drawing as Qt's.
 inline QColor toColour(run::Rgb colour)
 {
