@@ -437,10 +437,13 @@ namespace {
         }
 
         // Computes the chunk's walks; stops early, leaving it short, once `cancelled` is set.
-        void compute(Chunk& chunk, const std::atomic<bool>* cancelled = nullptr)
+        // Computes the chunk's walks, stopping short of its end once it holds `mostFound`
+        // crossings (the walks left are then walked by the run's thread), or once `cancelled`.
+        void compute(Chunk& chunk, std::size_t mostFound, const std::atomic<bool>* cancelled)
         {
             for (std::size_t a = chunk.first; a < chunk.end; ++a) {
-                if (cancelled && cancelled->load(std::memory_order_relaxed))
+                if (chunk.found.size() >= mostFound
+                    || (cancelled && cancelled->load(std::memory_order_relaxed)))
                     return;
                 chunk.walks.push_back(walk(a, chunk.found, chunk.text));
             }
@@ -458,19 +461,23 @@ namespace {
     // chunks too whenever the next one to hand on is not ready, and hands on every chunk in
     // walk order: the records, the files and every call of the host come out as one thread
     // gives them, and only the run's thread calls the host. At most kChunksAhead chunks are
-    // held, each sized from the work of the walks so far to about kChunkWork.
+    // held, each sized from the work of the recent walks to about kChunkWork, and none holding
+    // much more than kMostFound crossings.
     class WalksAhead
     {
     public:
+        // `small`: chunks of a few walks, many of them stopping short, so that tests meet every
+        // kind of chunk boundary on small records.
         WalksAhead(const PreparedPoints& points, const Segments& segments, const SegmentGrid& index,
-            bool formatting, std::size_t smallChunks)
+            bool formatting, bool small)
             : m_points(points)
             , m_segments(segments)
             , m_index(index)
             , m_formatting(formatting)
             , m_own(points, segments, index, formatting)
             , m_next(3)
-            , m_chunkWork(smallChunks ? smallChunks : kChunkWork)
+            , m_chunkWork(small ? 4096 : kChunkWork)
+            , m_mostFound(small ? 100 : kMostFound)
         {
             m_thread = std::thread([this] { work(); });
         }
@@ -508,7 +515,7 @@ namespace {
                     return nullptr;
                 if (Chunk* mine = claim()) {
                     lock.unlock();
-                    m_own.compute(*mine);
+                    m_own.compute(*mine, m_mostFound, nullptr);
                     lock.lock();
                     finished(*mine);
                     continue;
@@ -518,31 +525,39 @@ namespace {
         }
 
     private:
-        static constexpr std::size_t kChunksAhead = 8;
+        static constexpr std::size_t kChunksAhead = 4;
+        static constexpr std::size_t kMostFound = 1 << 15;
         // About 2 ms of walking on this kind of machine: small enough for the pace, large
         // enough that handing chunks over costs nothing.
         static constexpr std::size_t kChunkWork = 1 << 17;
 
         void work()
         {
-            Walker walker(m_points, m_segments, m_index, m_formatting);
-            std::unique_lock lock(m_mutex);
-            for (;;) {
-                Chunk* chunk = nullptr;
-                m_changed.wait(lock, [&] {
-                    return m_cancelled || (chunk = claim()) != nullptr || m_next > m_points.size();
-                });
-                if (!chunk)
-                    return;
-                lock.unlock();
-                try {
-                    walker.compute(*chunk, &m_cancel);
-                } catch (...) {
-                    chunk->error = std::current_exception();
+            try {
+                Walker walker(m_points, m_segments, m_index, m_formatting);
+                std::unique_lock lock(m_mutex);
+                for (;;) {
+                    Chunk* chunk = nullptr;
+                    m_changed.wait(lock, [&] {
+                        return m_cancelled || (chunk = claim()) != nullptr
+                            || m_next > m_points.size();
+                    });
+                    if (!chunk)
+                        return;
+                    lock.unlock();
+                    try {
+                        walker.compute(*chunk, m_mostFound, &m_cancel);
+                    } catch (...) {
+                        // Handed on in its place, as one thread would have failed there.
+                        chunk->error = std::current_exception();
+                    }
+                    lock.lock();
+                    finished(*chunk);
+                    m_changed.notify_all();
                 }
-                lock.lock();
-                finished(*chunk);
-                m_changed.notify_all();
+            } catch (...) {
+                // No room for another chunk: claiming changed nothing, so the run's thread
+                // walks the rest alone.
             }
         }
 
@@ -552,20 +567,23 @@ namespace {
             const std::size_t n = m_points.size();
             if (m_cancelled || m_next > n || m_chunks.size() >= kChunksAhead)
                 return nullptr;
-            // Walks of the size the walks so far suggest; a record's first walks go in small
-            // chunks until the work per walk is known.
-            std::size_t walks = 64;
-            if (m_walksDone > 0) {
-                const double perWalk = std::max(1.0, m_workDone / static_cast<double>(m_walksDone));
-                walks = static_cast<std::size_t>(
-                    std::clamp(static_cast<double>(m_chunkWork) / perWalk, 1.0, 65536.0));
-            }
+            // As many walks as the recent ones suggest; a record's first walks go in small
+            // chunks until their work is known.
+            const double walks = m_workPerWalk > 0.0
+                ? std::clamp(static_cast<double>(m_chunkWork) / m_workPerWalk, 1.0, 4096.0)
+                : 64.0;
             auto chunk = std::make_unique<Chunk>();
             chunk->first = m_next;
-            chunk->end = std::min(n + 1, m_next + walks);
+            chunk->end = std::min(n + 1, m_next + static_cast<std::size_t>(walks));
             chunk->walks.reserve(chunk->end - chunk->first);
-            m_next = chunk->end;
+            const auto found = static_cast<std::size_t>(
+                std::min(walks * m_foundPerWalk * 1.25, static_cast<double>(m_mostFound)));
+            chunk->found.reserve(found);
+            if (m_formatting)
+                chunk->text.reserve(40 * (found + chunk->walks.capacity()));
+            // Claimed only once nothing can fail any more.
             m_chunks.push_back(std::move(chunk));
+            m_next = m_chunks.back()->end;
             return m_chunks.back().get();
         }
 
@@ -573,10 +591,18 @@ namespace {
         void finished(Chunk& chunk)
         {
             chunk.ready = true;
-            m_walksDone += chunk.walks.size();
+            if (chunk.walks.empty())
+                return;
+            double work = 0.0;
             for (const WalkResult& w : chunk.walks)
-                m_workDone += static_cast<double>(w.visited)
+                work += static_cast<double>(w.visited)
                     + static_cast<double>(w.found) * Pace::kDrawingCost;
+            const auto walks = static_cast<double>(chunk.walks.size());
+            const double found = static_cast<double>(chunk.found.size()) / walks;
+            const bool first = m_workPerWalk == 0.0;
+            m_workPerWalk =
+                std::max(1.0, first ? work / walks : (m_workPerWalk + work / walks) / 2);
+            m_foundPerWalk = first ? found : (m_foundPerWalk + found) / 2;
         }
 
         const PreparedPoints& m_points;
@@ -588,9 +614,10 @@ namespace {
         std::condition_variable m_changed;
         std::deque<std::unique_ptr<Chunk>> m_chunks;  // in walk order
         std::size_t m_next;  // the first walk not yet claimed
-        std::size_t m_walksDone = 0;
-        double m_workDone = 0.0;
+        double m_workPerWalk = 0.0;  // of the recent chunks; 0 until one is finished
+        double m_foundPerWalk = 0.0;
         std::size_t m_chunkWork;
+        std::size_t m_mostFound;
         bool m_cancelled = false;
         std::atomic<bool> m_cancel { false };  // read by the walks without the lock
         std::thread m_thread;  // last: started once everything above is set up
@@ -629,37 +656,43 @@ namespace {
                 std::optional<WalksAhead> ahead;
                 if (two) {
                     try {
-                        ahead.emplace(m_points, segments, index, m_file.has_value(),
-                            threads == Threads::Two ? std::size_t { 256 } : 0);
+                        ahead.emplace(
+                            m_points, segments, index, m_file.has_value(), threads == Threads::Two);
                     } catch (const std::system_error&) {
                         // No second thread to be had: the run's thread walks alone.
                     }
                 }
+                Walker walker(m_points, segments, index, m_file.has_value());
+                std::vector<Found> found;
+                std::vector<char> text;
+                const auto walkHere = [&](std::size_t a) {
+                    found.clear();
+                    text.clear();
+                    const WalkResult w = walker.walk(a, found, text);
+                    const char* next = text.data();
+                    pace.step(
+                        static_cast<std::int64_t>(a - 2), handOn(segments, a, found, w, next));
+                };
                 if (ahead) {
                     while (const std::unique_ptr<Chunk> chunk = ahead->next()) {
-                        const Found* found = chunk->found.data();
-                        const char* text = chunk->text.data();
+                        const Found* f = chunk->found.data();
+                        const char* t = chunk->text.data();
                         std::size_t a = chunk->first;
                         for (const WalkResult& w : chunk->walks) {
                             pace.step(static_cast<std::int64_t>(a - 2),
-                                handOn(segments, a, std::span(found, w.found), w, text));
-                            found += w.found;
+                                handOn(segments, a, std::span(f, w.found), w, t));
+                            f += w.found;
                             ++a;
                         }
+                        // The walks of a chunk that stopped short to bound its memory.
+                        for (; a < chunk->end; ++a)
+                            walkHere(a);
                     }
                 } else {
-                    Walker walker(m_points, segments, index, m_file.has_value());
-                    std::vector<Found> found;
-                    std::vector<char> text;
                     for (std::size_t a = 3; a <= n; ++a) {
                         if (segments.firstFailure == 3 && a == 3)
                             throwSameX(3);
-                        found.clear();
-                        text.clear();
-                        const WalkResult w = walker.walk(a, found, text);
-                        const char* next = text.data();
-                        pace.step(
-                            static_cast<std::int64_t>(a - 2), handOn(segments, a, found, w, next));
+                        walkHere(a);
                     }
                 }
                 m_host.progress(segmentsToWalk, segmentsToWalk);

@@ -63,9 +63,10 @@ public:
 };
 
 // Who walks the segments: Auto lets a second thread compute crossings ahead of the run's
-// thread on a long record when the machine has the cores; One and Two are for comparing
-// the two. Either way the records, the file, every call of the host and every failure are
-// the same, and only the calling thread calls the host or the sink.
+// thread on a long record when the machine has the cores; One and Two (in small chunks,
+// whatever the record's size) are for comparing the two. Either way the records, the file, every
+// call of the host and every failure are the same, and only the calling thread calls the host or
+// the sink.
 enum class Threads
 {
     Auto,
