@@ -469,13 +469,13 @@ namespace {
         // `small`: chunks of a few walks, many of them stopping short, so that tests meet every
         // kind of chunk boundary on small records.
         WalksAhead(const PreparedPoints& points, const Segments& segments, const SegmentGrid& index,
-            bool formatting, bool small)
+            std::size_t firstWalk, bool formatting, bool small)
             : m_points(points)
             , m_segments(segments)
             , m_index(index)
             , m_formatting(formatting)
             , m_own(points, segments, index, formatting)
-            , m_next(3)
+            , m_next(firstWalk)
             , m_chunkWork(small ? 4096 : kChunkWork)
             , m_mostFound(small ? 100 : kMostFound)
         {
@@ -648,20 +648,6 @@ namespace {
                 const SegmentGrid index(m_points, segments);
                 const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
                 Pace pace(&m_host, segmentsToWalk, 4096);
-                // A record whose segments fail fails at the first walk: nothing to share.
-                const bool two = segments.firstFailure == 0
-                    && (threads == Threads::Two
-                        || (threads == Threads::Auto && n >= kSecondThreadFrom
-                            && std::thread::hardware_concurrency() >= 2));
-                std::optional<WalksAhead> ahead;
-                if (two) {
-                    try {
-                        ahead.emplace(
-                            m_points, segments, index, m_file.has_value(), threads == Threads::Two);
-                    } catch (const std::system_error&) {
-                        // No second thread to be had: the run's thread walks alone.
-                    }
-                }
                 Walker walker(m_points, segments, index, m_file.has_value());
                 std::vector<Found> found;
                 std::vector<char> text;
@@ -670,14 +656,37 @@ namespace {
                     text.clear();
                     const WalkResult w = walker.walk(a, found, text);
                     const char* next = text.data();
-                    pace.step(
-                        static_cast<std::int64_t>(a - 2), handOn(segments, a, found, w, next));
+                    const std::int64_t cost = handOn(segments, a, found, w, next);
+                    pace.step(static_cast<std::int64_t>(a - 2), cost);
+                    return cost;
                 };
+                // The first walks go alone: a record whose walks are done within a few
+                // milliseconds never starts the second thread. A record whose segments fail
+                // fails at the first walk.
+                std::size_t a = 3;
+                if (segments.firstFailure != 0 || threads != Threads::Two) {
+                    std::int64_t work = 0;
+                    for (; a <= n && (threads == Threads::One || work < kWorkAlone); ++a) {
+                        if (segments.firstFailure == 3 && a == 3)
+                            throwSameX(3);
+                        work += walkHere(a);
+                    }
+                }
+                std::optional<WalksAhead> ahead;
+                if (a <= n
+                    && (threads == Threads::Two || std::thread::hardware_concurrency() >= 2)) {
+                    try {
+                        ahead.emplace(m_points, segments, index, a, m_file.has_value(),
+                            threads == Threads::Two);
+                    } catch (const std::system_error&) {
+                        // No second thread to be had: the run's thread walks alone.
+                    }
+                }
                 if (ahead) {
                     while (const std::unique_ptr<Chunk> chunk = ahead->next()) {
                         const Found* f = chunk->found.data();
                         const char* t = chunk->text.data();
-                        std::size_t a = chunk->first;
+                        a = chunk->first;
                         for (const WalkResult& w : chunk->walks) {
                             pace.step(static_cast<std::int64_t>(a - 2),
                                 handOn(segments, a, std::span(f, w.found), w, t));
@@ -689,11 +698,8 @@ namespace {
                             walkHere(a);
                     }
                 } else {
-                    for (std::size_t a = 3; a <= n; ++a) {
-                        if (segments.firstFailure == 3 && a == 3)
-                            throwSameX(3);
+                    for (; a <= n; ++a)
                         walkHere(a);
-                    }
                 }
                 m_host.progress(segmentsToWalk, segmentsToWalk);
             }
@@ -702,8 +708,9 @@ namespace {
         }
 
     private:
-        // Records of at least this many points are walked by two threads.
-        static constexpr std::size_t kSecondThreadFrom = 16384;
+        // The work (in the pace's units) the run's thread does alone before a second thread
+        // joins it: a few milliseconds.
+        static constexpr std::int64_t kWorkAlone = std::int64_t { 1 } << 20;
 
         // Writes, hands on and draws walk a's crossings and the walked segment. Returns the
         // walk's cost for the pace: on a noisy record a few walks meet thousands of
