@@ -525,8 +525,10 @@ namespace {
         }
 
     private:
-        static constexpr std::size_t kChunksAhead = 4;
-        static constexpr std::size_t kMostFound = 1 << 15;
+        // Room enough that the second thread seldom waits while the run's thread writes and
+        // draws; at most about 1 MB a chunk.
+        static constexpr std::size_t kChunksAhead = 16;
+        static constexpr std::size_t kMostFound = 1 << 14;
         // About 2 ms of walking on this kind of machine: small enough for the pace, large
         // enough that handing chunks over costs nothing.
         static constexpr std::size_t kChunkWork = 1 << 17;
