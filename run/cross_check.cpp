@@ -436,7 +436,6 @@ namespace {
             return { static_cast<std::uint32_t>(out.size() - before), pointText, visited };
         }
 
-        // Computes the chunk's walks; stops early, leaving it short, once `cancelled` is set.
         // Computes the chunk's walks, stopping short of its end once it holds `mostFound`
         // crossings (the walks left are then walked by the run's thread), or once `cancelled`.
         void compute(Chunk& chunk, std::size_t mostFound, const std::atomic<bool>* cancelled)
