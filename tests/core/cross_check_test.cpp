@@ -338,7 +338,7 @@ struct Streamed
     std::string file;
     std::vector<std::string> drawing;
     std::vector<std::uint64_t> records;
-    std::string failure;  // code, point and detail; "stopped"; empty when it finished
+    std::string failure;  // code, point and detail; empty when it finished
 };
 
 Streamed stream(const PreparedPoints& p, run::Threads threads, const std::string& path,
