@@ -6,10 +6,21 @@
 #include "run/text_records.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <span>
+#include <system_error>
+#include <thread>
+#include <type_traits>
 
 namespace run {
 
@@ -304,6 +315,315 @@ namespace {
         std::vector<Index> m_wide;
     };
 
+    // One crossing as it goes to the file, the sink and the plot. A load beyond the single
+    // range stops the run where it comes: `held` is false and nothing after it is kept.
+    struct Found
+    {
+        float x;
+        float y;
+        double readX;  // what the file's text of x and y reads back as
+        double readY;
+        bool held;
+        std::uint8_t text;  // the length of its line's text before the group, when kept
+    };
+
+    // What one walk found, the length of its point's line text before the group, and the
+    // work it took (for the pace).
+    struct WalkResult
+    {
+        std::uint32_t found;
+        std::uint8_t pointText;
+        std::int64_t visited;
+    };
+
+    // The text of a cross-check line up to where its group starts: the two coordinates, each
+    // followed by the spaces to the next print zone, as the file's lines lay them out.
+    template <typename Value>
+    std::uint8_t formatCoordinates(Value x, Value y, std::vector<char>& text)
+    {
+        char line[2 * (kMaxNumberText + 14)];
+        const auto format = [](char* out, Value v) {
+            if constexpr (std::is_same_v<Value, float>)
+                return formatSingle(out, v);
+            else
+                return formatDouble(out, v);
+        };
+        const auto pad = [&](char* end) {
+            const auto used = static_cast<std::size_t>(end - line);
+            const std::size_t start = nextZoneStart(used);
+            std::memset(end, ' ', start - used);
+            return line + start;
+        };
+        char* const end = pad(format(pad(format(line, x)), y));
+        text.insert(text.end(), line, end);
+        return static_cast<std::uint8_t>(end - line);
+    }
+
+    // Walks of consecutive segments [first, end), computed together: by the run's thread or,
+    // ahead of it, by the second thread.
+    struct Chunk
+    {
+        std::size_t first = 0;
+        std::size_t end = 0;
+        std::vector<WalkResult> walks;
+        std::vector<Found> found;
+        std::vector<char> text;  // the lines of the cross-check file, when kept, without groups
+        std::exception_ptr error;
+        bool ready = false;
+    };
+
+    // The crossings of a walked segment: what it meets among the scanned segments, in their
+    // order. Reads only what the cross check set up before the walks, so walks of different
+    // segments may run at once on different threads.
+    class Walker
+    {
+    public:
+        // `formatting`: the walks also lay out the text of their lines of the cross-check file.
+        Walker(const PreparedPoints& points, const Segments& segments, const SegmentGrid& index,
+            bool formatting)
+            : m_points(points)
+            , m_segments(segments)
+            , m_index(index)
+            , m_formatting(formatting)
+        {
+        }
+
+        // Appends walk a's crossings to `out`, and the text of their lines and of its point's
+        // line to `text` when formatting.
+        WalkResult walk(std::size_t a, std::vector<Found>& out, std::vector<char>& text)
+        {
+            const std::size_t before = out.size();
+            const double k1 = m_segments.line[a].slope;
+            const double c1 = m_segments.line[a].intercept;
+            const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
+            const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
+            m_hits.clear();
+            std::int64_t visited = 0;
+            m_index.forEachCandidate(
+                a, [&](Index t, const Line& scanned, double tLow, double tHigh) {
+                    ++visited;
+                    const double k2 = scanned.slope;
+                    const double c2 = scanned.intercept;
+                    if (!(std::fabs(k1 - k2) > 0.01))
+                        return;  // near-parallel: skipped whether or not they meet
+                    const double xc = (c2 - c1) / (k1 - k2);
+                    if (!(std::fabs(xc) <= static_cast<double>(FLT_MAX)))
+                        return;  // cannot lie inside any span once held in single precision
+                    const auto xf = static_cast<float>(xc);
+                    const auto xs = static_cast<double>(xf);
+                    if (low < xs && xs < high && tLow < xs && xs < tHigh)
+                        m_hits.push_back({ t, xf, c2 + k2 * xc });
+                });
+            // Crossings are written in the order of the scanned segments.
+            if (m_hits.size() > 1)
+                std::sort(m_hits.begin(), m_hits.end(),
+                    [](const Hit& l, const Hit& r) { return l.scanned < r.scanned; });
+            const std::size_t failure = m_segments.firstFailure;
+            for (const Hit& hit : m_hits) {
+                if (failure != 0 && hit.scanned >= failure)
+                    break;  // only the first walk gets here: its scan fails at that segment
+                if (!(std::fabs(hit.y) <= static_cast<double>(FLT_MAX))) {
+                    out.push_back({ hit.x, 0.0f, 0.0, 0.0, false, 0 });
+                    break;
+                }
+                const auto yf = static_cast<float>(hit.y);
+                const std::uint8_t length = m_formatting ? formatCoordinates(hit.x, yf, text) : 0;
+                out.push_back(
+                    { hit.x, yf, readBackSingle(hit.x), readBackSingle(yf), true, length });
+            }
+            const std::uint8_t pointText =
+                m_formatting ? formatCoordinates(m_points.x[a - 1], m_points.y[a - 1], text) : 0;
+            return { static_cast<std::uint32_t>(out.size() - before), pointText, visited };
+        }
+
+        // Computes the chunk's walks, stopping short of its end once it holds `mostFound`
+        // crossings (the walks left are then walked by the run's thread), or once `cancelled`.
+        void compute(Chunk& chunk, std::size_t mostFound, const std::atomic<bool>* cancelled)
+        {
+            for (std::size_t a = chunk.first; a < chunk.end; ++a) {
+                if (chunk.found.size() >= mostFound
+                    || (cancelled && cancelled->load(std::memory_order_relaxed)))
+                    return;
+                chunk.walks.push_back(walk(a, chunk.found, chunk.text));
+            }
+        }
+
+    private:
+        const PreparedPoints& m_points;
+        const Segments& m_segments;
+        const SegmentGrid& m_index;
+        bool m_formatting;
+        std::vector<Hit> m_hits;
+    };
+
+    // A second thread that computes chunks of walks ahead of the run's thread, which computes
+    // chunks too whenever the next one to hand on is not ready, and hands on every chunk in
+    // walk order: the records, the files and every call of the host come out as one thread
+    // gives them, and only the run's thread calls the host. At most kChunksAhead chunks are
+    // held, each sized from the work of the recent walks to about kChunkWork, and none holding
+    // much more than kMostFound crossings.
+    class WalksAhead
+    {
+    public:
+        // `small`: chunks of a few walks, many of them stopping short, so that tests meet every
+        // kind of chunk boundary on small records.
+        WalksAhead(const PreparedPoints& points, const Segments& segments, const SegmentGrid& index,
+            std::size_t firstWalk, bool formatting, bool small)
+            : m_points(points)
+            , m_segments(segments)
+            , m_index(index)
+            , m_formatting(formatting)
+            , m_own(points, segments, index, formatting)
+            , m_next(firstWalk)
+            , m_chunkWork(small ? 4096 : kChunkWork)
+            , m_mostFound(small ? 100 : kMostFound)
+        {
+            m_thread = std::thread([this] { work(); });
+        }
+
+        ~WalksAhead()
+        {
+            {
+                const std::lock_guard lock(m_mutex);
+                m_cancelled = true;
+            }
+            m_cancel.store(true);
+            m_changed.notify_all();
+            m_thread.join();
+        }
+
+        WalksAhead(const WalksAhead&) = delete;
+        WalksAhead& operator=(const WalksAhead&) = delete;
+
+        // The next chunk in walk order, or null after the last; rethrows what failed in
+        // computing it.
+        std::unique_ptr<Chunk> next()
+        {
+            std::unique_lock lock(m_mutex);
+            for (;;) {
+                if (!m_chunks.empty() && m_chunks.front()->ready) {
+                    std::unique_ptr<Chunk> chunk = std::move(m_chunks.front());
+                    m_chunks.pop_front();
+                    lock.unlock();
+                    m_changed.notify_all();
+                    if (chunk->error)
+                        std::rethrow_exception(chunk->error);
+                    return chunk;
+                }
+                if (m_chunks.empty() && m_next > m_points.size())
+                    return nullptr;
+                if (Chunk* mine = claim()) {
+                    lock.unlock();
+                    m_own.compute(*mine, m_mostFound, nullptr);
+                    lock.lock();
+                    finished(*mine);
+                    continue;
+                }
+                m_changed.wait(lock);
+            }
+        }
+
+    private:
+        // Room enough that the second thread seldom waits while the run's thread writes and
+        // draws; at most about 1 MB a chunk.
+        static constexpr std::size_t kChunksAhead = 16;
+        static constexpr std::size_t kMostFound = 1 << 14;
+        // About 2 ms of walking on this kind of machine: small enough for the pace, large
+        // enough that handing chunks over costs nothing.
+        static constexpr std::size_t kChunkWork = 1 << 17;
+
+        void work()
+        {
+            try {
+                Walker walker(m_points, m_segments, m_index, m_formatting);
+                std::unique_lock lock(m_mutex);
+                for (;;) {
+                    Chunk* chunk = nullptr;
+                    m_changed.wait(lock, [&] {
+                        return m_cancelled || (chunk = claim()) != nullptr
+                            || m_next > m_points.size();
+                    });
+                    if (!chunk)
+                        return;
+                    lock.unlock();
+                    try {
+                        walker.compute(*chunk, m_mostFound, &m_cancel);
+                    } catch (...) {
+                        // Handed on in its place, as one thread would have failed there.
+                        chunk->error = std::current_exception();
+                    }
+                    lock.lock();
+                    finished(*chunk);
+                    m_changed.notify_all();
+                }
+            } catch (...) {
+                // No room for another chunk: claiming changed nothing, so the run's thread
+                // walks the rest alone.
+            }
+        }
+
+        // Under the lock: the next walks to compute, if there is room for them.
+        Chunk* claim()
+        {
+            const std::size_t n = m_points.size();
+            if (m_cancelled || m_next > n || m_chunks.size() >= kChunksAhead)
+                return nullptr;
+            // As many walks as the recent ones suggest; a record's first walks go in small
+            // chunks until their work is known.
+            const double walks = m_workPerWalk > 0.0
+                ? std::clamp(static_cast<double>(m_chunkWork) / m_workPerWalk, 1.0, 4096.0)
+                : 64.0;
+            auto chunk = std::make_unique<Chunk>();
+            chunk->first = m_next;
+            chunk->end = std::min(n + 1, m_next + static_cast<std::size_t>(walks));
+            chunk->walks.reserve(chunk->end - chunk->first);
+            const auto found = static_cast<std::size_t>(
+                std::min(walks * m_foundPerWalk * 1.25, static_cast<double>(m_mostFound)));
+            chunk->found.reserve(found);
+            if (m_formatting)
+                chunk->text.reserve(40 * (found + chunk->walks.capacity()));
+            // Claimed only once nothing can fail any more.
+            m_chunks.push_back(std::move(chunk));
+            m_next = m_chunks.back()->end;
+            return m_chunks.back().get();
+        }
+
+        // Under the lock.
+        void finished(Chunk& chunk)
+        {
+            chunk.ready = true;
+            if (chunk.walks.empty())
+                return;
+            double work = 0.0;
+            for (const WalkResult& w : chunk.walks)
+                work += static_cast<double>(w.visited)
+                    + static_cast<double>(w.found) * Pace::kDrawingCost;
+            const auto walks = static_cast<double>(chunk.walks.size());
+            const double found = static_cast<double>(chunk.found.size()) / walks;
+            const bool first = m_workPerWalk == 0.0;
+            m_workPerWalk =
+                std::max(1.0, first ? work / walks : (m_workPerWalk + work / walks) / 2);
+            m_foundPerWalk = first ? found : (m_foundPerWalk + found) / 2;
+        }
+
+        const PreparedPoints& m_points;
+        const Segments& m_segments;
+        const SegmentGrid& m_index;
+        bool m_formatting;
+        Walker m_own;  // the run's thread's
+        std::mutex m_mutex;
+        std::condition_variable m_changed;
+        std::deque<std::unique_ptr<Chunk>> m_chunks;  // in walk order
+        std::size_t m_next;  // the first walk not yet claimed
+        double m_workPerWalk = 0.0;  // of the recent chunks; 0 until one is finished
+        double m_foundPerWalk = 0.0;
+        std::size_t m_chunkWork;
+        std::size_t m_mostFound;
+        bool m_cancelled = false;
+        std::atomic<bool> m_cancel { false };  // read by the walks without the lock
+        std::thread m_thread;  // last: started once everything above is set up
+    };
+
     class CrossCheck
     {
     public:
@@ -317,7 +637,7 @@ namespace {
                 m_file.emplace(path);
         }
 
-        void run()
+        void run(Threads threads)
         {
             const std::size_t n = m_points.size();
             if (n >= 0x7FFFFFF0u)
@@ -329,8 +649,59 @@ namespace {
                 const SegmentGrid index(m_points, segments);
                 const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
                 Pace pace(&m_host, segmentsToWalk, 4096);
-                for (std::size_t a = 3; a <= n; ++a)
-                    pace.step(static_cast<std::int64_t>(a - 2), walk(segments, index, a));
+                Walker walker(m_points, segments, index, m_file.has_value());
+                std::vector<Found> found;
+                std::vector<char> text;
+                const auto walkHere = [&](std::size_t a) {
+                    found.clear();
+                    text.clear();
+                    const WalkResult w = walker.walk(a, found, text);
+                    const char* next = text.data();
+                    const std::int64_t cost = handOn(segments, a, found, w, next);
+                    pace.step(static_cast<std::int64_t>(a - 2), cost);
+                    return cost;
+                };
+                // The first walks go alone: a record whose walks are done within a few
+                // milliseconds never starts the second thread. A record whose segments fail
+                // fails at the first walk.
+                std::size_t a = 3;
+                if (segments.firstFailure != 0 || threads != Threads::Two) {
+                    std::int64_t work = 0;
+                    for (; a <= n && (threads == Threads::One || work < kWorkAlone); ++a) {
+                        if (segments.firstFailure == 3 && a == 3)
+                            throwSameX(3);
+                        work += walkHere(a);
+                    }
+                }
+                std::optional<WalksAhead> ahead;
+                if (a <= n
+                    && (threads == Threads::Two || std::thread::hardware_concurrency() >= 2)) {
+                    try {
+                        ahead.emplace(m_points, segments, index, a, m_file.has_value(),
+                            threads == Threads::Two);
+                    } catch (const std::system_error&) {
+                        // No second thread to be had: the run's thread walks alone.
+                    }
+                }
+                if (ahead) {
+                    while (const std::unique_ptr<Chunk> chunk = ahead->next()) {
+                        const Found* f = chunk->found.data();
+                        const char* t = chunk->text.data();
+                        a = chunk->first;
+                        for (const WalkResult& w : chunk->walks) {
+                            pace.step(static_cast<std::int64_t>(a - 2),
+                                handOn(segments, a, std::span(f, w.found), w, t));
+                            f += w.found;
+                            ++a;
+                        }
+                        // The walks of a chunk that stopped short to bound its memory.
+                        for (; a < chunk->end; ++a)
+                            walkHere(a);
+                    }
+                } else {
+                    for (; a <= n; ++a)
+                        walkHere(a);
+                }
                 m_host.progress(segmentsToWalk, segmentsToWalk);
             }
             if (m_file)
@@ -338,58 +709,47 @@ namespace {
         }
 
     private:
-        // Returns the walk's cost for the pace: on a noisy record a few walks meet thousands of
+        // The work (in the pace's units) the run's thread does alone before a second thread
+        // joins it: a few milliseconds.
+        static constexpr std::int64_t kWorkAlone = std::int64_t { 1 } << 20;
+
+        // Writes, hands on and draws walk a's crossings and the walked segment. Returns the
+        // walk's cost for the pace: on a noisy record a few walks meet thousands of
         // candidates, and every crossing and the walked segment are drawn.
-        std::int64_t walk(const Segments& s, const SegmentGrid& index, std::size_t a)
+        std::int64_t handOn(const Segments& s, std::size_t a, std::span<const Found> found,
+            const WalkResult& walk, const char*& text)
         {
-            const std::size_t failure = s.firstFailure;
-            if (failure == 3 && a == 3)
-                throwSameX(3);
-            const double k1 = s.line[a].slope;
-            const double c1 = s.line[a].intercept;
-            const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
-            const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
-            m_hits.clear();
-            std::int64_t visited = 0;
-            index.forEachCandidate(a, [&](Index t, const Line& scanned, double tLow, double tHigh) {
-                ++visited;
-                const double k2 = scanned.slope;
-                const double c2 = scanned.intercept;
-                if (!(std::fabs(k1 - k2) > 0.01))
-                    return;  // near-parallel: skipped whether or not they meet
-                const double xc = (c2 - c1) / (k1 - k2);
-                if (!(std::fabs(xc) <= static_cast<double>(FLT_MAX)))
-                    return;  // cannot lie inside any span once held in single precision
-                const auto xf = static_cast<float>(xc);
-                const auto xs = static_cast<double>(xf);
-                if (low < xs && xs < high && tLow < xs && xs < tHigh)
-                    m_hits.push_back({ t, xf, c2 + k2 * xc });
-            });
-            // Crossings are written in the order of the scanned segments.
-            if (m_hits.size() > 1)
-                std::sort(m_hits.begin(), m_hits.end(),
-                    [](const Hit& l, const Hit& r) { return l.scanned < r.scanned; });
-            for (const Hit& hit : m_hits) {
-                if (failure != 0 && hit.scanned >= failure)
-                    break;  // only the first walk gets here: its scan fails at that segment
-                if (!(std::fabs(hit.y) <= static_cast<double>(FLT_MAX)))
+            for (const Found& f : found) {
+                if (!f.held)
                     throw RunFailure(FailureCode::Overflow,
                         "a crossing's load cannot be held in single precision", 0,
                         static_cast<std::int64_t>(a));
-                const auto yf = static_cast<float>(hit.y);
-                if (m_file)
-                    m_file->writeLine({ ZoneValue::single(hit.x), ZoneValue::single(yf),
-                        ZoneValue::whole(m_group) });
-                m_sink.take(readBackSingle(hit.x), readBackSingle(yf), m_group);
-                m_host.drawDot(hit.x, -yf, kRed);
+                writeLine(text, f.text);
+                m_sink.take(f.readX, f.readY, m_group);
+                m_host.drawDot(f.x, -f.y, kRed);
                 ++m_group;
             }
-            if (failure != 0 && a == 3)
-                throwSameX(failure);
-            writePoint(a);
+            if (s.firstFailure != 0 && a == 3)
+                throwSameX(s.firstFailure);
+            writeLine(text, walk.pointText);
+            // The prepared points already hold what their 15 digits read back as.
+            m_sink.take(m_points.x[a - 1], m_points.y[a - 1], m_group);
             m_host.drawLineTo(plotCoordinate(m_points.x[a - 1]), plotCoordinate(-m_points.y[a - 1]),
                 groupColour(m_group));
-            return visited + Pace::kDrawingCost * static_cast<std::int64_t>(1 + m_hits.size());
+            return walk.visited + Pace::kDrawingCost * static_cast<std::int64_t>(1 + found.size());
+        }
+
+        // A line of the cross-check file from the walk's text of its coordinates, then the
+        // group.
+        void writeLine(const char*& text, std::size_t length)
+        {
+            if (!m_file)
+                return;
+            char line[3 * (kMaxNumberText + 14)];
+            std::memcpy(line, text, length);
+            text += length;
+            const char* end = formatWhole(line + length, m_group);
+            m_file->writeFormatted(line, static_cast<std::size_t>(end - line));
         }
 
         void writePoint(std::size_t i)
@@ -415,7 +775,6 @@ namespace {
         const PreparedPoints& m_points;
         CrossRecordSink& m_sink;
         std::optional<TextWriter> m_file;
-        std::vector<Hit> m_hits;
         std::int64_t m_group = 1;
     };
 
@@ -452,14 +811,14 @@ Rgb groupColour(std::int64_t group)
 }
 
 void runCrossCheck(RunHost& host, const PreparedPoints& points,
-    const std::string& crossCheckFilePath, CrossRecordSink& sink)
+    const std::string& crossCheckFilePath, CrossRecordSink& sink, Threads threads)
 {
     host.enterPhase(RunPhase::CrossCheck);
     host.setStatus("Cross checking...");
     yieldOrStop(host);
     // A failure of the file carries no point index: it is no fault of the data.
     CrossCheck check(host, points, crossCheckFilePath, sink);
-    check.run();
+    check.run(threads);
 }
 
 CrossRecords runCrossCheck(RunHost& host, const PreparedPoints& points,

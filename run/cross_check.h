@@ -62,10 +62,22 @@ public:
     virtual void take(double x, double y, std::int64_t group) = 0;
 };
 
+// Who walks the segments: Auto lets a second thread compute crossings ahead of the run's
+// thread on a long record when the machine has the cores; One and Two (in small chunks,
+// whatever the record's size) are for comparing the two. Either way the records, the file, every
+// call of the host and every failure are the same, and only the calling thread calls the host or
+// the sink.
+enum class Threads
+{
+    Auto,
+    One,
+    Two
+};
+
 // The cross check as a stream: every record goes to `sink` as it is found, and to the
 // cross-check file only when `crossCheckFilePath` is not empty. Draws and fails as below.
 void runCrossCheck(RunHost& host, const PreparedPoints& points,
-    const std::string& crossCheckFilePath, CrossRecordSink& sink);
+    const std::string& crossCheckFilePath, CrossRecordSink& sink, Threads threads = Threads::Auto);
 
 // Finds every self-crossing of the prepared record, writes the cross-check file and redraws
 // the record by groups, with a red dot at each crossing. Throws RunFailure with the point

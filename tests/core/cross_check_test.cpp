@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <random>
 
 using run::PreparedPoints;
@@ -307,4 +310,117 @@ TEST(CrossCheck, GroupColoursCycle)
     EXPECT_EQ(run::groupColour(85), (run::Rgb { 0, 255, 0 }));
     EXPECT_EQ(run::groupColour(86), (run::Rgb { 0, 252, 3 }));
     EXPECT_EQ(run::groupColour(84), (run::Rgb { 0, 3, 252 }));
+}
+
+// ---- a second thread walking ahead changes nothing ----
+
+namespace {
+
+// Keeps every record it takes, bit for bit; fails once it has taken `failAfter`.
+class KeepingSink : public run::CrossRecordSink
+{
+public:
+    std::vector<std::uint64_t> bits;
+    std::size_t failAfter = SIZE_MAX;
+
+    void take(double x, double y, std::int64_t group) override
+    {
+        if (bits.size() / 3 == failAfter)
+            throw run::RunFailure(run::FailureCode::OutOfMemory, "sink full");
+        bits.push_back(std::bit_cast<std::uint64_t>(x));
+        bits.push_back(std::bit_cast<std::uint64_t>(y));
+        bits.push_back(static_cast<std::uint64_t>(group));
+    }
+};
+
+struct Streamed
+{
+    std::string file;
+    std::vector<std::string> drawing;
+    std::vector<std::uint64_t> records;
+    std::string failure;  // code, point and detail; empty when it finished
+};
+
+Streamed stream(const PreparedPoints& p, run::Threads threads, const std::string& path,
+    std::size_t sinkFailsAfter = SIZE_MAX)
+{
+    RecordingHost host;
+    KeepingSink sink;
+    sink.failAfter = sinkFailsAfter;
+    Streamed s;
+    try {
+        run::runCrossCheck(host, p, path, sink, threads);
+    } catch (const run::RunFailure& f) {
+        s.failure = std::to_string(static_cast<int>(f.code())) + " "
+            + std::to_string(f.pointIndex()) + " " + f.what();
+    }
+    if (path != "/dev/full")
+        s.file = readFile(path);
+    s.drawing = std::move(host.drawing);
+    s.records = std::move(sink.bits);
+    return s;
+}
+
+// Returns the one thread's stream, which the two threads' matched.
+Streamed expectSameWithTwoThreads(
+    const PreparedPoints& p, const std::string& what, std::size_t sinkFailsAfter = SIZE_MAX)
+{
+    TempFolder dir;
+    const bool full = what.find("full") != std::string::npos;
+    const Streamed one =
+        stream(p, run::Threads::One, full ? "/dev/full" : dir.file("1.buf"), sinkFailsAfter);
+    const Streamed two =
+        stream(p, run::Threads::Two, full ? "/dev/full" : dir.file("2.buf"), sinkFailsAfter);
+    EXPECT_EQ(one.failure, two.failure) << what;
+    EXPECT_TRUE(one.file == two.file) << what;
+    EXPECT_TRUE(one.drawing == two.drawing) << what;
+    EXPECT_TRUE(one.records == two.records) << what;
+    return one;
+}
+
+}  // namespace
+
+TEST(CrossCheck, TwoThreadsGiveTheSameStream)
+{
+    std::mt19937_64 rng(21);
+    for (int round = 0; round < 7; ++round) {
+        const PreparedPoints p = round == 6
+            ? gridWalk(rng, 1500, 1)
+            : cyclicRecord(rng, 1000 + static_cast<int>(rng() % 1500), 0.2 * (1 + round % 3));
+        const Streamed s = expectSameWithTwoThreads(p, "record " + std::to_string(round));
+        EXPECT_EQ(s.failure, "");
+        if (round < 6) {
+            EXPECT_GT(s.records.size() / 3, 3 * p.size());  // many crossings per walked segment
+        }
+    }
+}
+
+TEST(CrossCheck, TwoThreadsFailAndStopWhereOneDoes)
+{
+    std::mt19937_64 rng(22);
+    // A crossing's load beyond the single range, met in the middle of the walks.
+    PreparedPoints huge = cyclicRecord(rng, 4000, 0.2);
+    for (std::size_t i = 2500; i < 2600; ++i)
+        huge.y[i] *= 1e40;
+    const auto failsMidway = [](const Streamed& s, const std::string& failure) {
+        EXPECT_EQ(s.failure.substr(0, failure.size()), failure);
+        EXPECT_GT(s.records.size() / 3, 3000u);
+    };
+    failsMidway(expectSameWithTwoThreads(huge, "huge load"), "6 ");
+    // The file's writes fail once its buffer fills; the sink fails after some records.
+    const PreparedPoints noisy = cyclicRecord(rng, 4000, 0.2);
+    failsMidway(expectSameWithTwoThreads(noisy, "disk full"), "61 0 ");
+    failsMidway(expectSameWithTwoThreads(noisy, "sink fails", 12345), "7 0 sink full");
+
+    // A stop request: the second thread stops and is joined before the stop reaches the caller.
+    const PreparedPoints longer = cyclicRecord(rng, 30000, 0.05);
+    for (const int yields : { 2, 3 }) {
+        RecordingHost host;
+        host.recordDrawing = false;
+        host.stopAfterYields = yields;
+        KeepingSink sink;
+        EXPECT_THROW(
+            run::runCrossCheck(host, longer, "", sink, run::Threads::Two), run::RunStopped);
+        EXPECT_EQ(host.yields, yields);
+    }
 }
