@@ -121,6 +121,9 @@ void JobHost::drawDot(float x, float y, run::Rgb colour)
 
 void JobHost::drawLineTo(float x, float y, run::Rgb colour)
 {
+    // The cross check draws the record again, each segment in its group's colour.
+    if (m_plotPoints && m_phase == run::RunPhase::CrossCheck)
+        m_plotPoints->colours.segmentDrawn(colour.red, colour.green, colour.blue);
     if (m_recording)
         m_recording->lineTo(x, y, ui::toColour(colour));
 }

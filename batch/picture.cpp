@@ -89,6 +89,8 @@ bool writeReportPicture(const Options& o, const std::string& file, ui::CompactPo
             ui::bilinearOf(analysis::analyseBackbone(data.sides.negative, Side::Negative));
     }
     points.expand(data.x, data.y);
+    if (std::vector<std::uint8_t> colours = points.colours.take(); colours.size() == data.x.size())
+        data.colours = std::move(colours);
     points = {};
     const ui::PlotRange range = ui::fullPlotRange(data);
     ui::PlotStyle style;

@@ -81,6 +81,16 @@ int main(int argc, char** argv)
             data.y[i] + t * (data.y[i + 1] - data.y[i]));
     }
     data.crossings = collector.take();
+    // The group colours a run draws the segments in: a group ends at each crossing, spread
+    // evenly along the record here.
+    data.colours.resize(data.x.size());
+    for (long i = 0; i < samples; ++i) {
+        const long group = 1
+            + static_cast<long>(static_cast<double>(i) * static_cast<double>(crossings)
+                / static_cast<double>(samples));
+        data.colours[static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>((3 * (group % 255)) % 255);
+    }
     std::printf("%ld crossings gathered in %.0f ms (%zu exact, a %d x %d grid)\n", crossings,
         millisecondsSince(start), data.crossings.exact.x.size(), data.crossings.columns,
         data.crossings.rows);

@@ -7,11 +7,13 @@
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
 #include "ui/plot_window/plot_data.h"
+#include "ui/plot_window/plot_renderer.h"
 #include "ui/plot_window/plot_ticks.h"
 #include "ui/plot_window/plot_window.h"
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <set>
 
 using ui::PlotRange;
 using ui::PlotWindow;
@@ -34,6 +37,16 @@ void compareRange(const PlotRange& actual, const PlotRange& expected, double tol
     for (int i = 0; i < 4; ++i)
         QVERIFY2(std::abs(xs[i] - ys[i]) <= tolerance,
             qPrintable(QStringLiteral("edge %1: %2, expected %3").arg(i).arg(xs[i]).arg(ys[i])));
+}
+
+// Whether a pixel within one of `at` has the colour.
+bool inkNear(const QImage& image, QPoint at, const QColor& colour)
+{
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            if (image.pixelColor(at + QPoint(dx, dy)) == colour)
+                return true;
+    return false;
 }
 
 }  // namespace
@@ -114,6 +127,112 @@ private slots:
         QVERIFY(box->plotWindow()->grab().save(
             QStringLiteral(SCREENSHOT_DIR "/plot_window_cyclic_wall.png")));
 #endif
+    }
+
+    // The record shows the group colours the run drew it in: each point's colour is that of
+    // the group its line in the cross-check file names, and a segment's pixels have its colour
+    // in the whole view and zoomed in.
+    void recordInGroupColours()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString data = dir.filePath(QStringLiteral("wall.prn"));
+        QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), data));
+        ui::Form1 w;
+        w.endProgram = [] {};
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        chooseWallExample(w, data);
+        w.Check1->click();  // keeps the cross-check file
+        w.Command1->click();
+        QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
+        w.Picture1->plotWindowAction()->trigger();
+        PlotWindow* plot = w.Picture1->plotWindow();
+        QVERIFY(plot);
+        const ui::PlotData& shown = plot->data();
+        const std::size_t n = shown.x.size();
+        QCOMPARE(shown.colours.size(), n);
+        QCOMPARE(shown.colours[0], ui::kNoGroupColour);
+        QCOMPARE(shown.colours[1], ui::kNoGroupColour);
+
+        // The file lists each crossing with its group, which the next line's exceeds, and
+        // after the crossings of its segment the point the segment ends at.
+        QFile file(dir.filePath(QStringLiteral("wall.buf")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        std::vector<int> rows;
+        while (!file.atEnd())
+            rows.push_back(file.readLine().simplified().split(' ').value(2).toInt());
+        std::vector<int> pointGroups;
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            if (k + 1 == rows.size() || rows[k + 1] == rows[k])
+                pointGroups.push_back(rows[k]);
+        QCOMPARE(pointGroups.size(), n);
+        std::set<int> groups;
+        for (std::size_t i = 2; i < n; ++i) {
+            QCOMPARE(int(shown.colours[i]), 3 * (pointGroups[i] % 255) % 255);
+            groups.insert(pointGroups[i]);
+        }
+        QVERIFY(groups.size() > 100);
+
+        // The last segment lies over all others.
+        for (QAction* layer : { plot->crossingsLayer(), plot->positiveLayer(),
+                 plot->negativeLayer(), plot->backboneLayer(), plot->bilinearLayer() })
+            layer->setChecked(false);
+        plot->resize(880, 720);
+        plot->show();
+        QVERIFY(QTest::qWaitForWindowExposed(plot));
+        ui::PlotArea* area = plot->plotArea();
+        const double mx = (shown.x[n - 2] + shown.x[n - 1]) / 2;
+        const double my = (shown.y[n - 2] + shown.y[n - 1]) / 2;
+        const QColor expected = ui::recordSegmentColour(shown.colours[n - 1]);
+        QVERIFY(expected != ui::PlotRenderer::recordColour());
+        const PlotRange full = plot->visibleRange();
+        for (double zoom : { 1.0, 0.01 }) {
+            const double dx = (full.xMax - full.xMin) * zoom / 2;
+            const double dy = (full.yMax - full.yMin) * zoom / 2;
+            plot->setVisibleRange({ mx - dx, mx + dx, my - dy, my + dy });
+            QVERIFY2(inkNear(area->grab().toImage(), area->toPixels(mx, my).toPoint(), expected),
+                qPrintable(QStringLiteral("zoom %1").arg(zoom)));
+        }
+    }
+
+    // A dense record takes its colours from the levels of detail in the whole view and from its
+    // points zoomed in, later turns over earlier ones; a record of no colours is of one grey.
+    void denseRecordInGroupColours()
+    {
+        ui::PlotData data;
+        for (int i = 0; i <= 300000; ++i) {
+            const double t = i * 2 * M_PI / 100000;  // three turns, the first under the others
+            data.x.push_back(std::cos(t));
+            data.y.push_back(std::sin(t));
+            data.colours.push_back(i <= 100000 ? 0 : data.y.back() > 0 ? 120 : 252);
+        }
+        const QColor first = ui::recordSegmentColour(0);
+        const QColor top = ui::recordSegmentColour(120);
+        const QColor bottom = ui::recordSegmentColour(252);
+        for (bool coloured : { true, false }) {
+            if (!coloured)
+                data.colours.clear();
+            PlotWindow plot;
+            plot.setData(data);
+            plot.resize(700, 600);
+            plot.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&plot));
+            ui::PlotArea* area = plot.plotArea();
+            for (double span : { 0.0, 0.02 }) {
+                for (double y : { 1.0, -1.0 }) {
+                    if (span > 0)
+                        plot.setVisibleRange({ -span, span, y - span, y + span });
+                    const QImage image = area->grab().toImage();
+                    const QPoint at = area->toPixels(0, y).toPoint();
+                    const QColor want = !coloured ? ui::PlotRenderer::recordColour()
+                        : y > 0                   ? top
+                                                  : bottom;
+                    QVERIFY2(inkNear(image, at, want) && !inkNear(image, at, first),
+                        qPrintable(QStringLiteral("span %1, y %2").arg(span).arg(y)));
+                }
+            }
+        }
     }
 
     // Wheel, box, drags, keys and the resets move the view as the user aims.

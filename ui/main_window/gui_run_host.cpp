@@ -26,6 +26,7 @@ void GuiRunHost::pointsPrepared(std::span<const double> x, std::span<const doubl
     m_lines.clear();
     // The crossings' density grid spans the record.
     m_crossings.reset(recordExtent(m_x, m_y));
+    m_colours.reset(m_x.size());
 }
 
 void GuiRunHost::pointLinesPrepared(std::span<const std::uint32_t> lines)
@@ -46,6 +47,8 @@ PlotData GuiRunHost::takePlotData()
     if (m_lines.size() == data.x.size())
         data.lines = std::move(m_lines);
     data.crossings = m_crossings.take();
+    if (std::vector<std::uint8_t> colours = m_colours.take(); colours.size() == data.x.size())
+        data.colours = std::move(colours);
     m_x = {};
     m_y = {};
     m_lines = {};
@@ -107,6 +110,9 @@ void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
 
 void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
 {
+    // The cross check draws the record again, each segment in its group's colour.
+    if (m_phase == run::RunPhase::CrossCheck)
+        m_colours.segmentDrawn(colour.red, colour.green, colour.blue);
     m_form.Picture1->lineTo(x, y, toColour(colour));
 }
 

@@ -60,6 +60,7 @@ private:
     std::vector<double> m_y;
     std::vector<std::uint32_t> m_lines;
     CrossingCollector m_crossings;
+    RecordColours m_colours;
     run::RunPhase m_phase = run::RunPhase::Reading;
     bool m_statusChanged = false;
 };

@@ -74,6 +74,30 @@ PlotCrossings CrossingCollector::take()
     return taken;
 }
 
+void RecordColours::reset(std::size_t points)
+{
+    m_colours.assign(points, kNoGroupColour);
+    m_next = 2;
+}
+
+void RecordColours::segmentDrawn(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+{
+    // Lines of other colours (the curve in red, drawn as it grows) are no segments of the record.
+    if (m_next >= m_colours.size() || red != 0 || green + blue != 255 || blue == kNoGroupColour)
+        return;
+    m_colours[m_next++] = blue;
+}
+
+std::vector<std::uint8_t> RecordColours::take()
+{
+    std::vector<std::uint8_t> taken;
+    if (m_next > 2)
+        taken = std::move(m_colours);
+    m_colours = {};
+    m_next = 0;
+    return taken;
+}
+
 PlotRange recordExtent(std::span<const double> x, std::span<const double> y)
 {
     PlotRange extent { 0, 0, 0, 0 };
@@ -96,6 +120,7 @@ void CompactPoints::assign(std::span<const double> x, std::span<const double> y)
     m_x0 = extent.xMin;
     m_y0 = extent.yMin;
     const std::size_t n = std::min(x.size(), y.size());
+    colours.reset(n);
     m_dx.resize(n);
     m_dy.resize(n);
     for (std::size_t i = 0; i < n; ++i) {

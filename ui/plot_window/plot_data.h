@@ -37,6 +37,27 @@ private:
     PlotCrossings m_crossings;
 };
 
+// Gathers the colours the cross check draws the record's segments in, one byte a point: it
+// draws the segments into points 2, 3, … in order, each in its group's colour (0, 255 − m, m),
+// and m is kept; lines of other colours are not the record's. Points whose segment it did not
+// draw (the first two, and those after a run that ended early) keep kNoGroupColour.
+class RecordColours
+{
+public:
+    // Starts afresh for a record of `points` points.
+    void reset(std::size_t points);
+
+    // The next segment was drawn in this colour.
+    void segmentDrawn(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
+    // Hands the colours over and starts empty; empty when no segment was drawn.
+    std::vector<std::uint8_t> take();
+
+private:
+    std::vector<std::uint8_t> m_colours;
+    std::size_t m_next = 0;
+};
+
 // A record's points held compactly for drawing (8 bytes a point rather than 16): each as its
 // offset from the record's smallest value in single precision, so that even a record far from
 // zero keeps its shape to a ten-millionth of its extent.
@@ -47,6 +68,9 @@ public:
 
     // The points again, at the precision kept.
     void expand(std::vector<double>& x, std::vector<double>& y) const;
+
+    // The colours the run drew the record's segments in.
+    RecordColours colours;
 
 private:
     double m_x0 = 0;

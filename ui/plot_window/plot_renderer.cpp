@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QLinearGradient>
 #include <QList>
 #include <QPainter>
 #include <QPair>
@@ -49,6 +50,13 @@ namespace {
     QString tr(const char* text)
     {
         return QCoreApplication::translate("ui::PlotRenderer", text);
+    }
+
+    // The record is drawn in the run's group colours when it has one a point.
+    bool groupColours(const PlotData& data)
+    {
+        return !data.colours.empty()
+            && data.colours.size() == std::min(data.x.size(), data.y.size());
     }
 
     // Maps data units to the painter's pixels for one frame.
@@ -103,16 +111,34 @@ namespace {
 
 }  // namespace
 
+// The ink of each grid cell value: 0 is an empty cell, v the segment colour index v − 1, and
+// 255 the record's own grey.
+struct CellInks
+{
+    QRgb ink[256] = {};
+
+    explicit CellInks(const QColor* single)
+    {
+        for (int v = 1; v < 256; ++v)
+            ink[v] = qPremultiply(
+                (single ? *single
+                        : recordSegmentColour(
+                            v == 255 ? kNoGroupColour : static_cast<std::uint8_t>(v - 1)))
+                    .rgba());
+    }
+};
+
 // The record's level of detail, built once: the record's line rasterised into a grid of
-// 8192 × 8192 bits over its extent, and coarser grids down to one cell, each axis halved on
-// its own (so that a view zoomed in X only still finds a grid). A frame whose pixels are no
-// finer than the base cells draws from the grid that fits its pixels, at a cost of about the
-// pixels, not the points. Finer views walk the points, skipping the chunks of points whose
-// bounds lie outside the view. About 32 MB in all.
+// 4096 × 4096 cells over its extent, each holding the colour of the last segment through it
+// (a byte), and coarser grids down to one cell, each axis halved on its own (so that a view
+// zoomed in X only still finds a grid); a halved cell takes the later segment of its two. A
+// frame whose pixels are no finer than the base cells draws from the grid that fits its
+// pixels, at a cost of about the pixels, not the points. Finer views walk the points,
+// skipping the chunks of points whose bounds lie outside the view. About 64 MB in all.
 class PlotLevels
 {
 public:
-    static constexpr int kLevels = 14;
+    static constexpr int kLevels = 13;
     static constexpr int kBase = 1 << (kLevels - 1);
     static constexpr std::size_t kChunk = 256;
 
@@ -120,21 +146,19 @@ public:
     {
         int columns = 0;
         int rows = 0;
-        std::size_t words = 0;  // 64-bit words a row
-        std::vector<std::uint64_t> bits;
+        std::vector<std::uint8_t> cells;
 
-        bool at(int c, int r) const
+        const std::uint8_t* row(int r) const
         {
-            return (bits[static_cast<std::size_t>(r) * words + static_cast<std::size_t>(c) / 64]
-                       >> (c % 64))
-                & 1;
+            return cells.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(columns);
         }
     };
 
-    PlotLevels(const double* x, const double* y, std::size_t n)
+    // `colours`, one a point, may be null: the record is then of one colour.
+    PlotLevels(const double* x, const double* y, const std::uint8_t* colours, std::size_t n)
     {
         buildChunks(x, y, n);
-        buildGrids(x, y, n);
+        buildGrids(x, y, colours, n);
     }
 
     // The bounds of points [k·kChunk − 1, (k+1)·kChunk), so that the segment into a chunk
@@ -150,9 +174,14 @@ public:
         return grids[static_cast<std::size_t>(lx * kLevels + ly)];
     }
 
+    static std::uint8_t cellOf(std::uint8_t colour)
+    {
+        return colour == kNoGroupColour ? 255 : static_cast<std::uint8_t>(colour + 1);
+    }
+
     // Draws the record from the grids into `mask` when the view's pixels are no finer than
     // the base cells; false when they are.
-    bool draw(Mask& mask, const Mapping& m, QRgb ink) const;
+    bool draw(Mask& mask, const Mapping& m, const CellInks& inks) const;
 
 private:
     void buildChunks(const double* x, const double* y, std::size_t n)
@@ -180,7 +209,7 @@ private:
         }
     }
 
-    void buildGrids(const double* x, const double* y, std::size_t n)
+    void buildGrids(const double* x, const double* y, const std::uint8_t* colours, std::size_t n)
     {
         bool any = false;
         for (std::size_t k = 0; k < chunks.size(); ++k) {
@@ -199,13 +228,19 @@ private:
         grids.resize(kLevels * kLevels);
         Grid& base = grids[0];
         base.columns = base.rows = kBase;
-        base.words = kBase / 64;
-        base.bits.assign(base.words * kBase, 0);
+        base.cells.assign(static_cast<std::size_t>(kBase) * kBase, 0);
+        // When each cell was last drawn, in steps of about n / 65535 points, so that halving
+        // keeps the later segment as drawing does; only while the grids are built.
+        std::vector<std::uint16_t> stamps(base.cells.size(), 0);
+        std::uint8_t cell = cellOf(kNoGroupColour);
+        std::uint16_t stamp = 0;
         const auto set = [&](double c, double r) {
             const int ci = std::clamp(static_cast<int>(c), 0, kBase - 1);
             const int ri = std::clamp(static_cast<int>(r), 0, kBase - 1);
-            base.bits[static_cast<std::size_t>(ri) * base.words
-                + static_cast<std::size_t>(ci) / 64] |= std::uint64_t(1) << (ci % 64);
+            const std::size_t at =
+                static_cast<std::size_t>(ri) * kBase + static_cast<std::size_t>(ci);
+            base.cells[at] = cell;
+            stamps[at] = stamp;
         };
         // A record that leaps across its extent sample after sample would cost billions of
         // steps; past a budget the frames walk the points instead.
@@ -218,6 +253,9 @@ private:
                 havePrevious = false;
                 continue;
             }
+            cell = cellOf(colours ? colours[i] : kNoGroupColour);
+            stamp = static_cast<std::uint16_t>(
+                1 + static_cast<double>(i) * 65534.0 / static_cast<double>(n));
             const double c = (x[i] - extent.xMin) / cw;
             const double r = (y[i] - extent.yMin) / ch;
             if (!havePrevious) {
@@ -236,56 +274,46 @@ private:
             c0 = c;
             r0 = r;
         }
+        std::vector<std::uint16_t> rowStamps;
+        std::vector<std::uint16_t> next;
         for (int ly = 0; ly < kLevels; ++ly) {
-            if (ly > 0)
-                halveRows(
-                    grids[static_cast<std::size_t>(ly - 1)], grids[static_cast<std::size_t>(ly)]);
-            for (int lx = 1; lx < kLevels; ++lx)
-                halveColumns(grids[static_cast<std::size_t>((lx - 1) * kLevels + ly)],
-                    grids[static_cast<std::size_t>(lx * kLevels + ly)]);
+            if (ly > 0) {
+                halve(grids[static_cast<std::size_t>(ly - 1)], stamps,
+                    grids[static_cast<std::size_t>(ly)], next, false);
+                stamps.swap(next);
+            }
+            rowStamps = stamps;
+            for (int lx = 1; lx < kLevels; ++lx) {
+                halve(grids[static_cast<std::size_t>((lx - 1) * kLevels + ly)], rowStamps,
+                    grids[static_cast<std::size_t>(lx * kLevels + ly)], next, true);
+                rowStamps.swap(next);
+            }
         }
         haveGrids = true;
     }
 
-    static void halveRows(const Grid& from, Grid& to)
+    // Halves `from` across its columns or its rows into `to`: each pair of cells becomes the
+    // one drawn later.
+    static void halve(const Grid& from, const std::vector<std::uint16_t>& fromStamps, Grid& to,
+        std::vector<std::uint16_t>& toStamps, bool columns)
     {
-        to.columns = from.columns;
-        to.rows = (from.rows + 1) / 2;
-        to.words = from.words;
-        to.bits.assign(to.words * static_cast<std::size_t>(to.rows), 0);
-        for (int r = 0; r < from.rows; ++r) {
-            const std::uint64_t* in = from.bits.data() + static_cast<std::size_t>(r) * from.words;
-            std::uint64_t* out = to.bits.data() + static_cast<std::size_t>(r / 2) * to.words;
-            for (std::size_t w = 0; w < from.words; ++w)
-                out[w] |= in[w];
-        }
-    }
-
-    // The even bits of `x` packed into its low 32 bits.
-    static std::uint64_t packEven(std::uint64_t x)
-    {
-        x &= 0x5555555555555555ULL;
-        x = (x | (x >> 1)) & 0x3333333333333333ULL;
-        x = (x | (x >> 2)) & 0x0F0F0F0F0F0F0F0FULL;
-        x = (x | (x >> 4)) & 0x00FF00FF00FF00FFULL;
-        x = (x | (x >> 8)) & 0x0000FFFF0000FFFFULL;
-        x = (x | (x >> 16)) & 0x00000000FFFFFFFFULL;
-        return x;
-    }
-
-    static void halveColumns(const Grid& from, Grid& to)
-    {
-        to.columns = (from.columns + 1) / 2;
-        to.rows = from.rows;
-        to.words = (static_cast<std::size_t>(to.columns) + 63) / 64;
-        to.bits.assign(to.words * static_cast<std::size_t>(to.rows), 0);
-        for (int r = 0; r < from.rows; ++r) {
-            const std::uint64_t* in = from.bits.data() + static_cast<std::size_t>(r) * from.words;
-            std::uint64_t* out = to.bits.data() + static_cast<std::size_t>(r) * to.words;
-            for (std::size_t w = 0; w < from.words; ++w) {
-                // Each pair of cells becomes one: set when either is.
-                const std::uint64_t half = packEven(in[w] | (in[w] >> 1));
-                out[w / 2] |= (w % 2 == 0) ? half : half << 32;
+        to.columns = columns ? (from.columns + 1) / 2 : from.columns;
+        to.rows = columns ? from.rows : (from.rows + 1) / 2;
+        const auto size = static_cast<std::size_t>(to.columns) * static_cast<std::size_t>(to.rows);
+        to.cells.assign(size, 0);
+        toStamps.assign(size, 0);
+        const auto fromColumns = static_cast<std::size_t>(from.columns);
+        const auto toColumns = static_cast<std::size_t>(to.columns);
+        for (std::size_t r = 0; r < static_cast<std::size_t>(from.rows); ++r) {
+            for (std::size_t c = 0; c < fromColumns; ++c) {
+                const std::size_t in = r * fromColumns + c;
+                if (from.cells[in] == 0)
+                    continue;
+                const std::size_t out = columns ? r * toColumns + c / 2 : (r / 2) * toColumns + c;
+                if (fromStamps[in] >= toStamps[out]) {
+                    to.cells[out] = from.cells[in];
+                    toStamps[out] = fromStamps[in];
+                }
             }
         }
     }
@@ -309,7 +337,7 @@ namespace {
 
 }  // namespace
 
-bool PlotLevels::draw(Mask& mask, const Mapping& m, QRgb ink) const
+bool PlotLevels::draw(Mask& mask, const Mapping& m, const CellInks& inks) const
 {
     if (!haveGrids)
         return false;
@@ -336,30 +364,22 @@ bool PlotLevels::draw(Mask& mask, const Mapping& m, QRgb ink) const
     // Rows of the mask grow downwards: row p spans y from yMax − (p+1)·sy to yMax − p·sy, so
     // walking p upwards from the bottom row keeps the bounds ascending.
     const std::vector<int> rows = cellBounds(h, m.r.yMin, sy, extent.yMin, ch, g.rows);
-    std::vector<std::uint64_t> row(g.words);
+    // The pixels a row of the mask covers at all, so that empty stretches cost nothing.
+    const int c0 = columns.front();
+    const int c1 = columns.back();
     for (int p = 0; p < h; ++p) {
         const int r0 = rows[static_cast<std::size_t>(p)];
         const int r1 = rows[static_cast<std::size_t>(p) + 1];
-        if (r0 >= r1)
-            continue;
-        std::fill(row.begin(), row.end(), 0);
-        bool any = false;
-        for (int r = r0; r < r1; ++r) {
-            const std::uint64_t* in = g.bits.data() + static_cast<std::size_t>(r) * g.words;
-            for (std::size_t k = 0; k < g.words; ++k) {
-                row[k] |= in[k];
-                any = any || in[k] != 0;
-            }
-        }
-        if (!any)
+        if (r0 >= r1 || c0 >= c1)
             continue;
         auto* out = reinterpret_cast<QRgb*>(mask.image.scanLine(h - 1 - p));
-        for (int q = 0; q < w; ++q) {
-            for (int c = columns[static_cast<std::size_t>(q)];
-                 c < columns[static_cast<std::size_t>(q) + 1]; ++c) {
-                if ((row[static_cast<std::size_t>(c) / 64] >> (c % 64)) & 1) {
-                    out[q] = ink;
-                    break;
+        for (int r = r0; r < r1; ++r) {
+            const std::uint8_t* in = g.row(r);
+            for (int q = 0; q < w; ++q) {
+                for (int c = columns[static_cast<std::size_t>(q)];
+                     c < columns[static_cast<std::size_t>(q) + 1]; ++c) {
+                    if (in[c] != 0)
+                        out[q] = inks.ink[in[c]];
                 }
             }
         }
@@ -374,16 +394,17 @@ namespace {
     // so the frame costs the samples plus the pixels, never a polyline of a million vertices.
     // The rare long segment goes to the painter, which clips it. With `levels`, chunks of
     // points wholly outside the view are skipped, and a view no finer than the levels' base
-    // draws from them.
+    // draws from them. With `colours` each segment takes its own colour, else `colour`.
     void drawDense(QPainter& painter, const Mapping& m, const double* x, const double* y,
-        std::size_t n, const QColor& colour, const PlotLevels* levels = nullptr)
+        std::size_t n, const QColor& colour, const std::uint8_t* colours, const PlotLevels* levels)
     {
         const QRectF d = m.d;
         Mask mask(painter, d);
         const int w = mask.image.width();
         const int h = mask.image.height();
-        const QRgb ink = qPremultiply(colour.rgba());
-        if (levels && levels->draw(mask, m, ink)) {
+        const CellInks inks(colours ? nullptr : &colour);
+        QRgb ink = inks.ink[PlotLevels::cellOf(kNoGroupColour)];
+        if (levels && levels->draw(mask, m, inks)) {
             mask.draw(painter, d);
             return;
         }
@@ -396,7 +417,7 @@ namespace {
             if (px >= 0 && py >= 0 && px < w && py < h)
                 pixels[static_cast<std::size_t>(py) * stride + static_cast<std::size_t>(px)] = ink;
         };
-        std::vector<QLineF> longSegments;
+        std::vector<std::pair<QLineF, QRgb>> longSegments;
         constexpr double kLongSegment = 256;
         bool havePrevious = false;
         double px0 = 0;
@@ -407,6 +428,8 @@ namespace {
                     havePrevious = false;
                     continue;
                 }
+                if (colours)
+                    ink = inks.ink[PlotLevels::cellOf(colours[i])];
                 const double px = (x[i] - m.r.xMin) * xScale;
                 const double py = h - (y[i] - m.r.yMin) * yScale;
                 if (!havePrevious) {
@@ -417,9 +440,11 @@ namespace {
                         std::ceil(std::max(std::abs(px - px0), std::abs(py - py0)));
                     if (steps > kLongSegment) {
                         const auto clamp = [](double v) { return std::clamp(v, -1e6, 1e6); };
-                        longSegments.emplace_back(clamp(px0 / mask.scale) + d.left(),
-                            clamp(py0 / mask.scale) + d.top(), clamp(px / mask.scale) + d.left(),
-                            clamp(py / mask.scale) + d.top());
+                        longSegments.emplace_back(QLineF(clamp(px0 / mask.scale) + d.left(),
+                                                      clamp(py0 / mask.scale) + d.top(),
+                                                      clamp(px / mask.scale) + d.left(),
+                                                      clamp(py / mask.scale) + d.top()),
+                            ink);
                     } else {
                         const double dx = (px - px0) / steps;
                         const double dy = (py - py0) / steps;
@@ -450,21 +475,64 @@ namespace {
             }
         }
         mask.draw(painter, d);
-        if (!longSegments.empty())
-            painter.drawLines(longSegments.data(), static_cast<int>(longSegments.size()));
+        QPen pen = painter.pen();
+        for (const auto& [line, segmentInk] : longSegments) {
+            pen.setColor(QColor::fromRgba(qUnpremultiply(segmentInk)));
+            painter.setPen(pen);
+            painter.drawLine(line);
+        }
+    }
+
+    // Draws a short series segment by segment in their colours: the stretches of one colour as
+    // one polyline each.
+    void drawColoured(QPainter& painter, const Mapping& m, const double* x, const double* y,
+        const std::uint8_t* colours, std::size_t n, QPen pen)
+    {
+        QPolygonF line;
+        std::uint8_t colour = kNoGroupColour;
+        const auto flush = [&] {
+            pen.setColor(recordSegmentColour(colour));
+            painter.setPen(pen);
+            if (line.size() == 1)
+                painter.drawPoint(line.front());
+            else if (line.size() > 1)
+                painter.drawPolyline(line);
+            line.clear();
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!finite(x[i], y[i])) {
+                flush();
+                continue;
+            }
+            if (line.size() > 1 && colours[i] != colour) {
+                const QPointF end = line.back();
+                flush();
+                line << end;
+            }
+            if (!line.isEmpty())
+                colour = colours[i];
+            line << m(x[i], y[i]);
+        }
+        flush();
     }
 
     // Draws a series so that a frame costs about the pixels it touches, not the points: the points
     // are walked in their order, and each stretch of consecutive points inside one pixel column
     // becomes its first, lowest, highest and last point. A loop that passes a column twice is
     // drawn twice there, so a hysteresis loop stays a loop rather than a filled band, and where
-    // every column holds at most a few consecutive points this is the exact line.
+    // every column holds at most a few consecutive points this is the exact line. With
+    // `colours` each segment takes its own colour.
     void drawSeries(QPainter& painter, const Mapping& m, const double* x, const double* y,
-        std::size_t n, const QPen& pen, const PlotLevels* levels = nullptr)
+        std::size_t n, const QPen& pen, const std::uint8_t* colours = nullptr,
+        const PlotLevels* levels = nullptr)
     {
         painter.setPen(pen);
         if (n > 4 * static_cast<std::size_t>(m.d.width())) {
-            drawDense(painter, m, x, y, n, pen.color(), levels);
+            drawDense(painter, m, x, y, n, pen.color(), colours, levels);
+            return;
+        }
+        if (colours) {
+            drawColoured(painter, m, x, y, colours, n, pen);
             return;
         }
         QPolygonF line;
@@ -682,6 +750,13 @@ namespace {
 
 }  // namespace
 
+QColor recordSegmentColour(std::uint8_t index)
+{
+    if (index == kNoGroupColour)
+        return kRecordColour;
+    return QColor(0, 255 - index, index);
+}
+
 QString plotXTitle(const PlotData& data)
 {
     return data.xTitle.isEmpty() ? columnTitle("X", data.xColumn) : data.xTitle;
@@ -724,7 +799,8 @@ void PlotRenderer::setData(const PlotData* data)
     constexpr std::size_t kLevelsFrom = 20'000;
     const std::size_t n = data ? std::min(data->x.size(), data->y.size()) : 0;
     if (n >= kLevelsFrom)
-        m_levels = std::make_unique<PlotLevels>(data->x.data(), data->y.data(), n);
+        m_levels = std::make_unique<PlotLevels>(data->x.data(), data->y.data(),
+            groupColours(*data) ? data->colours.data() : nullptr, n);
 }
 
 QRect PlotRenderer::dataRect(const QRect& target, const QFontMetricsF& metrics)
@@ -774,7 +850,8 @@ void PlotRenderer::render(
     painter.setClipRect(d);
     if (layers.record)
         drawSeries(painter, m, data.x.data(), data.y.data(), std::min(data.x.size(), data.y.size()),
-            QPen(kRecordColour, thin), m_levels.get());
+            QPen(kRecordColour, thin), groupColours(data) ? data.colours.data() : nullptr,
+            m_levels.get());
     if (layers.crossings)
         drawCrossings(painter, m, data.crossings, s);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -847,8 +924,11 @@ void PlotRenderer::render(
     // The legend lists the layers shown that have something to show.
     if (layers.legend) {
         QList<QPair<QString, QPen>> entries;
+        // The run's group colours show as a swatch of their sweep from green to blue.
+        const bool coloured = groupColours(data);
         if (layers.record && !data.x.empty())
-            entries.append({ tr("Record"), QPen(kRecordColour, 2 * s) });
+            entries.append({ coloured ? tr("Record (group colours)") : tr("Record"),
+                QPen(kRecordColour, 2 * s) });
         if (layers.crossings && (data.crossings.total > 0 || !data.crossings.exact.x.empty()))
             entries.append({ tr("Crossings"), QPen(kCrossingColour, 4 * s) });
         if (layers.positive && !data.sides.positive.x.empty())
@@ -875,7 +955,14 @@ void PlotRenderer::render(
             painter.drawRect(box);
             for (int i = 0; i < entries.size(); ++i) {
                 const double y = box.top() + 4 * s + i * line + line / 2;
-                painter.setPen(entries[i].second);
+                QPen pen = entries[i].second;
+                if (i == 0 && coloured && layers.record) {
+                    QLinearGradient sweep(box.left() + 6 * s, y, box.left() + 24 * s, y);
+                    sweep.setColorAt(0, recordSegmentColour(0));
+                    sweep.setColorAt(1, recordSegmentColour(252));
+                    pen = QPen(QBrush(sweep), 3 * s);
+                }
+                painter.setPen(pen);
                 painter.drawLine(QPointF(box.left() + 6 * s, y), QPointF(box.left() + 24 * s, y));
                 painter.setPen(Qt::black);
                 painter.drawText(

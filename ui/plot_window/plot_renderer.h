@@ -16,6 +16,13 @@ class QPainter;
 
 namespace ui {
 
+// A record point's colour index where the run drew no colour for the segment into it.
+constexpr std::uint8_t kNoGroupColour = 255;
+
+// The colour of a segment of colour index `index`: the picture box's group colour
+// (0, 255 − index, index), the record's one grey for kNoGroupColour.
+QColor recordSegmentColour(std::uint8_t index);
+
 // The part of the data plane in view.
 struct PlotRange
 {
@@ -69,6 +76,9 @@ struct PlotData
     // The data file's line each point came from, 0 for a point no line holds (a zero point the
     // run inserted); empty when unknown.
     std::vector<std::uint32_t> lines;
+    // The colour index of the segment into each point, as the run drew it in the picture box
+    // (see recordSegmentColour); empty when unknown, and the record is drawn in one colour.
+    std::vector<std::uint8_t> colours;
     analysis::CurveSides sides;
     PlotCrossings crossings;
     PlotBackbone backbone;
