@@ -4,6 +4,7 @@
 #include "run/run_pace.h"
 #include "run/text_records.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -253,6 +254,7 @@ namespace {
                 const std::lock_guard<std::mutex> lock(m_mutex);
                 m_cancelled = true;
             }
+            m_stopping.store(true, std::memory_order_relaxed);
             m_changed.notify_all();
             m_thread.join();
         }
@@ -282,6 +284,8 @@ namespace {
             ParsedChunk chunk;
             try {
                 for (std::int64_t a = 0; a < lines;) {
+                    if (m_stopping.load(std::memory_order_relaxed))
+                        return;  // lines of megabytes need not be read to the chunk's end
                     double x = 0.0;
                     double y = 0.0;
                     if (!parser.next(x, y))
@@ -333,6 +337,7 @@ namespace {
         std::deque<ParsedChunk> m_ready;
         std::vector<ParsedChunk> m_spare;
         bool m_cancelled = false;
+        std::atomic<bool> m_stopping { false };
         const bool m_formatEveryOther;
         std::size_t m_handedOn = 0;  // the second thread's own
         std::thread m_thread;  // last: starts once the rest is set up
