@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -172,6 +173,11 @@ namespace {
             return true;
         }
 
+        void skipHeader(int skipLines)
+        {
+            skipHeaderLines(m_r, skipLines, nullptr);
+        }
+
         // The data file's line that next() read last.
         std::int64_t fileLine() const
         {
@@ -208,7 +214,15 @@ namespace {
     // On a long record a second thread parses the data lines ahead of the run's thread, which
     // prepares the points. Formatting the points' text takes longer than parsing, so whenever
     // the second thread is ahead by kChunksFormatted chunks it formats its chunk's points too.
-    constexpr std::int64_t kLinesForSecondThread = 1 << 16;
+    constexpr std::uintmax_t kBytesForSecondThread = 2 << 20;
+
+    bool bigEnoughForSecondThread(const std::string& path)
+    {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        return !error && size >= kBytesForSecondThread;
+    }
+
     constexpr std::size_t kChunkLines = 4096;
     constexpr std::size_t kMaxChunksAhead = 16;
     constexpr std::size_t kChunksFormatted = 2;
@@ -241,10 +255,10 @@ namespace {
     public:
         // `chunkLines` per chunk; with `formatEveryOther` every other chunk's points are formatted
         // whether ahead or not (for comparing the two ways).
-        LinesAhead(
-            LineParser& parser, std::int64_t lines, std::size_t chunkLines, bool formatEveryOther)
+        LinesAhead(LineParser& parser, int skipLines, std::size_t chunkLines, bool formatEveryOther)
             : m_formatEveryOther(formatEveryOther)
-            , m_thread([this, &parser, lines, chunkLines] { parse(parser, lines, chunkLines); })
+            , m_thread(
+                  [this, &parser, skipLines, chunkLines] { parse(parser, skipLines, chunkLines); })
         {
         }
 
@@ -279,11 +293,14 @@ namespace {
         }
 
     private:
-        void parse(LineParser& parser, std::int64_t lines, std::size_t chunkLines)
+        // Parses to the end of the file, or to the first failure: the end of the file counts as
+        // a failure (input past the end), which the run's thread drops past the counted lines.
+        void parse(LineParser& parser, int skipLines, std::size_t chunkLines)
         {
             ParsedChunk chunk;
             try {
-                for (std::int64_t a = 0; a < lines;) {
+                parser.skipHeader(skipLines);
+                for (;;) {
                     if (m_stopping.load(std::memory_order_relaxed))
                         return;  // lines of megabytes need not be read to the chunk's end
                     double x = 0.0;
@@ -293,8 +310,7 @@ namespace {
                     chunk.x.push_back(x);
                     chunk.y.push_back(y);
                     chunk.fileLine.push_back(parser.fileLine());
-                    ++a;
-                    if (chunk.x.size() == chunkLines && a < lines && !handOn(chunk))
+                    if (chunk.x.size() == chunkLines && !handOn(chunk))
                         return;
                 }
             } catch (...) {
@@ -385,28 +401,36 @@ std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* hos
 PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& pointFilePath,
     RecordExtremes& extremes, RunHost* host, Threads threads)
 {
+    // The second thread starts before the count and parses while the run's thread counts; what
+    // it finds past the counted lines is dropped. A file that cannot be opened here is left to
+    // the count to report.
+    std::optional<TextReader> early;
+    std::optional<LineParser> earlyParser;
+    std::optional<LinesAhead> parsed;
+    if (threads == Threads::Two
+        || (threads == Threads::Auto && std::thread::hardware_concurrency() >= 2
+            && bigEnoughForSecondThread(s.DataFilePath))) {
+        try {
+            early.emplace(s.DataFilePath);
+            earlyParser.emplace(s, *early);
+            parsed.emplace(*earlyParser, s.SkipLines, threads == Threads::Two ? 7 : kChunkLines,
+                threads == Threads::Two);
+        } catch (const RunFailure&) {
+        } catch (const std::system_error&) {  // no thread to be had: the run's thread reads alone
+        }
+    }
+
     const std::int64_t lines = countDataLines(s.DataFilePath, s.SkipLines, host);
     if (host)
         host->progress(0, lines);
     Pace pace(host, lines, 1024);
 
-    TextReader r(s.DataFilePath);
+    std::optional<TextReader> r;
+    if (!parsed)
+        r.emplace(s.DataFilePath);
     PointPreparation preparation(
         pointFilePath, extremes, static_cast<std::size_t>(lines), host && host->wantsPointLines());
-    skipHeaderLines(r, s.SkipLines, host);
-    LineParser parser(s, r);
 
-    const bool ahead = threads == Threads::Two
-        || (threads == Threads::Auto && lines >= kLinesForSecondThread
-            && std::thread::hardware_concurrency() >= 2);
-    std::optional<LinesAhead> parsed;
-    if (ahead) {
-        try {
-            parsed.emplace(
-                parser, lines, threads == Threads::Two ? 7 : kChunkLines, threads == Threads::Two);
-        } catch (const std::system_error&) {  // no thread to be had: the run's thread reads alone
-        }
-    }
     if (parsed) {
         ParsedChunk chunk;
         for (std::int64_t a = 0; a < lines;) {
@@ -415,16 +439,18 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
                 continue;
             }
             const bool formatted = !chunk.formatted.empty();
-            for (std::size_t i = 0; i < chunk.x.size(); ++i) {
+            for (std::size_t i = 0; i < chunk.x.size() && a < lines; ++i) {
                 preparation.addLine(chunk.x[i], chunk.y[i], chunk.fileLine[i],
                     formatted ? &chunk.formatted[i] : nullptr);
                 ++a;
                 pace.step(a);
             }
-            if (chunk.failure)
+            if (chunk.failure && a < lines)
                 std::rethrow_exception(chunk.failure);
         }
     } else {
+        skipHeaderLines(*r, s.SkipLines, host);
+        LineParser parser(s, *r);
         for (std::int64_t a = 0; a < lines;) {
             double x = 0.0;
             double y = 0.0;
