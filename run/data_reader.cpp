@@ -8,10 +8,10 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <deque>
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -256,7 +256,8 @@ namespace {
         // `chunkLines` per chunk; with `formatEveryOther` every other chunk's points are formatted
         // whether ahead or not (for comparing the two ways).
         LinesAhead(LineParser& parser, int skipLines, std::size_t chunkLines, bool formatEveryOther)
-            : m_formatEveryOther(formatEveryOther)
+            : m_ready(withRoom(kMaxChunksAhead))
+            , m_formatEveryOther(formatEveryOther)
             , m_thread(
                   [this, &parser, skipLines, chunkLines] { parse(parser, skipLines, chunkLines); })
         {
@@ -286,7 +287,7 @@ namespace {
             chunk.clear();
             m_spare.push_back(std::move(chunk));
             chunk = std::move(m_ready.front());
-            m_ready.pop_front();
+            m_ready.erase(m_ready.begin());
             lock.unlock();
             m_changed.notify_all();
             return true;
@@ -327,16 +328,20 @@ namespace {
                 m_ready.size() >= kChunksFormatted || (m_formatEveryOther && ++m_handedOn % 2 == 0);
             lock.unlock();
             if (ahead && !chunk.failure) {
-                chunk.formatted.resize(chunk.x.size());
-                for (std::size_t i = 0; i < chunk.x.size(); ++i)
-                    formatPoint(chunk.x[i], chunk.y[i], chunk.formatted[i]);
+                try {
+                    chunk.formatted.resize(chunk.x.size());
+                    for (std::size_t i = 0; i < chunk.x.size(); ++i)
+                        formatPoint(chunk.x[i], chunk.y[i], chunk.formatted[i]);
+                } catch (const std::bad_alloc&) {  // the run's thread formats them instead
+                    chunk.formatted.clear();
+                }
             }
             lock.lock();
             m_changed.wait(
                 lock, [this] { return m_cancelled || m_ready.size() < kMaxChunksAhead; });
             if (m_cancelled)
                 return false;
-            m_ready.push_back(std::move(chunk));
+            m_ready.push_back(std::move(chunk));  // within its room: cannot fail
             if (m_spare.empty()) {
                 chunk = {};
             } else {
@@ -348,9 +353,16 @@ namespace {
             return true;
         }
 
+        static std::vector<ParsedChunk> withRoom(std::size_t chunks)
+        {
+            std::vector<ParsedChunk> room;
+            room.reserve(chunks);
+            return room;
+        }
+
         std::mutex m_mutex;
         std::condition_variable m_changed;
-        std::deque<ParsedChunk> m_ready;
+        std::vector<ParsedChunk> m_ready;  // room for kMaxChunksAhead from the start
         std::vector<ParsedChunk> m_spare;
         bool m_cancelled = false;
         std::atomic<bool> m_stopping { false };
