@@ -4,8 +4,19 @@
 #include "run/run_pace.h"
 #include "run/text_records.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace run {
 
@@ -111,6 +122,255 @@ namespace {
         }
     }
 
+    // Reads the data lines after the header one by one: the scaled X and Y values and the
+    // checks every data line must pass.
+    class LineParser
+    {
+    public:
+        LineParser(const settings::RunSettings& s, TextReader& r)
+            : m_s(s)
+            , m_r(r)
+            , m_fileLine(s.SkipLines)
+        {
+        }
+
+        // Reads the next line; returns false for a line of blanks and tabs only. Throws
+        // RunFailure for a line that fails, and InputPastEnd when the file has ended.
+        bool next(double& x, double& y)
+        {
+            if (m_r.atEnd())  // the file shrank since it was counted
+                throw RunFailure(FailureCode::InputPastEnd,
+                    m_s.DataFilePath + ": input past the end of the file", m_fileLine);
+            ++m_fileLine;
+            bool haveX = false;
+            bool haveY = false;
+            const std::int64_t count =
+                scanLine(m_r, [&](std::int64_t column, std::string_view text, bool overlong) {
+                    if (column == m_s.XColumn) {
+                        x = scale(text, overlong, m_s.XCoefficient, column);
+                        haveX = true;
+                    }
+                    if (column == m_s.YColumn) {
+                        y = scale(text, overlong, m_s.YCoefficient, column);
+                        haveY = true;
+                    }
+                });
+            if (count == 0)
+                return false;
+            if (m_width == 0)
+                m_width = count;
+            if (count != m_width)
+                throw RunFailure(FailureCode::TypeMismatch,
+                    "line " + std::to_string(m_fileLine) + " holds " + std::to_string(count)
+                        + " values where the first data line holds " + std::to_string(m_width),
+                    m_fileLine);
+            if (!haveX || !haveY)
+                throw RunFailure(FailureCode::IndexOutOfRange,
+                    "line " + std::to_string(m_fileLine) + " holds " + std::to_string(count)
+                        + " values: there is no column "
+                        + std::to_string(haveX ? m_s.YColumn : m_s.XColumn),
+                    m_fileLine);
+            return true;
+        }
+
+        void skipHeader(int skipLines)
+        {
+            skipHeaderLines(m_r, skipLines, nullptr);
+        }
+
+        // The data file's line that next() read last.
+        std::int64_t fileLine() const
+        {
+            return m_fileLine;
+        }
+
+    private:
+        double scale(std::string_view text, bool overlong, double coefficient, std::int64_t column)
+        {
+            double v = 0.0;
+            bool overflow = false;
+            if (overlong || !parseNumber(text, v, overflow)) {
+                throw RunFailure(overflow ? FailureCode::Overflow : FailureCode::TypeMismatch,
+                    "line " + std::to_string(m_fileLine) + ", column " + std::to_string(column)
+                        + ": " + quoted(text, overlong)
+                        + (overflow ? " is too large" : " is not a number"),
+                    m_fileLine);
+            }
+            const double scaled = v * coefficient;
+            if (!std::isfinite(scaled))
+                throw RunFailure(FailureCode::Overflow,
+                    "line " + std::to_string(m_fileLine) + ", column " + std::to_string(column)
+                        + ": " + quoted(text, false) + " scaled by its coefficient is too large",
+                    m_fileLine);
+            return scaled;
+        }
+
+        const settings::RunSettings& m_s;
+        TextReader& m_r;
+        std::int64_t m_fileLine;
+        std::int64_t m_width = 0;  // values per line, from the first data line
+    };
+
+    // On a long record a second thread parses the data lines ahead of the run's thread, which
+    // prepares the points. Formatting the points' text takes longer than parsing, so whenever
+    // the second thread is ahead by kChunksFormatted chunks it formats its chunk's points too.
+    constexpr std::uintmax_t kBytesForSecondThread = 2 << 20;
+
+    bool bigEnoughForSecondThread(const std::string& path)
+    {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        return !error && size >= kBytesForSecondThread;
+    }
+
+    constexpr std::size_t kChunkLines = 4096;
+    constexpr std::size_t kMaxChunksAhead = 16;
+    constexpr std::size_t kChunksFormatted = 2;
+
+    // Parsed data lines in file order; a failure ends the last chunk, after the lines before it.
+    struct ParsedChunk
+    {
+        std::vector<double> x;
+        std::vector<double> y;
+        std::vector<std::int64_t> fileLine;
+        std::vector<PointText> formatted;  // formatPoint(x, y) of every line, or empty
+        std::exception_ptr failure;
+
+        void clear()
+        {
+            x.clear();
+            y.clear();
+            fileLine.clear();
+            formatted.clear();
+            failure = nullptr;
+        }
+    };
+
+    // A second thread that parses the data lines into chunks ahead of the run's thread. Only
+    // the run's thread prepares the points, calls the host and throws, so the points, the point
+    // file and every failure come out as one thread gives them; leaving the scope (a stop, a
+    // failure) cancels and joins the thread. Chunks go back and forth to spare their memory.
+    class LinesAhead
+    {
+    public:
+        // `chunkLines` per chunk; with `formatEveryOther` every other chunk's points are formatted
+        // whether ahead or not (for comparing the two ways).
+        LinesAhead(LineParser& parser, int skipLines, std::size_t chunkLines, bool formatEveryOther)
+            : m_ready(withRoom(kMaxChunksAhead))
+            , m_formatEveryOther(formatEveryOther)
+            , m_thread(
+                  [this, &parser, skipLines, chunkLines] { parse(parser, skipLines, chunkLines); })
+        {
+        }
+
+        ~LinesAhead()
+        {
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                m_cancelled = true;
+            }
+            m_stopping.store(true, std::memory_order_relaxed);
+            m_changed.notify_all();
+            m_thread.join();
+        }
+
+        LinesAhead(const LinesAhead&) = delete;
+        LinesAhead& operator=(const LinesAhead&) = delete;
+
+        // The next chunk in file order, waiting at most `patience`; false when none is ready.
+        // The chunk it held before goes back for reuse.
+        bool take(ParsedChunk& chunk, std::chrono::milliseconds patience)
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_changed.wait_for(lock, patience, [this] { return !m_ready.empty(); }))
+                return false;
+            chunk.clear();
+            m_spare.push_back(std::move(chunk));
+            chunk = std::move(m_ready.front());
+            m_ready.erase(m_ready.begin());
+            lock.unlock();
+            m_changed.notify_all();
+            return true;
+        }
+
+    private:
+        // Parses to the end of the file, or to the first failure: the end of the file counts as
+        // a failure (input past the end), which the run's thread drops past the counted lines.
+        void parse(LineParser& parser, int skipLines, std::size_t chunkLines)
+        {
+            ParsedChunk chunk;
+            try {
+                parser.skipHeader(skipLines);
+                for (;;) {
+                    if (m_stopping.load(std::memory_order_relaxed))
+                        return;  // lines of megabytes need not be read to the chunk's end
+                    double x = 0.0;
+                    double y = 0.0;
+                    if (!parser.next(x, y))
+                        continue;
+                    chunk.x.push_back(x);
+                    chunk.y.push_back(y);
+                    chunk.fileLine.push_back(parser.fileLine());
+                    if (chunk.x.size() == chunkLines && !handOn(chunk))
+                        return;
+                }
+            } catch (...) {
+                chunk.failure = std::current_exception();
+            }
+            handOn(chunk);
+        }
+
+        // Hands `chunk` on and leaves a cleared one in its place; false once cancelled.
+        bool handOn(ParsedChunk& chunk)
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            const bool ahead =
+                m_ready.size() >= kChunksFormatted || (m_formatEveryOther && ++m_handedOn % 2 == 0);
+            lock.unlock();
+            if (ahead && !chunk.failure) {
+                try {
+                    chunk.formatted.resize(chunk.x.size());
+                    for (std::size_t i = 0; i < chunk.x.size(); ++i)
+                        formatPoint(chunk.x[i], chunk.y[i], chunk.formatted[i]);
+                } catch (const std::bad_alloc&) {  // the run's thread formats them instead
+                    chunk.formatted.clear();
+                }
+            }
+            lock.lock();
+            m_changed.wait(
+                lock, [this] { return m_cancelled || m_ready.size() < kMaxChunksAhead; });
+            if (m_cancelled)
+                return false;
+            m_ready.push_back(std::move(chunk));  // within its room: cannot fail
+            if (m_spare.empty()) {
+                chunk = {};
+            } else {
+                chunk = std::move(m_spare.back());
+                m_spare.pop_back();
+            }
+            lock.unlock();
+            m_changed.notify_all();
+            return true;
+        }
+
+        static std::vector<ParsedChunk> withRoom(std::size_t chunks)
+        {
+            std::vector<ParsedChunk> room;
+            room.reserve(chunks);
+            return room;
+        }
+
+        std::mutex m_mutex;
+        std::condition_variable m_changed;
+        std::vector<ParsedChunk> m_ready;  // room for kMaxChunksAhead from the start
+        std::vector<ParsedChunk> m_spare;
+        bool m_cancelled = false;
+        std::atomic<bool> m_stopping { false };
+        const bool m_formatEveryOther;
+        std::size_t m_handedOn = 0;  // the second thread's own
+        std::thread m_thread;  // last: starts once the rest is set up
+    };
+
 }  // namespace
 
 std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* host)
@@ -151,81 +411,69 @@ std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* hos
 }
 
 PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& pointFilePath,
-    RecordExtremes& extremes, RunHost* host)
+    RecordExtremes& extremes, RunHost* host, Threads threads)
 {
+    // The second thread starts before the count and parses while the run's thread counts; what
+    // it finds past the counted lines is dropped. A file that cannot be opened here is left to
+    // the count to report.
+    std::optional<TextReader> early;
+    std::optional<LineParser> earlyParser;
+    std::optional<LinesAhead> parsed;
+    if (threads == Threads::Two
+        || (threads == Threads::Auto && std::thread::hardware_concurrency() >= 2
+            && bigEnoughForSecondThread(s.DataFilePath))) {
+        try {
+            early.emplace(s.DataFilePath);
+            earlyParser.emplace(s, *early);
+            parsed.emplace(*earlyParser, s.SkipLines, threads == Threads::Two ? 7 : kChunkLines,
+                threads == Threads::Two);
+        } catch (const RunFailure&) {
+        } catch (const std::system_error&) {  // no thread to be had: the run's thread reads alone
+        }
+    }
+
     const std::int64_t lines = countDataLines(s.DataFilePath, s.SkipLines, host);
     if (host)
         host->progress(0, lines);
     Pace pace(host, lines, 1024);
 
-    TextReader r(s.DataFilePath);
+    std::optional<TextReader> r;
+    if (!parsed)
+        r.emplace(s.DataFilePath);
     PointPreparation preparation(
         pointFilePath, extremes, static_cast<std::size_t>(lines), host && host->wantsPointLines());
-    skipHeaderLines(r, s.SkipLines, host);
 
-    const double xCoefficient = s.XCoefficient;
-    const double yCoefficient = s.YCoefficient;
-    std::int64_t fileLine = s.SkipLines;
-    std::int64_t width = 0;  // values per line, from the first data line
-    for (std::int64_t a = 0; a < lines;) {
-        if (r.atEnd())  // the file shrank since it was counted
-            throw RunFailure(FailureCode::InputPastEnd,
-                s.DataFilePath + ": input past the end of the file", fileLine);
-        ++fileLine;
-        double x = 0.0;
-        double y = 0.0;
-        bool haveX = false;
-        bool haveY = false;
-        const auto scale = [&](std::string_view text, bool overlong, double coefficient,
-                               std::int64_t column) {
-            double v = 0.0;
-            bool overflow = false;
-            if (overlong || !parseNumber(text, v, overflow)) {
-                throw RunFailure(overflow ? FailureCode::Overflow : FailureCode::TypeMismatch,
-                    "line " + std::to_string(fileLine) + ", column " + std::to_string(column) + ": "
-                        + quoted(text, overlong)
-                        + (overflow ? " is too large" : " is not a number"),
-                    fileLine);
+    if (parsed) {
+        ParsedChunk chunk;
+        for (std::int64_t a = 0; a < lines;) {
+            if (!parsed->take(chunk, Pace::kInterval)) {
+                pace.step(a, 1024);  // waiting: keep the front end answering
+                continue;
             }
-            const double scaled = v * coefficient;
-            if (!std::isfinite(scaled))
-                throw RunFailure(FailureCode::Overflow,
-                    "line " + std::to_string(fileLine) + ", column " + std::to_string(column) + ": "
-                        + quoted(text, false) + " scaled by its coefficient is too large",
-                    fileLine);
-            return scaled;
-        };
-        const std::int64_t count =
-            scanLine(r, [&](std::int64_t column, std::string_view text, bool overlong) {
-                if (column == s.XColumn) {
-                    x = scale(text, overlong, xCoefficient, column);
-                    haveX = true;
-                }
-                if (column == s.YColumn) {
-                    y = scale(text, overlong, yCoefficient, column);
-                    haveY = true;
-                }
-            });
-        if (count == 0) {
-            pace.step(a);  // a run of blank lines is work too
-            continue;
+            const bool formatted = !chunk.formatted.empty();
+            for (std::size_t i = 0; i < chunk.x.size() && a < lines; ++i) {
+                preparation.addLine(chunk.x[i], chunk.y[i], chunk.fileLine[i],
+                    formatted ? &chunk.formatted[i] : nullptr);
+                ++a;
+                pace.step(a);
+            }
+            if (chunk.failure && a < lines)
+                std::rethrow_exception(chunk.failure);
         }
-        if (width == 0)
-            width = count;
-        if (count != width)
-            throw RunFailure(FailureCode::TypeMismatch,
-                "line " + std::to_string(fileLine) + " holds " + std::to_string(count)
-                    + " values where the first data line holds " + std::to_string(width),
-                fileLine);
-        if (!haveX || !haveY)
-            throw RunFailure(FailureCode::IndexOutOfRange,
-                "line " + std::to_string(fileLine) + " holds " + std::to_string(count)
-                    + " values: there is no column "
-                    + std::to_string(haveX ? s.YColumn : s.XColumn),
-                fileLine);
-        preparation.addLine(x, y, fileLine);
-        ++a;
-        pace.step(a);
+    } else {
+        skipHeaderLines(*r, s.SkipLines, host);
+        LineParser parser(s, *r);
+        for (std::int64_t a = 0; a < lines;) {
+            double x = 0.0;
+            double y = 0.0;
+            if (!parser.next(x, y)) {
+                pace.step(a);  // a run of blank lines is work too
+                continue;
+            }
+            preparation.addLine(x, y, parser.fileLine());
+            ++a;
+            pace.step(a);
+        }
     }
     if (host)
         host->progress(lines, lines);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/cross_check.h"
 #include "run/point_preparation.h"
 #include "run/run_host.h"
 #include "settings/run_settings.h"
@@ -25,7 +26,10 @@ std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* hos
 // With a `host`, it yields as it goes (see Pace), so that a window stays responsive while a
 // long record is counted and read, and stops (throwing RunStopped) when the host asks; the
 // points carry their line numbers when the host wants them.
+// With Auto a long record's lines are parsed on a second thread ahead of the preparation; One
+// and Two (in small chunks, whatever the record's size) are for comparing the two. Either way
+// the points, the point file, every call of the host and every failure are the same.
 PreparedPoints readDataFile(const settings::RunSettings& settings, const std::string& pointFilePath,
-    RecordExtremes& extremes, RunHost* host = nullptr);
+    RecordExtremes& extremes, RunHost* host = nullptr, Threads threads = Threads::Auto);
 
 }  // namespace run

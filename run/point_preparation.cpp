@@ -25,21 +25,29 @@ PointPreparation::PointPreparation(const std::string& pointFilePath, RecordExtre
         m_points.lines.reserve(room);
 }
 
-void PointPreparation::write(double x, double y, std::int64_t fileLine, bool ownLine)
+void formatPoint(double x, double y, PointText& out)
 {
-    // Format once: the same text goes to the file and is what the point list holds.
-    char line[2 * kMaxNumberText + 16];
+    char* const line = out.text;
     char* const xEnd = formatDouble(line, x);
     const std::size_t xLength = static_cast<std::size_t>(xEnd - line);
     const std::size_t yStart = nextZoneStart(xLength);
     std::memset(xEnd, ' ', yStart - xLength);
     char* const yEnd = formatDouble(line + yStart, y);
-    const double xBack = readBackNumber(line, xEnd - 1);
-    const double yBack = readBackNumber(line + yStart, yEnd - 1);
+    out.xEnd = static_cast<std::uint8_t>(xLength);
+    out.yStart = static_cast<std::uint8_t>(yStart);
+    out.yEnd = static_cast<std::uint8_t>(yEnd - line);
+    out.xBack = readBackNumber(line, xEnd - 1);
+    out.yBack = readBackNumber(line + yStart, yEnd - 1);
+}
+
+void PointPreparation::write(const PointText& point, std::int64_t fileLine, bool ownLine)
+{
+    const double xBack = point.xBack;
+    const double yBack = point.yBack;
     if (!std::isfinite(xBack) || !std::isfinite(yBack)) {
         const bool badX = !std::isfinite(xBack);
-        const char* begin = badX ? line : line + yStart;
-        const char* end = (badX ? xEnd : yEnd) - 1;
+        const char* begin = badX ? point.text : point.text + point.yStart;
+        const char* end = point.text + (badX ? point.xEnd : point.yEnd) - 1;
         if (*begin == ' ')
             ++begin;
         throw RunFailure(FailureCode::Overflow,
@@ -54,11 +62,21 @@ void PointPreparation::write(double x, double y, std::int64_t fileLine, bool own
                 ? static_cast<std::uint32_t>(fileLine)
                 : 0);
     if (m_file)
-        m_file->writeFormatted(line, static_cast<std::size_t>(yEnd - line));
+        m_file->writeFormatted(point.text, point.yEnd);
 }
 
-void PointPreparation::addLine(double x, double y, std::int64_t fileLine)
+void PointPreparation::addLine(
+    double x, double y, std::int64_t fileLine, const PointText* formatted)
 {
+    PointText own;
+    const auto writeOwn = [&] {
+        if (!formatted) {
+            formatPoint(x, y, own);
+            formatted = &own;
+        }
+        write(*formatted, fileLine, true);
+    };
+
     RecordExtremes& e = m_extremes;
     if (e.maxX <= x)
         e.maxX = x;
@@ -71,17 +89,19 @@ void PointPreparation::addLine(double x, double y, std::int64_t fileLine)
 
     if (m_first) {
         m_first = false;
-        write(x, y, fileLine, true);
+        writeOwn();
     } else {
         if (y * m_previousY < 0 && x != m_previousX) {
             const double x0 = x - (x - m_previousX) * y / (y - m_previousY);
             if (!std::isfinite(x0))
                 throw RunFailure(FailureCode::Overflow,
                     "the zero point before this line cannot be held", fileLine);
-            write(x0, 0.0, fileLine, false);
+            PointText zero;
+            formatPoint(x0, 0.0, zero);
+            write(zero, fileLine, false);
         }
         if (x != m_previousX)
-            write(x, y, fileLine, true);
+            writeOwn();
     }
     m_previousX = x;
     m_previousY = y;

@@ -35,6 +35,21 @@ struct PreparedPoints
     }
 };
 
+// One point's line of the point file and the values its two numbers read back as.
+struct PointText
+{
+    char text[2 * kMaxNumberText + 16];
+    std::uint8_t xEnd;  // X's text with its trailing space is [0, xEnd)
+    std::uint8_t yStart;
+    std::uint8_t yEnd;
+    double xBack;
+    double yBack;
+};
+
+// Formats a point once: the same text goes to the file and is what the point list holds.
+// Depends on nothing else, so any thread may format points ahead.
+void formatPoint(double x, double y, PointText& out);
+
 // Takes the scaled data lines one by one: keeps the extremes, inserts a zero point where the
 // load changes sign, drops a line whose X repeats the previous line's, and writes the point
 // file when one is named. A point whose written digits do not read back as a finite number (the
@@ -47,15 +62,16 @@ public:
     PointPreparation(const std::string& pointFilePath, RecordExtremes& extremes,
         std::size_t expectedLines, bool keepLines = false);
 
-    // One data line, in file order. `fileLine` is only for failure reports.
-    void addLine(double x, double y, std::int64_t fileLine);
+    // One data line, in file order. `fileLine` is only for failure reports. `formatted`, when
+    // given, is formatPoint(x, y) worked out ahead.
+    void addLine(double x, double y, std::int64_t fileLine, const PointText* formatted = nullptr);
 
     // Closes the point file and hands over the prepared points.
     PreparedPoints finish();
 
 private:
     // `ownLine` is false for a point no data line holds.
-    void write(double x, double y, std::int64_t fileLine, bool ownLine);
+    void write(const PointText& point, std::int64_t fileLine, bool ownLine);
 
     std::optional<TextWriter> m_file;
     RecordExtremes& m_extremes;
