@@ -345,19 +345,17 @@ void PlotWindow::hoverAt(QPointF pixel)
                 : tr(", a zero point inserted where the load changes sign");
         break;
     case PlotPointRef::Source::Positive:
-        x = m_data.sides.positive.x[found.index];
-        y = m_data.sides.positive.y[found.index];
-        text = tr("Positive curve point %1: x = %2, y = %3")
+    case PlotPointRef::Source::Negative: {
+        const bool positive = found.source == PlotPointRef::Source::Positive;
+        const analysis::CurveSide& side = positive ? m_data.sides.positive : m_data.sides.negative;
+        x = side.x[found.index];
+        y = side.y[found.index];
+        text = (positive ? tr("Positive curve point %1: x = %2, y = %3")
+                         : tr("Negative curve point %1: x = %2, y = %3"))
                    .arg(found.index + 1)
                    .arg(number(x), number(y));
         break;
-    case PlotPointRef::Source::Negative:
-        x = m_data.sides.negative.x[found.index];
-        y = m_data.sides.negative.y[found.index];
-        text = tr("Negative curve point %1: x = %2, y = %3")
-                   .arg(found.index + 1)
-                   .arg(number(x), number(y));
-        break;
+    }
     case PlotPointRef::Source::None:
         break;
     }
