@@ -65,9 +65,13 @@ run::PreparedPoints decode(const std::uint8_t* data, std::size_t size, std::size
         }
         if (!complete)
             break;
-        // Prepared points hold what the point file's text reads back as.
-        p.x.push_back(run::roundTripDouble(xy[0]));
-        p.y.push_back(run::roundTripDouble(xy[1]));
+        // Prepared points hold what the point file's text reads back as; a value whose text
+        // reads back beyond the range never gets that far (the run stops with an overflow).
+        for (double& v : xy)
+            if (v = run::roundTripDouble(v); !std::isfinite(v))
+                v = 0.0;
+        p.x.push_back(xy[0]);
+        p.y.push_back(xy[1]);
     }
     used = i;
     return p;

@@ -103,17 +103,23 @@ void checkNumberText(const std::uint8_t* data, std::size_t size)
             char b[run::kMaxNumberText];
             const char* ae = run::formatDouble(a, d);
             const double back = run::roundTripDouble(d);
-            const char* be = run::formatDouble(b, back);
-            fuzz::check(std::string_view(a, static_cast<std::size_t>(ae - a))
-                    == std::string_view(b, static_cast<std::size_t>(be - b)),
-                "a double's text does not read back to the same text");
             double plain = 0.0;
-            fuzz::check(
-                plainParse(std::string_view(a + 1, static_cast<std::size_t>(ae - a - 2)), plain)
-                    == Parsed::Number,
-                "a written double is not a number text");
-            fuzz::check(sameBits(a[0] == '-' ? -plain : plain, back),
-                "a written double reads back differently from strtod");
+            const Parsed parsed
+                = plainParse(std::string_view(a + 1, static_cast<std::size_t>(ae - a - 2)), plain);
+            if (std::isinf(back)) {
+                // 15 digits round the largest doubles up past the range; the readers report
+                // that as an overflow, so the text must indeed be beyond it.
+                fuzz::check(parsed == Parsed::TooLarge,
+                    "a written double reads back as infinite though its text is in range");
+            } else {
+                const char* be = run::formatDouble(b, back);
+                fuzz::check(std::string_view(a, static_cast<std::size_t>(ae - a))
+                        == std::string_view(b, static_cast<std::size_t>(be - b)),
+                    "a double's text does not read back to the same text");
+                fuzz::check(parsed == Parsed::Number, "a written double is not a number text");
+                fuzz::check(sameBits(a[0] == '-' ? -plain : plain, back),
+                    "a written double reads back differently from strtod");
+            }
         }
     }
     if (size >= 4) {
