@@ -104,8 +104,8 @@ void checkNumberText(const std::uint8_t* data, std::size_t size)
             const char* ae = run::formatDouble(a, d);
             const double back = run::roundTripDouble(d);
             double plain = 0.0;
-            const Parsed parsed
-                = plainParse(std::string_view(a + 1, static_cast<std::size_t>(ae - a - 2)), plain);
+            const Parsed parsed =
+                plainParse(std::string_view(a + 1, static_cast<std::size_t>(ae - a - 2)), plain);
             if (std::isinf(back)) {
                 // 15 digits round the largest doubles up past the range; the readers report
                 // that as an overflow, so the text must indeed be beyond it.
