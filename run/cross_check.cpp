@@ -7,13 +7,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,38 +39,82 @@ namespace {
         double intercept;
     };
 
+    // Runs part(first, end, half) on the two halves of [first, last): the first half on a
+    // second thread when `two` and one can be had. The halves are the same either way, so
+    // whatever the parts add up comes out the same. What a part throws is rethrown once both
+    // halves are done.
+    template <typename Part>
+    void inTwoHalves(bool two, std::size_t first, std::size_t last, Part&& part)
+    {
+        const std::size_t middle = first + (last - first) / 2;
+        std::exception_ptr error;
+        std::thread helper;
+        if (two) {
+            try {
+                helper = std::thread([&] {
+                    try {
+                        part(first, middle, 0);
+                    } catch (...) {
+                        error = std::current_exception();
+                    }
+                });
+            } catch (const std::system_error&) {
+                // No second thread to be had: this one does both halves.
+            }
+        }
+        if (!helper.joinable())
+            part(first, middle, 0);
+        try {
+            part(middle, last, 1);
+        } catch (...) {
+            if (helper.joinable())
+                helper.join();
+            throw;
+        }
+        if (helper.joinable())
+            helper.join();
+        if (error)
+            std::rethrow_exception(error);
+    }
+
+    // Storage whose pages are first touched by whichever thread fills them.
+    template <typename T>
+    std::unique_ptr<T[]> unfilled(std::size_t count)
+    {
+        return std::make_unique_for_overwrite<T[]>(count);
+    }
+
     struct Segments
     {
-        std::vector<Line> line;  // indexed by segment number
-        std::vector<bool> valid;  // its slope and intercept could be computed and held
+        std::unique_ptr<Line[]> line;  // indexed by segment number
+        std::unique_ptr<bool[]> valid;  // its slope and intercept could be computed and held
         std::size_t firstFailure = 0;  // the segment whose slope or intercept fails first; 0: none
     };
 
-    Segments describeSegments(const PreparedPoints& p)
+    Segments describeSegments(const PreparedPoints& p, bool twoThreads)
     {
         const std::size_t n = p.size();
         Segments s;
-        s.line.resize(n + 1);
-        s.valid.resize(n + 1);
-        std::size_t firstBad = 0;
-        bool thirdBad = false;
-        for (std::size_t i = 2; i <= n; ++i) {
-            const double x0 = p.x[i - 2];
-            const double x1 = p.x[i - 1];
-            const double k = (p.y[i - 1] - p.y[i - 2]) / (x1 - x0);
-            const double c = p.y[i - 1] - x1 * k;
-            s.line[i] = { k, c };
-            // A zero X width divides by zero; so does anything the slope cannot hold.
-            const bool bad = x1 == x0 || !std::isfinite(k) || !std::isfinite(c);
-            s.valid[i] = !bad;
-            if (bad && firstBad == 0)
-                firstBad = i;
-            if (bad && i == 3)
-                thirdBad = true;
-        }
+        s.line = unfilled<Line>(n + 1);
+        s.valid = unfilled<bool>(n + 1);
+        std::size_t firstBad[2] = { 0, 0 };
+        inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
+            for (std::size_t i = first; i < end; ++i) {
+                const double x0 = p.x[i - 2];
+                const double x1 = p.x[i - 1];
+                const double k = (p.y[i - 1] - p.y[i - 2]) / (x1 - x0);
+                const double c = p.y[i - 1] - x1 * k;
+                s.line[i] = { k, c };
+                // A zero X width divides by zero; so does anything the slope cannot hold.
+                const bool bad = x1 == x0 || !std::isfinite(k) || !std::isfinite(c);
+                s.valid[i] = !bad;
+                if (bad && firstBad[half] == 0)
+                    firstBad[half] = i;
+            }
+        });
         // The walk meets segment 3 first, then scans segments 2, 3, ... in order.
         if (n >= 3)
-            s.firstFailure = thirdBad ? 3 : firstBad;
+            s.firstFailure = !s.valid[3] ? 3 : firstBad[0] != 0 ? firstBad[0] : firstBad[1];
         return s;
     }
 
@@ -98,7 +145,14 @@ namespace {
         if (x > static_cast<double>(FLT_MAX))
             return FLT_MAX;
         const auto f = static_cast<float>(x);
-        return static_cast<double>(f) > x ? std::nextafter(f, -HUGE_VALF) : f;
+        if (!(static_cast<double>(f) > x))
+            return f;
+        // The next float down, as std::nextafter(f, -HUGE_VALF) gives it (checked on every
+        // float), without a call: four a segment add up on a record of millions.
+        if (f == 0.0f)
+            return -std::numeric_limits<float>::denorm_min();
+        const auto bits = std::bit_cast<std::uint32_t>(f);
+        return std::bit_cast<float>(f > 0.0f ? bits - 1 : bits + 1);
     }
 
     // The nearest single-precision value at or above `x`.
@@ -180,33 +234,51 @@ namespace {
     class SegmentGrid
     {
     public:
-        SegmentGrid(const PreparedPoints& p, const Segments& s)
+        // With `twoThreads` the grid is built on two threads; the grid and every walk over it
+        // find the same segments either way.
+        SegmentGrid(const PreparedPoints& p, const Segments& s, bool twoThreads)
             : m_points(p)
             , m_segments(s)
         {
             const std::size_t n = p.size();
-            m_box.resize(n + 1);
-            double lowest = HUGE_VAL;
-            double highest = -HUGE_VAL;
-            double bottom = HUGE_VAL;
-            double top = -HUGE_VAL;
-            double widths = 0.0;
-            double heights = 0.0;
-            std::size_t finite = 0;
-            for (std::size_t i = 2; i <= n; ++i) {
-                const Box b = boxOf(p, s, i);
-                m_box[i] = b;
-                if (!std::isfinite(b.low) || !std::isfinite(b.high) || !std::isfinite(b.bottom)
-                    || !std::isfinite(b.top))
-                    continue;
-                lowest = std::min(lowest, static_cast<double>(b.low));
-                highest = std::max(highest, static_cast<double>(b.high));
-                bottom = std::min(bottom, static_cast<double>(b.bottom));
-                top = std::max(top, static_cast<double>(b.top));
-                widths += static_cast<double>(b.high) - static_cast<double>(b.low);
-                heights += static_cast<double>(b.top) - static_cast<double>(b.bottom);
-                ++finite;
-            }
+            m_box = unfilled<Box>(n + 1);
+
+            struct Extent
+            {
+                double lowest = HUGE_VAL;
+                double highest = -HUGE_VAL;
+                double bottom = HUGE_VAL;
+                double top = -HUGE_VAL;
+                double widths = 0.0;
+                double heights = 0.0;
+                std::size_t finite = 0;
+            };
+
+            Extent halves[2];
+            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
+                Extent& e = halves[half];
+                for (std::size_t i = first; i < end; ++i) {
+                    const Box b = boxOf(p, s, i);
+                    m_box[i] = b;
+                    if (!std::isfinite(b.low) || !std::isfinite(b.high) || !std::isfinite(b.bottom)
+                        || !std::isfinite(b.top))
+                        continue;
+                    e.lowest = std::min(e.lowest, static_cast<double>(b.low));
+                    e.highest = std::max(e.highest, static_cast<double>(b.high));
+                    e.bottom = std::min(e.bottom, static_cast<double>(b.bottom));
+                    e.top = std::max(e.top, static_cast<double>(b.top));
+                    e.widths += static_cast<double>(b.high) - static_cast<double>(b.low);
+                    e.heights += static_cast<double>(b.top) - static_cast<double>(b.bottom);
+                    ++e.finite;
+                }
+            });
+            const double lowest = std::min(halves[0].lowest, halves[1].lowest);
+            const double highest = std::max(halves[0].highest, halves[1].highest);
+            const double bottom = std::min(halves[0].bottom, halves[1].bottom);
+            const double top = std::max(halves[0].top, halves[1].top);
+            const double widths = halves[0].widths + halves[1].widths;
+            const double heights = halves[0].heights + halves[1].heights;
+            const std::size_t finite = halves[0].finite + halves[1].finite;
             double columns = 1.0;
             double rows = 1.0;
             if (finite > 0) {
@@ -227,23 +299,43 @@ namespace {
             m_x = Axis(lowest, highest, static_cast<std::size_t>(columns));
             m_y = Axis(bottom, top, static_cast<std::size_t>(rows));
 
+            // Cell c's members go to [m_start[c], m_start[c + 1]). The two halves count and
+            // file at once; the order of the members within a cell is of no account.
             const std::size_t cells = m_x.cells() * m_y.cells();
-            std::vector<std::size_t> count(cells + 1, 0);
-            for (std::size_t i = 2; i <= n; ++i)
-                forEachCell(m_box[i], [&](std::size_t c) { ++count[c + 1]; });
+            // Zeroed by the system as the halves first touch it, not here.
+            Zeroed next(static_cast<std::size_t*>(std::calloc(cells + 1, sizeof(std::size_t))));
+            if (!next)
+                throw std::bad_alloc();
+            const auto add = [](std::size_t& to) {
+                return std::atomic_ref(to).fetch_add(1, std::memory_order_relaxed);
+            };
+            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int) {
+                for (std::size_t i = first; i < end; ++i)
+                    forEachCell(m_box[i], [&](std::size_t c) { add(next[c + 1]); });
+            });
             for (std::size_t c = 0; c < cells; ++c)
-                count[c + 1] += count[c];
-            m_start.assign(count.begin(), count.end());
-            m_members.resize(m_start[cells]);
-            m_memberBox.resize(m_start[cells]);
-            for (std::size_t i = 2; i <= n; ++i) {
-                const bool filed = forEachCell(m_box[i], [&](std::size_t c) {
-                    m_members[count[c]] = static_cast<Index>(i);
-                    m_memberBox[count[c]++] = m_box[i];
-                });
-                if (!filed)
-                    m_wide.push_back(static_cast<Index>(i));
-            }
+                next[c + 1] += next[c];
+            const std::size_t members = next[cells];
+            m_members = unfilled<Index>(members);
+            m_memberBox = unfilled<Box>(members);
+            std::vector<Index> wide[2];
+            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
+                for (std::size_t i = first; i < end; ++i) {
+                    const bool filed = forEachCell(m_box[i], [&](std::size_t c) {
+                        const std::size_t m = add(next[c]);
+                        m_members[m] = static_cast<Index>(i);
+                        m_memberBox[m] = m_box[i];
+                    });
+                    if (!filed)
+                        wide[half].push_back(static_cast<Index>(i));
+                }
+            });
+            // Each cell's cursor now stands at the next cell's start.
+            std::memmove(next.get() + 1, next.get(), cells * sizeof(std::size_t));
+            next[0] = 0;
+            m_start = std::move(next);
+            m_wide = std::move(wide[0]);
+            m_wide.insert(m_wide.end(), wide[1].begin(), wide[1].end());
         }
 
         // Calls visit(t, line, low, high) once for every segment t whose open X span (low, high)
@@ -306,12 +398,23 @@ namespace {
 
         const PreparedPoints& m_points;
         const Segments& m_segments;
-        std::vector<Box> m_box;  // by segment
+        std::unique_ptr<Box[]> m_box;  // by segment
         Axis m_x;
         Axis m_y;
-        std::vector<std::size_t> m_start;
-        std::vector<Index> m_members;
-        std::vector<Box> m_memberBox;  // beside m_members, read in memory order
+
+        struct Free
+        {
+            void operator()(std::size_t* p) const
+            {
+                std::free(p);
+            }
+        };
+
+        using Zeroed = std::unique_ptr<std::size_t[], Free>;
+
+        Zeroed m_start;
+        std::unique_ptr<Index[]> m_members;
+        std::unique_ptr<Box[]> m_memberBox;  // beside m_members, read in memory order
         std::vector<Index> m_wide;
     };
 
@@ -645,8 +748,12 @@ namespace {
             writePoint(1);
             writePoint(2);
             if (n >= 3) {
-                const Segments segments = describeSegments(m_points);
-                const SegmentGrid index(m_points, segments);
+                // Setting up the walks is worth a second thread on a record of many points.
+                const bool twoThreads = threads == Threads::Two
+                    || (threads == Threads::Auto && n >= kPointsForTwo
+                        && std::thread::hardware_concurrency() >= 2);
+                const Segments segments = describeSegments(m_points, twoThreads);
+                const SegmentGrid index(m_points, segments, twoThreads);
                 const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
                 Pace pace(&m_host, segmentsToWalk, 4096);
                 Walker walker(m_points, segments, index, m_file.has_value());
@@ -661,11 +768,11 @@ namespace {
                     pace.step(static_cast<std::int64_t>(a - 2), cost);
                     return cost;
                 };
-                // The first walks go alone: a record whose walks are done within a few
-                // milliseconds never starts the second thread. A record whose segments fail
-                // fails at the first walk.
+                // Unless the record is large, the first walks go alone: a record whose walks
+                // are done within a few milliseconds never starts the second thread. A record
+                // whose segments fail fails at the first walk.
                 std::size_t a = 3;
-                if (segments.firstFailure != 0 || threads != Threads::Two) {
+                if (segments.firstFailure != 0 || !twoThreads) {
                     std::int64_t work = 0;
                     for (; a <= n && (threads == Threads::One || work < kWorkAlone); ++a) {
                         if (segments.firstFailure == 3 && a == 3)
@@ -712,6 +819,8 @@ namespace {
         // The work (in the pace's units) the run's thread does alone before a second thread
         // joins it: a few milliseconds.
         static constexpr std::int64_t kWorkAlone = std::int64_t { 1 } << 20;
+        // About a millisecond of setting up.
+        static constexpr std::size_t kPointsForTwo = 1 << 14;
 
         // Writes, hands on and draws walk a's crossings and the walked segment. Returns the
         // walk's cost for the pace: on a noisy record a few walks meet thousands of

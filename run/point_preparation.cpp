@@ -1,5 +1,6 @@
 #include "run/point_preparation.h"
 
+#include "run/exact_read_back.h"
 #include "run/run_failure.h"
 #include "run/run_pace.h"
 
@@ -36,8 +37,11 @@ void formatPoint(double x, double y, PointText& out)
     out.xEnd = static_cast<std::uint8_t>(xLength);
     out.yStart = static_cast<std::uint8_t>(yStart);
     out.yEnd = static_cast<std::uint8_t>(yEnd - line);
-    out.xBack = readBackNumber(line, xEnd - 1);
-    out.yBack = readBackNumber(line + yStart, yEnd - 1);
+    // The exact path settles nearly every value a record holds without parsing the text.
+    if (!exactReadBackDouble(x, out.xBack))
+        out.xBack = readBackNumber(line, xEnd - 1);
+    if (!exactReadBackDouble(y, out.yBack))
+        out.yBack = readBackNumber(line + yStart, yEnd - 1);
 }
 
 void PointPreparation::write(const PointText& point, std::int64_t fileLine, bool ownLine)

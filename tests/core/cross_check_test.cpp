@@ -411,6 +411,16 @@ TEST(CrossCheck, TwoThreadsFailAndStopWhereOneDoes)
     const PreparedPoints noisy = cyclicRecord(rng, 4000, 0.2);
     failsMidway(expectSameWithTwoThreads(noisy, "disk full"), "61 0 ");
     failsMidway(expectSameWithTwoThreads(noisy, "sink fails", 12345), "7 0 sink full");
+    // Segments of zero width, in either half of the set-up: the first walk fails at the first.
+    for (const std::vector<std::size_t>& segments :
+        std::vector<std::vector<std::size_t>> { { 3 }, { 1500 }, { 3700 }, { 1500, 3700 } }) {
+        PreparedPoints same = noisy;
+        for (const std::size_t segment : segments)
+            same.x[segment - 1] = same.x[segment - 2];
+        const std::string first = std::to_string(segments[0]);
+        const Streamed s = expectSameWithTwoThreads(same, "same X at " + first);
+        EXPECT_EQ(s.failure.substr(0, 4 + first.size()), "11 " + first + " ");
+    }
 
     // A stop request: the second thread stops and is joined before the stop reaches the caller.
     const PreparedPoints longer = cyclicRecord(rng, 30000, 0.05);
