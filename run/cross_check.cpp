@@ -84,6 +84,25 @@ namespace {
         return std::make_unique_for_overwrite<T[]>(count);
     }
 
+    struct FreeCounts
+    {
+        void operator()(std::uint32_t* p) const
+        {
+            std::free(p);
+        }
+    };
+
+    using Counts = std::unique_ptr<std::uint32_t[], FreeCounts>;
+
+    // Zeroed by the system as its pages are first touched, by whichever thread counts there.
+    Counts zeroedCounts(std::size_t count)
+    {
+        Counts counts(static_cast<std::uint32_t*>(std::calloc(count, sizeof(std::uint32_t))));
+        if (!counts)
+            throw std::bad_alloc();
+        return counts;
+    }
+
     struct Segments
     {
         std::unique_ptr<Line[]> line;  // indexed by segment number
@@ -299,30 +318,34 @@ namespace {
             m_x = Axis(lowest, highest, static_cast<std::size_t>(columns));
             m_y = Axis(bottom, top, static_cast<std::size_t>(rows));
 
-            // Cell c's members go to [m_start[c], m_start[c + 1]). The two halves count and
-            // file at once; the order of the members within a cell is of no account.
+            // Cell c's members go to [m_start[c], m_start[c + 1]) in segment order, which the
+            // walks read fastest: each half counts its members of every cell, then files them,
+            // the second half's after the first's.
             const std::size_t cells = m_x.cells() * m_y.cells();
-            // Zeroed by the system as the halves first touch it, not here.
-            Zeroed next(static_cast<std::size_t*>(std::calloc(cells + 1, sizeof(std::size_t))));
-            if (!next)
-                throw std::bad_alloc();
-            const auto add = [](std::size_t& to) {
-                return std::atomic_ref(to).fetch_add(1, std::memory_order_relaxed);
-            };
-            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int) {
+            Counts counts[2] = { zeroedCounts(cells), zeroedCounts(cells) };
+            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
+                std::uint32_t* const count = counts[half].get();
                 for (std::size_t i = first; i < end; ++i)
-                    forEachCell(m_box[i], [&](std::size_t c) { add(next[c + 1]); });
+                    forEachCell(m_box[i], [&](std::size_t c) { ++count[c]; });
             });
-            for (std::size_t c = 0; c < cells; ++c)
-                next[c + 1] += next[c];
-            const std::size_t members = next[cells];
+            m_start = unfilled<std::size_t>(cells + 1);
+            m_start[0] = 0;
+            for (std::size_t c = 0; c < cells; ++c) {
+                m_start[c + 1] = m_start[c] + counts[0][c] + counts[1][c];
+                // From here on, where each half files its next member of the cell: the first
+                // half's members go before all of the second half's.
+                counts[1][c] = counts[0][c];
+                counts[0][c] = 0;
+            }
+            const std::size_t members = m_start[cells];
             m_members = unfilled<Index>(members);
             m_memberBox = unfilled<Box>(members);
             std::vector<Index> wide[2];
             inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
+                std::uint32_t* const filled = counts[half].get();
                 for (std::size_t i = first; i < end; ++i) {
                     const bool filed = forEachCell(m_box[i], [&](std::size_t c) {
-                        const std::size_t m = add(next[c]);
+                        const std::size_t m = m_start[c] + filled[c]++;
                         m_members[m] = static_cast<Index>(i);
                         m_memberBox[m] = m_box[i];
                     });
@@ -330,10 +353,6 @@ namespace {
                         wide[half].push_back(static_cast<Index>(i));
                 }
             });
-            // Each cell's cursor now stands at the next cell's start.
-            std::memmove(next.get() + 1, next.get(), cells * sizeof(std::size_t));
-            next[0] = 0;
-            m_start = std::move(next);
             m_wide = std::move(wide[0]);
             m_wide.insert(m_wide.end(), wide[1].begin(), wide[1].end());
         }
@@ -402,17 +421,7 @@ namespace {
         Axis m_x;
         Axis m_y;
 
-        struct Free
-        {
-            void operator()(std::size_t* p) const
-            {
-                std::free(p);
-            }
-        };
-
-        using Zeroed = std::unique_ptr<std::size_t[], Free>;
-
-        Zeroed m_start;
+        std::unique_ptr<std::size_t[]> m_start;
         std::unique_ptr<Index[]> m_members;
         std::unique_ptr<Box[]> m_memberBox;  // beside m_members, read in memory order
         std::vector<Index> m_wide;
