@@ -448,12 +448,62 @@ namespace {
         std::int64_t visited;
     };
 
+    // The text of a walk's lines, laid out where it is kept: it grows without filling the
+    // room it adds.
+    class LineText
+    {
+    public:
+        void clear()
+        {
+            m_used = 0;
+        }
+
+        void reserve(std::size_t capacity)
+        {
+            if (capacity > m_capacity)
+                grow(capacity);
+        }
+
+        // Room for at least `most` more characters.
+        char* room(std::size_t most)
+        {
+            if (m_capacity - m_used < most)
+                grow(std::max(2 * m_capacity, m_used + most));
+            return m_data.get() + m_used;
+        }
+
+        // What was laid out in the room ends at `end`.
+        void commit(const char* end)
+        {
+            m_used = static_cast<std::size_t>(end - m_data.get());
+        }
+
+        const char* data() const
+        {
+            return m_data.get();
+        }
+
+    private:
+        void grow(std::size_t capacity)
+        {
+            auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+            if (m_used > 0)
+                std::memcpy(larger.get(), m_data.get(), m_used);
+            m_data = std::move(larger);
+            m_capacity = capacity;
+        }
+
+        std::unique_ptr<char[]> m_data;
+        std::size_t m_used = 0;
+        std::size_t m_capacity = 0;
+    };
+
     // The text of a cross-check line up to where its group starts: the two coordinates, each
     // followed by the spaces to the next print zone, as the file's lines lay them out.
     template <typename Value>
-    std::uint8_t formatCoordinates(Value x, Value y, std::vector<char>& text)
+    std::uint8_t formatCoordinates(Value x, Value y, LineText& text)
     {
-        char line[2 * (kMaxNumberText + 14)];
+        char* const line = text.room(2 * (kMaxNumberText + 14));
         const auto format = [](char* out, Value v) {
             if constexpr (std::is_same_v<Value, float>)
                 return formatSingle(out, v);
@@ -467,7 +517,7 @@ namespace {
             return line + start;
         };
         char* const end = pad(format(pad(format(line, x)), y));
-        text.insert(text.end(), line, end);
+        text.commit(end);
         return static_cast<std::uint8_t>(end - line);
     }
 
@@ -479,7 +529,7 @@ namespace {
         std::size_t end = 0;
         std::vector<WalkResult> walks;
         std::vector<Found> found;
-        std::vector<char> text;  // the lines of the cross-check file, when kept, without groups
+        LineText text;  // the lines of the cross-check file, when kept, without groups
         std::exception_ptr error;
         bool ready = false;
     };
@@ -502,7 +552,7 @@ namespace {
 
         // Appends walk a's crossings to `out`, and the text of their lines and of its point's
         // line to `text` when formatting.
-        WalkResult walk(std::size_t a, std::vector<Found>& out, std::vector<char>& text)
+        WalkResult walk(std::size_t a, std::vector<Found>& out, LineText& text)
         {
             const std::size_t before = out.size();
             const double k1 = m_segments.line[a].slope;
@@ -767,7 +817,7 @@ namespace {
                 Pace pace(&m_host, segmentsToWalk, 4096);
                 Walker walker(m_points, segments, index, m_file.has_value());
                 std::vector<Found> found;
-                std::vector<char> text;
+                LineText text;
                 const auto walkHere = [&](std::size_t a) {
                     found.clear();
                     text.clear();
@@ -863,11 +913,10 @@ namespace {
         {
             if (!m_file)
                 return;
-            char line[3 * (kMaxNumberText + 14)];
+            char* const line = m_file->beginLine(length + kMaxNumberText);
             std::memcpy(line, text, length);
             text += length;
-            const char* end = formatWhole(line + length, m_group);
-            m_file->writeFormatted(line, static_cast<std::size_t>(end - line));
+            m_file->endLine(formatWhole(line + length, m_group));
         }
 
         void writePoint(std::size_t i)

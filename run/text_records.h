@@ -180,11 +180,24 @@ public:
     // Pre-formatted text (no line end), followed by CR LF.
     void writeFormatted(const char* text, std::size_t size)
     {
-        reserve(size + 2);
-        std::memcpy(m_buffer.data() + m_used, text, size);
-        m_used += size;
-        m_buffer[m_used++] = '\r';
-        m_buffer[m_used++] = '\n';
+        char* const line = beginLine(size);
+        std::memcpy(line, text, size);
+        endLine(line + size);
+    }
+
+    // Room for a line of at most `most` characters, laid out in place and ended by endLine.
+    char* beginLine(std::size_t most)
+    {
+        reserve(most + 2);
+        return m_buffer.data() + m_used;
+    }
+
+    // Ends the line begun by beginLine at `end`, with CR LF.
+    void endLine(char* end)
+    {
+        *end++ = '\r';
+        *end++ = '\n';
+        m_used = static_cast<std::size_t>(end - m_buffer.data());
     }
 
     // Hands what is buffered to the file system; throws RunFailure when that fails.
