@@ -420,7 +420,6 @@ namespace {
         std::unique_ptr<Box[]> m_box;  // by segment
         Axis m_x;
         Axis m_y;
-
         std::unique_ptr<std::size_t[]> m_start;
         std::unique_ptr<Index[]> m_members;
         std::unique_ptr<Box[]> m_memberBox;  // beside m_members, read in memory order
