@@ -414,10 +414,19 @@ private slots:
             QApplication::sendEvent(area, &move);
             return label->text();
         };
+        auto* hint = plot.findChild<QLabel*>(QStringLiteral("hintLabel"));
         QString text = hover(1, 2, QPoint(3, -2));
         QVERIFY2(text.contains(QStringLiteral("x = 1, y = 2"))
                 && text.contains(QStringLiteral("line 6")),
             qPrintable(text));
+        // The hint steps aside; in a narrow window the point's text gives way, not the
+        // cursor's values, and does not hold the window wide.
+        QVERIFY(hint->isHidden());
+        plot.resize(420, plot.height());
+        auto* cursor = plot.findChild<QLabel*>(QStringLiteral("cursorLabel"));
+        QTRY_COMPARE(plot.width(), 420);
+        QTRY_VERIFY(cursor->width() >= cursor->sizeHint().width());
+        plot.resize(700, 500);
         QVERIFY(plot.highlight().point);
         QCOMPARE(plot.hoveredPoint().index, std::size_t(1));
         text = hover(1.5, 0);
@@ -428,7 +437,7 @@ private slots:
         QVERIFY2(text.startsWith(QStringLiteral("Positive curve point 2")), qPrintable(text));
         // Nothing within reach, or the layer switched off.
         QVERIFY(hover(2.5, -1.5).isEmpty());
-        QVERIFY(!plot.highlight().point);
+        QVERIFY(!plot.highlight().point && !hint->isHidden());
         // Switching a layer off lets go of its point.
         QVERIFY(!hover(3, 1).isEmpty());
         plot.recordLayer()->setChecked(false);

@@ -23,6 +23,28 @@ namespace {
     // A drag shorter than this is a click, not a box.
     constexpr int kMinimumBox = 4;
 
+    // A status-bar label that ends its text with "…" where the bar is too narrow for it,
+    // instead of cutting it off or holding the window wide; the whole text is its tool tip.
+    class ElidingLabel : public QLabel
+    {
+    public:
+        using QLabel::QLabel;
+
+        QSize minimumSizeHint() const override
+        {
+            return { 0, QLabel::minimumSizeHint().height() };
+        }
+
+    protected:
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter painter(this);
+            const QRect r = contentsRect();
+            painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
+                fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
+        }
+    };
+
 }  // namespace
 
 // ---- PlotArea ----
@@ -181,7 +203,7 @@ PlotWindow::PlotWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window)
     , m_area(new PlotArea(*this))
     , m_cursorLabel(new QLabel(this))
-    , m_pointLabel(new QLabel(this))
+    , m_pointLabel(new ElidingLabel(this))
     , m_cyclePanel(new CyclePanel(this))
     , m_exporter(new PlotExporter(*this))
 {
@@ -203,10 +225,11 @@ PlotWindow::PlotWindow(QWidget* parent)
     file->addSeparator();
     file->addAction(tr("&Close"), QKeySequence::Close, this, &QWidget::close);
     // The less obvious controls, where the eye goes for the values anyway.
-    auto* hint = new QLabel(tr("Ctrl+wheel: zoom X · Shift+wheel: zoom Y · Home: all"), this);
-    hint->setObjectName(QStringLiteral("hintLabel"));
-    hint->setEnabled(false);
-    statusBar()->addPermanentWidget(hint);
+    // Stepping aside while a point is described, which needs the room more.
+    m_hintLabel = new QLabel(tr("Ctrl+wheel: zoom X · Shift+wheel: zoom Y · Home: all"), this);
+    m_hintLabel->setObjectName(QStringLiteral("hintLabel"));
+    m_hintLabel->setEnabled(false);
+    statusBar()->addPermanentWidget(m_hintLabel);
     QMenu* view = menuBar()->addMenu(tr("&View"));
     const auto layer = [&](const QString& text, const char* name) {
         QAction* action = view->addAction(text);
@@ -314,7 +337,14 @@ void PlotWindow::clearHover()
 {
     m_hovered = {};
     m_highlight.point = false;
-    m_pointLabel->clear();
+    showPointText({});
+}
+
+void PlotWindow::showPointText(const QString& text)
+{
+    m_pointLabel->setText(text);
+    m_pointLabel->setToolTip(text);
+    m_hintLabel->setVisible(text.isEmpty());
 }
 
 void PlotWindow::hoverAt(QPointF pixel)
@@ -362,7 +392,7 @@ void PlotWindow::hoverAt(QPointF pixel)
     m_highlight.point = bool(found);
     m_highlight.x = x;
     m_highlight.y = y;
-    m_pointLabel->setText(text);
+    showPointText(text);
     m_area->update();
 }
 

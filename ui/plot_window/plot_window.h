@@ -190,6 +190,7 @@ public:
 
 private:
     void clearHover();
+    void showPointText(const QString& text);
 
     PlotData m_data;
     PlotRange m_full;
@@ -197,6 +198,7 @@ private:
     PlotArea* m_area;
     QLabel* m_cursorLabel;
     QLabel* m_pointLabel;
+    QLabel* m_hintLabel;
     QAction* m_recordLayer;
     QAction* m_positiveLayer;
     QAction* m_negativeLayer;
