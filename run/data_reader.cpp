@@ -254,10 +254,12 @@ namespace {
     {
     public:
         // `chunkLines` per chunk; with `formatEveryOther` every other chunk's points are formatted
-        // whether ahead or not (for comparing the two ways).
-        LinesAhead(LineParser& parser, int skipLines, std::size_t chunkLines, bool formatEveryOther)
+        // whether ahead or not (for comparing the two ways); `withText` as for formatPoint.
+        LinesAhead(LineParser& parser, int skipLines, std::size_t chunkLines, bool formatEveryOther,
+            bool withText)
             : m_ready(withRoom(kMaxChunksAhead))
             , m_formatEveryOther(formatEveryOther)
+            , m_withText(withText)
             , m_thread(
                   [this, &parser, skipLines, chunkLines] { parse(parser, skipLines, chunkLines); })
         {
@@ -331,7 +333,7 @@ namespace {
                 try {
                     chunk.formatted.resize(chunk.x.size());
                     for (std::size_t i = 0; i < chunk.x.size(); ++i)
-                        formatPoint(chunk.x[i], chunk.y[i], chunk.formatted[i]);
+                        formatPoint(chunk.x[i], chunk.y[i], chunk.formatted[i], m_withText);
                 } catch (const std::bad_alloc&) {  // the run's thread formats them instead
                     chunk.formatted.clear();
                 }
@@ -367,6 +369,7 @@ namespace {
         bool m_cancelled = false;
         std::atomic<bool> m_stopping { false };
         const bool m_formatEveryOther;
+        const bool m_withText;
         std::size_t m_handedOn = 0;  // the second thread's own
         std::thread m_thread;  // last: starts once the rest is set up
     };
@@ -426,7 +429,7 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
             early.emplace(s.DataFilePath);
             earlyParser.emplace(s, *early);
             parsed.emplace(*earlyParser, s.SkipLines, threads == Threads::Two ? 7 : kChunkLines,
-                threads == Threads::Two);
+                threads == Threads::Two, !pointFilePath.empty());
         } catch (const RunFailure&) {
         } catch (const std::system_error&) {  // no thread to be had: the run's thread reads alone
         }

@@ -26,8 +26,13 @@ PointPreparation::PointPreparation(const std::string& pointFilePath, RecordExtre
         m_points.lines.reserve(room);
 }
 
-void formatPoint(double x, double y, PointText& out)
+void formatPoint(double x, double y, PointText& out, bool withText)
 {
+    // Without a point file, the text is needed only where the exact path cannot settle a value.
+    if (!withText && exactReadBackDouble(x, out.xBack) && exactReadBackDouble(y, out.yBack)) {
+        out.xEnd = out.yStart = out.yEnd = 0;
+        return;
+    }
     char* const line = out.text;
     char* const xEnd = formatDouble(line, x);
     const std::size_t xLength = static_cast<std::size_t>(xEnd - line);
@@ -75,7 +80,7 @@ void PointPreparation::addLine(
     PointText own;
     const auto writeOwn = [&] {
         if (!formatted) {
-            formatPoint(x, y, own);
+            formatPoint(x, y, own, m_file.has_value());
             formatted = &own;
         }
         write(*formatted, fileLine, true);
@@ -101,7 +106,7 @@ void PointPreparation::addLine(
                 throw RunFailure(FailureCode::Overflow,
                     "the zero point before this line cannot be held", fileLine);
             PointText zero;
-            formatPoint(x0, 0.0, zero);
+            formatPoint(x0, 0.0, zero, m_file.has_value());
             write(zero, fileLine, false);
         }
         if (x != m_previousX)

@@ -47,8 +47,9 @@ struct PointText
 };
 
 // Formats a point once: the same text goes to the file and is what the point list holds.
-// Depends on nothing else, so any thread may format points ahead.
-void formatPoint(double x, double y, PointText& out);
+// Without `withText` only the values are sure to be set: the text is laid out only where they
+// need it. Depends on nothing else, so any thread may format points ahead.
+void formatPoint(double x, double y, PointText& out, bool withText = true);
 
 // Takes the scaled data lines one by one: keeps the extremes, inserts a zero point where the
 // load changes sign, drops a line whose X repeats the previous line's, and writes the point
