@@ -61,15 +61,22 @@ RunTablesResult analyseFinishedRun(const std::vector<double>& x, const std::vect
         result.message = failure.what();
         return result;
     }
-    const CurveSidesRead read =
-        oneFile ? readCombinedCurve(base + "vnl") : readCurveSides(base + "vnp", base + "vnn");
-    if (!read) {
-        result.message = "cannot read the curve back: " + read.message;
+    return analyseRun(x, y,
+        oneFile ? readCombinedCurve(base + "vnl") : readCurveSides(base + "vnp", base + "vnn"),
+        options);
+}
+
+RunTablesResult analyseRun(const std::vector<double>& x, const std::vector<double>& y,
+    const CurveSidesRead& curve, const CycleOptions& options)
+{
+    RunTablesResult result;
+    if (!curve) {
+        result.message = "cannot read the curve back: " + curve.message;
         return result;
     }
     result.tables.cycles = analyseCycles(x, y, options);
-    result.tables.positive = analyseBackbone(read.sides.positive, Side::Positive);
-    result.tables.negative = analyseBackbone(read.sides.negative, Side::Negative);
+    result.tables.positive = analyseBackbone(curve.sides.positive, Side::Positive);
+    result.tables.negative = analyseBackbone(curve.sides.negative, Side::Negative);
     return result;
 }
 

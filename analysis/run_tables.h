@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/backbone.h"
+#include "analysis/curve_sides.h"
 #include "analysis/cycle_analysis.h"
 
 #include <string>
@@ -41,6 +42,10 @@ struct RunTablesResult
 // `oneFile`, else the two side files). O(N).
 RunTablesResult analyseFinishedRun(const std::vector<double>& x, const std::vector<double>& y,
     const std::string& dataFilePath, bool oneFile, const CycleOptions& options);
+
+// The same, from the curve as already read back.
+RunTablesResult analyseRun(const std::vector<double>& x, const std::vector<double>& y,
+    const CurveSidesRead& curve, const CycleOptions& options);
 
 // Writes `text` as the file `path` so that the name holds either its old content or all of
 // `text`, never part of it: the text goes into a new file in the same folder, which then takes

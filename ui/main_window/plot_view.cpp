@@ -170,19 +170,20 @@ bool PlotView::analyseFinishedRun(PlotData plot, const std::string& dataFile, bo
 {
     m_tables.reset();
     m_cyclesAction->setEnabled(false);
-    // The plot window shows the record even when the curve cannot be read back.
+    // The plot window shows the record even when the curve cannot be read back. The curve is
+    // read once, for the plot and the tables.
+    analysis::RunTablesResult result;
     try {
         const std::string base = run::runNameBase(dataFile);
         analysis::CurveSidesRead read = oneFile
             ? analysis::readCombinedCurve(base + "vnl")
             : analysis::readCurveSides(base + "vnp", base + "vnn");
+        result = analysis::analyseRun(plot.x, plot.y, read, {});
         if (read)
             plot.sides = std::move(read.sides);
-    } catch (const run::RunFailure&) {
-        // No curve to show beside the record.
+    } catch (const run::RunFailure& failure) {
+        result.message = failure.what();  // no curve to show beside the record
     }
-    analysis::RunTablesResult result =
-        analysis::analyseFinishedRun(plot.x, plot.y, dataFile, oneFile, {});
     if (result) {
         plot.backbone.positive = backboneOf(plot.sides.positive, analysis::Side::Positive);
         plot.backbone.negative = backboneOf(plot.sides.negative, analysis::Side::Negative);
