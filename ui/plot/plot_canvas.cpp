@@ -124,12 +124,29 @@ namespace {
 bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF centre, QRgb ink)
 {
     // The centre on the 1/16-pixel grid; callers keep it within a few pixels of the image.
-    const auto qx = static_cast<long>(std::floor(centre.x() * kSteps + 0.5));
-    const auto qy = static_cast<long>(std::floor(centre.y() * kSteps + 0.5));
+    // floor without a call: a run stamps millions of dots.
+    const auto floorOf = [](double v) {
+        const auto t = static_cast<long>(v);
+        return static_cast<double>(t) > v ? t - 1 : t;
+    };
+    const long qx = floorOf(centre.x() * kSteps + 0.5);
+    const long qy = floorOf(centre.y() * kSteps + 0.5);
     const long px = qx >= 0 ? qx / kSteps : -((-qx + kSteps - 1) / kSteps);
     const long py = qy >= 0 ? qy / kSteps : -((-qy + kSteps - 1) / kSteps);
     const Mask& m = mask(static_cast<int>(qx - px * kSteps), static_cast<int>(qy - py * kSteps));
     const QRgb opaqueInk = ink | 0xff000000u;
+    const auto blendAt = [&](long x, long y, unsigned coverage) {
+        auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
+        if (*pixel != opaqueInk)  // the ink stays as it is: nothing to blend
+            *pixel = blendOpaque(opaqueInk, *pixel, coverage);
+    };
+    if (px >= m_reach && py >= m_reach && px + m_reach < size.width()
+        && py + m_reach < size.height()) {
+        // The whole disc lies inside, as nearly every dot does.
+        for (const Cell& cell : m.cells)
+            blendAt(px + cell.dx, py + cell.dy, cell.coverage);
+        return !m.cells.empty();
+    }
     bool covered = false;
     for (const Cell& cell : m.cells) {
         const long x = px + cell.dx;
@@ -137,8 +154,7 @@ bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF ce
         if (x < 0 || y < 0 || x >= size.width() || y >= size.height())
             continue;
         covered = true;
-        auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
-        *pixel = blendOpaque(opaqueInk, *pixel, cell.coverage);
+        blendAt(x, y, cell.coverage);
     }
     return covered;
 }
