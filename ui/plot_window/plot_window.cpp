@@ -224,8 +224,8 @@ PlotWindow::PlotWindow(QWidget* parent)
     tables->setEnabled(false);
     file->addSeparator();
     file->addAction(tr("&Close"), QKeySequence::Close, this, &QWidget::close);
-    // The less obvious controls, where the eye goes for the values anyway.
-    // Stepping aside while a point is described, which needs the room more.
+    // The less obvious controls, where the eye goes for the values anyway; they step aside
+    // while a point is described, which needs the room more.
     m_hintLabel = new QLabel(tr("Ctrl+wheel: zoom X · Shift+wheel: zoom Y · Home: all"), this);
     m_hintLabel->setObjectName(QStringLiteral("hintLabel"));
     m_hintLabel->setEnabled(false);
