@@ -190,7 +190,7 @@ bool PlotView::analyseFinishedRun(PlotData plot, const std::string& dataFile, bo
         plot.backbone.positiveBilinear = bilinearOf(result.tables.positive);
         plot.backbone.negativeBilinear = bilinearOf(result.tables.negative);
     }
-    m_plotData = std::move(plot);
+    m_plotData = std::make_shared<const PlotData>(std::move(plot));
     m_plotWindowAction->setEnabled(true);
     if (m_plotWindow)
         m_plotWindow->setData(m_plotData);

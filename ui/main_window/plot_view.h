@@ -142,7 +142,7 @@ private:
     QAction* m_savePictureAction;
     QAction* m_copyPictureAction;
     QAction* m_plotWindowAction;
-    PlotData m_plotData;
+    std::shared_ptr<const PlotData> m_plotData;  // shared with the plot window
     QPointer<PlotWindow> m_plotWindow;
     // The calls since the last clear, so that a saved picture is drawn afresh at the file's
     // resolution; past a bound the box's own image is saved instead.

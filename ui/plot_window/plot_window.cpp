@@ -269,12 +269,17 @@ PlotWindow::PlotWindow(QWidget* parent)
 
 void PlotWindow::setData(PlotData data)
 {
-    m_data = std::move(data);
-    m_renderer.setData(&m_data);
-    m_index.build(m_data);
+    setData(std::make_shared<const PlotData>(std::move(data)));
+}
+
+void PlotWindow::setData(std::shared_ptr<const PlotData> data)
+{
+    m_data = data ? std::move(data) : std::make_shared<const PlotData>();
+    m_renderer.setData(m_data.get());
+    m_index.build(*m_data);
     m_highlight = {};
     clearHover();
-    m_full = fullPlotRange(m_data);
+    m_full = fullPlotRange(*m_data);
     resetView();
 }
 
@@ -366,18 +371,19 @@ void PlotWindow::hoverAt(QPointF pixel)
     QString text;
     switch (found.source) {
     case PlotPointRef::Source::Record:
-        x = m_data.x[found.index];
-        y = m_data.y[found.index];
+        x = m_data->x[found.index];
+        y = m_data->y[found.index];
         text = tr("Record point %1: x = %2, y = %3").arg(found.index + 1).arg(number(x), number(y));
-        if (found.index < m_data.lines.size())
-            text += m_data.lines[found.index] > 0
-                ? tr(", line %1 of the data file").arg(m_data.lines[found.index])
+        if (found.index < m_data->lines.size())
+            text += m_data->lines[found.index] > 0
+                ? tr(", line %1 of the data file").arg(m_data->lines[found.index])
                 : tr(", a zero point inserted where the load changes sign");
         break;
     case PlotPointRef::Source::Positive:
     case PlotPointRef::Source::Negative: {
         const bool positive = found.source == PlotPointRef::Source::Positive;
-        const analysis::CurveSide& side = positive ? m_data.sides.positive : m_data.sides.negative;
+        const analysis::CurveSide& side =
+            positive ? m_data->sides.positive : m_data->sides.negative;
         x = side.x[found.index];
         y = side.y[found.index];
         text = (positive ? tr("Positive curve point %1: x = %2, y = %3")

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,10 +64,12 @@ public:
 
     // Shows `data` in full view.
     void setData(PlotData data);
+    // The same, sharing the data with whoever else holds it (a record can be large).
+    void setData(std::shared_ptr<const PlotData> data);
 
     const PlotData& data() const
     {
-        return m_data;
+        return *m_data;
     }
 
     PlotRange visibleRange() const
@@ -192,7 +195,7 @@ private:
     void clearHover();
     void showPointText(const QString& text);
 
-    PlotData m_data;
+    std::shared_ptr<const PlotData> m_data = std::make_shared<const PlotData>();
     PlotRange m_full;
     PlotRange m_range;
     PlotArea* m_area;
