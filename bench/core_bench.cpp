@@ -8,6 +8,7 @@
 #include "run/run_driver.h"
 #include "run/text_records.h"
 #include "settings/run_settings.h"
+#include "tests/support/quiet_host.h"
 #include "tests/support/reference_cross_check.h"
 #include "tests/support/test_files.h"
 
@@ -24,31 +25,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class NullHost : public run::RunHost
-{
-public:
-    void setStatus(const std::string&) override { }
-
-    void showFileName(int, const std::string&) override { }
-
-    bool yield() override
-    {
-        return true;
-    }
-
-    void clearPlot() override { }
-
-    void setPlotWindow(float, float, float, float) override { }
-
-    void drawLine(float, float, float, float, run::Rgb) override { }
-
-    void drawDot(float, float, run::Rgb) override { }
-
-    void drawLineTo(float, float, run::Rgb) override { }
-
-    void showError(const std::string&) override { }
-};
 
 fs::path benchDir()
 {
@@ -111,7 +87,7 @@ const Stages& stages(std::int64_t samples)
         slot = std::make_unique<Stages>();
         const settings::RunSettings s = recordSettings(samples);
         slot->points = run::readDataFile(s, scratch("stages.bu0"), slot->extremes);
-        NullHost host;
+        QuietHost host;
         slot->records = run::runCrossCheck(host, slot->points, scratch("stages.buf"));
         std::ifstream in(s.DataFilePath);
         double t = 0.0;
@@ -261,7 +237,7 @@ void BM_CrossCheck(benchmark::State& state)
 {
     const Stages& st = stages(state.range(0));
     const std::string path = scratch("fast.buf");
-    NullHost host;
+    QuietHost host;
     for (auto _ : state)
         benchmark::DoNotOptimize(run::runCrossCheck(host, st.points, path));
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(st.points.size()));
@@ -277,7 +253,7 @@ void BM_PlainCrossCheck(benchmark::State& state)
     const Stages& st = stages(state.range(0));
     const std::string plainPath = scratch("plain.buf");
     const std::string fastPath = scratch("fast-compare.buf");
-    NullHost host;
+    QuietHost host;
     const ReferenceResult plain = referenceCrossCheck(host, st.points, plainPath);
     const run::CrossRecords fast = run::runCrossCheck(host, st.points, fastPath);
     if (plain.failed || plain.records.x != fast.x || plain.records.y != fast.y
@@ -298,7 +274,7 @@ void BM_CurveConstruction(benchmark::State& state)
     const Stages& st = stages(state.range(0));
     const std::string positive = scratch("curve.vnp");
     const std::string negative = scratch("curve.vnn");
-    NullHost host;
+    QuietHost host;
     for (auto _ : state) {
         auto file = run::buildCurves(
             host, st.records, st.extremes.minX, st.extremes.maxX, positive, negative);
@@ -315,7 +291,7 @@ BENCHMARK(BM_CurveConstruction)->Apply(recordSizes);
 void BM_WholeRun(benchmark::State& state)
 {
     settings::RunSettings s = recordSettings(state.range(0));
-    NullHost host;
+    QuietHost host;
     for (auto _ : state) {
         const run::RunReport report = run::runVarnel(host, s, "1", "1");
         if (report.outcome != run::RunOutcome::Finished) {

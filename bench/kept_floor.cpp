@@ -12,6 +12,7 @@
 #include "run/data_reader.h"
 #include "run/text_records.h"
 #include "settings/run_settings.h"
+#include "tests/support/quiet_host.h"
 
 #include <charconv>
 #include <chrono>
@@ -24,31 +25,6 @@
 #include <vector>
 
 namespace {
-
-class QuietHost : public run::RunHost
-{
-public:
-    void setStatus(const std::string&) override { }
-
-    void showFileName(int, const std::string&) override { }
-
-    bool yield() override
-    {
-        return true;
-    }
-
-    void clearPlot() override { }
-
-    void setPlotWindow(float, float, float, float) override { }
-
-    void drawLine(float, float, float, float, run::Rgb) override { }
-
-    void drawDot(float, float, run::Rgb) override { }
-
-    void drawLineTo(float, float, run::Rgb) override { }
-
-    void showError(const std::string&) override { }
-};
 
 // Wall and CPU time of the timed sections only.
 class Stopwatch

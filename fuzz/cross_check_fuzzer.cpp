@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double maxX = *std::max_element(points.x.begin(), points.x.end());
     const std::string positive = folder.file("curve.vnp");
     const std::string negative = folder.file("curve.vnn");
-    fuzz::QuietHost quiet;
+    QuietHost quiet;
     run::buildCurves(quiet, records, minX, maxX, positive, negative)->close();
     fuzz::check(readFile(positive) == model::sideFile(fast.file, true, minX),
         "positive side differs from the literal model");

@@ -168,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The whole run.
     folder.empty();
     fuzz::writeFile(s.DataFilePath, bytes);
-    fuzz::QuietHost host;
+    QuietHost host;
     settings::RunSettings live = s;
     const run::RunReport report = run::runVarnel(host, live, xCoefficient, yCoefficient);
     fuzz::check(readFile(s.DataFilePath) == bytes, "the run changed the data file");

@@ -4,6 +4,7 @@
 // draws nothing, and a way to stop loudly when an invariant breaks.
 
 #include "run/run_host.h"
+#include "tests/support/quiet_host.h"
 #include "tests/support/test_files.h"
 
 #include <cstdio>
@@ -57,37 +58,6 @@ inline void writeFile(const std::string& path, const std::string& bytes)
     if (!out)
         fail("cannot write " + path);
 }
-
-// A front end that shows nothing and never asks the run to stop.
-class QuietHost : public run::RunHost
-{
-public:
-    void setStatus(const std::string&) override { }
-
-    void showFileName(int, const std::string&) override { }
-
-    bool yield() override
-    {
-        return true;
-    }
-
-    void clearPlot() override { }
-
-    void setPlotWindow(float, float, float, float) override { }
-
-    void drawLine(float, float, float, float, run::Rgb) override { }
-
-    void drawDot(float, float, run::Rgb) override { }
-
-    void drawLineTo(float, float, run::Rgb) override { }
-
-    void showError(const std::string& message) override
-    {
-        errors.push_back(message);
-    }
-
-    std::vector<std::string> errors;
-};
 
 inline bool isDigit(char c)
 {
