@@ -161,14 +161,11 @@ private slots:
     // CSV, and the names an export must never write.
     void exportsAfterARun()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString data = dir.filePath(QStringLiteral("wall.prn"));
-        QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), data));
-        ui::Form1 w;
-        w.endProgram = [] {};
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        WallExampleWindow wall;
+        QVERIFY(wall.ready());
+        ui::Form1& w = wall.w;
+        const QString& data = wall.data;
+        const QTemporaryDir& dir = wall.dir;
         chooseWallExample(w, data);
         w.Command1->click();
         QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));

@@ -70,14 +70,10 @@ private slots:
     // The double-click and the menu entry open one window for the finished run, not before.
     void opensAfterARun()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString data = dir.filePath(QStringLiteral("wall.prn"));
-        QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), data));
-        ui::Form1 w;
-        w.endProgram = [] {};
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        WallExampleWindow wall;
+        QVERIFY(wall.ready());
+        ui::Form1& w = wall.w;
+        const QString& data = wall.data;
         ui::PlotView* box = w.Picture1;
         QTest::mouseDClick(box, Qt::LeftButton, {}, QPoint(20, 20));
         QVERIFY(!box->plotWindowAction()->isEnabled());
@@ -134,14 +130,10 @@ private slots:
     // in the whole view and zoomed in.
     void recordInGroupColours()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString data = dir.filePath(QStringLiteral("wall.prn"));
-        QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), data));
-        ui::Form1 w;
-        w.endProgram = [] {};
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        WallExampleWindow wall;
+        QVERIFY(wall.ready());
+        ui::Form1& w = wall.w;
+        const QString& data = wall.data;
         chooseWallExample(w, data);
         w.Check1->click();  // keeps the cross-check file
         w.Command1->click();
@@ -157,7 +149,7 @@ private slots:
 
         // The file lists each crossing with its group, which the next line's exceeds, and
         // after the crossings of its segment the point the segment ends at.
-        QFile file(dir.filePath(QStringLiteral("wall.buf")));
+        QFile file(wall.dir.filePath(QStringLiteral("wall.buf")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         std::vector<int> rows;
         while (!file.atEnd())

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -42,6 +43,26 @@ inline void chooseWallExample(ui::Form1& w, const QString& path)
     w.Text4->setText(QStringLiteral("2"));
     w.Text5->setText(QStringLiteral("3"));
 }
+
+#ifdef EXAMPLES_DIR
+// A shown main window, and a copy of examples/cyclic_wall.prn in a folder of its own for it
+// to run; ready() says whether both could be had.
+struct WallExampleWindow
+{
+    QTemporaryDir dir;
+    QString data = dir.filePath(QStringLiteral("wall.prn"));
+    ui::Form1 w;
+
+    bool ready()
+    {
+        if (!dir.isValid() || !QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), data))
+            return false;
+        w.endProgram = [] {};
+        w.show();
+        return QTest::qWaitForWindowExposed(&w);
+    }
+};
+#endif
 
 // A growing-amplitude cyclic record: a header line, then "index deformation load" per line,
 // with hysteresis so that later cycles cross earlier ones.
