@@ -1,16 +1,13 @@
 #pragma once
 
+#include "run/finished_run.h"
+
 #include <optional>
 #include <vector>
 
 namespace analysis {
 
-// One side of the Varnel curve, its points in the order the curve file holds them.
-struct CurveSide
-{
-    std::vector<double> x;
-    std::vector<double> y;
-};
+using run::CurveSide;
 
 enum class Side
 {

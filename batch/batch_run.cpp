@@ -11,7 +11,6 @@
 #include "batch/picture.h"
 #include "ui/plot/plot_file.h"
 #include "ui/plot/plot_recording.h"
-#include "ui/plot_window/plot_data.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -135,12 +134,15 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
     settings::RunSettings s = o.settings;
     s.DataFilePath = file;
     JobHost host(console, job, file, o.quiet);
-    if (o.cycles)
-        host.keepPoints();
+    const bool reportPicture = o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Report;
+    run::FinishedRunParts parts;
+    parts.points = o.cycles || reportPicture;
+    parts.groups = reportPicture;
+    parts.crossings = reportPicture;
+    // The names stay held until the job's last file is written.
+    host.keep(parts, o.cycles || o.plot != PlotMode::None);
 #ifdef VARNEL_WITH_PLOT
     std::optional<ui::PlotRecording> recording;
-    std::optional<ui::CrossingCollector> crossings;
-    ui::CompactPoints points;
     if (o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Box) {
         recording.emplace();
         // A PNG is drawn as the run goes, so that a record that crosses itself tens of millions
@@ -148,25 +150,34 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
         if (ui::isPngFileName(QFile::decodeName(pictureName(o, file).c_str())))
             recording->drawOnto(ui::blankPlotFileImage());
         host.record(&*recording);
-    } else if (o.plot != PlotMode::None) {
-        crossings.emplace();
-        host.collectForPicture(&*crossings, &points);
     }
 #endif
-    const run::RunReport report = run::runVarnel(host, s, o.xCoefficient, o.yCoefficient);
+    run::RunReport report = run::runVarnel(host, s, o.xCoefficient, o.yCoefficient);
     switch (report.outcome) {
-    case run::RunOutcome::Finished:
-        // What the options ask for beside the curve files, for a run that finished only.
+    case run::RunOutcome::Finished: {
+        // What the options ask for beside the curve files, for a run that finished only, from the
+        // run as it handed itself over.
+        const run::FinishedRun& finished = *host.finishedRun();
+        bool written = true;
 #ifdef VARNEL_WITH_PLOT
-        if (recording && !writePicture(o, file, *recording, console, job))
-            return JobResult::Failed;
-        if (crossings
-            && !writeReportPicture(o, file, std::move(points), crossings->take(), console, job))
-            return JobResult::Failed;
+        if (recording)
+            written = writePicture(o, file, *recording, console, job);
+        else if (reportPicture)
+            written = writeReportPicture(o, file, finished, console, job);
 #endif
-        if (o.cycles && !writeCycleTables(o, job, host.pointsX(), host.pointsY(), console))
-            return JobResult::Failed;
-        return JobResult::Finished;
+        if (written && o.cycles)
+            written = writeCycleTables(o, job, finished, console);
+        if (report.names) {
+            try {
+                report.names->release();
+            } catch (const run::RunFailure& failure) {
+                console.print(job, file + ": " + run::outputFileErrorMessage(failure.code()));
+                console.print(job, file + ": " + failure.what());
+                written = false;
+            }
+        }
+        return written ? JobResult::Finished : JobResult::Failed;
+    }
     case run::RunOutcome::NoDataFile:
         console.print(job, "varnel-batch: an empty file name names no data file");
         return JobResult::Failed;

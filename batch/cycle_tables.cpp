@@ -3,13 +3,15 @@
 #include "analysis/analysis_tables.h"
 #include "analysis/run_tables.h"
 #include "batch/output_names.h"
+#include "run/run_failure.h"
+#include "run/whole_file.h"
 
 #include <new>
 
 namespace batch {
 
-bool writeCycleTables(const Options& o, std::size_t job, const std::vector<double>& x,
-    const std::vector<double>& y, Console& console)
+bool writeCycleTables(
+    const Options& o, std::size_t job, const run::FinishedRun& run, Console& console)
 {
     const std::string& file = o.files[job];
     const auto fail = [&](const std::string& why) {
@@ -20,17 +22,17 @@ bool writeCycleTables(const Options& o, std::size_t job, const std::vector<doubl
     // its run, with the run's other names.
     const std::vector<std::string> names = cycleTableNames(o, file);
     try {
-        const analysis::RunTablesResult result =
-            analysis::analyseFinishedRun(x, y, file, o.settings.OutputMode == 2, o.cycleOptions);
-        if (!result)
-            return fail(result.message);
-        const std::string texts[] = { analysis::cyclesCsv(result.tables.cycles),
-            analysis::backboneCsv(result.tables.positive, result.tables.negative) };
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            const std::string error = analysis::replaceFile(names[i], texts[i]);
-            if (!error.empty())
-                return fail(error);
-        }
+        const analysis::RunTables tables = analysis::analyseFinishedRun(run, o.cycleOptions);
+        const std::string texts[] = { analysis::cyclesCsv(tables.cycles),
+            analysis::backboneCsv(tables.positive, tables.negative) };
+        // Both are written whole before either takes its name.
+        std::vector<run::PendingFile> pending;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            pending.emplace_back(names[i], texts[i], std::vector<std::string> { file });
+        for (run::PendingFile& table : pending)
+            table.commit();
+    } catch (const run::RunFailure& failure) {
+        return fail(failure.what());
     } catch (const std::bad_alloc&) {
         return fail("the tables do not fit in memory");
     }

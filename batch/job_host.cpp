@@ -3,9 +3,7 @@
 #include "batch/interrupt.h"
 
 #ifdef VARNEL_WITH_PLOT
-#include "run/point_preparation.h"
 #include "ui/plot/plot_recording.h"
-#include "ui/plot_window/plot_data.h"
 #endif
 
 namespace batch {
@@ -39,22 +37,6 @@ JobHost::JobHost(Console& console, std::size_t job, const std::string& file, boo
     , m_quiet(quiet)
     , m_showProgress(console.showsProgress() && !quiet)
 {
-}
-
-void JobHost::pointsPrepared(std::span<const double> x, std::span<const double> y)
-{
-    if (m_keepPoints) {
-        m_x.assign(x.begin(), x.end());
-        m_y.assign(y.begin(), y.end());
-    }
-#ifdef VARNEL_WITH_PLOT
-    if (m_crossings) {
-        // The crossings' density grid spans the record.
-        m_crossings->reset(ui::recordExtent(x, y));
-        if (m_plotPoints)
-            m_plotPoints->assign(x, y);
-    }
-#endif
 }
 
 void JobHost::setStatus(const std::string& text)
@@ -112,18 +94,12 @@ void JobHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 
 void JobHost::drawDot(float x, float y, run::Rgb colour)
 {
-    // The cross check marks each crossing with a red dot, in the plot's upside-down y.
-    if (m_crossings && m_phase == run::RunPhase::CrossCheck && colour == run::kRed)
-        m_crossings->add(x, -static_cast<double>(y));
     if (m_recording)
         m_recording->dot(x, y, ui::toColour(colour));
 }
 
 void JobHost::drawLineTo(float x, float y, run::Rgb colour)
 {
-    // The cross check draws the record again, each segment in its group's colour.
-    if (m_plotPoints && m_phase == run::RunPhase::CrossCheck)
-        m_plotPoints->colours.segmentDrawn(colour.red, colour.green, colour.blue);
     if (m_recording)
         m_recording->lineTo(x, y, ui::toColour(colour));
 }

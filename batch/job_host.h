@@ -5,13 +5,10 @@
 
 #include <cstddef>
 #include <optional>
-#include <span>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace ui {
-class CompactPoints;
-class CrossingCollector;
 class PlotRecording;
 }  // namespace ui
 
@@ -30,31 +27,35 @@ public:
         m_recording = recording;
     }
 
-    // Gathers the crossings the run marks into `collector` and the prepared points into
-    // `points` for the report picture (a build with pictures only).
-    void collectForPicture(ui::CrossingCollector* collector, ui::CompactPoints* points)
+    // Keeps `parts` of the finished run for what the job makes of it, and with `holdNames` the
+    // run's names until the job lets go of them.
+    void keep(const run::FinishedRunParts& parts, bool holdNames)
     {
-        m_crossings = collector;
-        m_plotPoints = points;
+        m_parts = parts;
+        m_holdNames = holdNames;
     }
 
-    // Keeps a copy of the prepared points for the tables of --cycles.
-    void keepPoints()
+    run::FinishedRunParts finishedRunParts() const override
     {
-        m_keepPoints = true;
+        return m_parts;
     }
 
-    const std::vector<double>& pointsX() const
+    bool holdsNamesAfterRun() const override
     {
-        return m_x;
+        return m_holdNames;
     }
 
-    const std::vector<double>& pointsY() const
+    void runFinished(run::FinishedRun&& run) override
     {
-        return m_y;
+        m_finished = std::move(run);
     }
 
-    void pointsPrepared(std::span<const double> x, std::span<const double> y) override;
+    // The finished run; empty until the run finished.
+    std::optional<run::FinishedRun>& finishedRun()
+    {
+        return m_finished;
+    }
+
     void setStatus(const std::string& text) override;
 
     void showFileName(int, const std::string&) override { }
@@ -76,11 +77,9 @@ private:
     bool m_quiet;
     bool m_showProgress;
     ui::PlotRecording* m_recording = nullptr;
-    ui::CrossingCollector* m_crossings = nullptr;
-    ui::CompactPoints* m_plotPoints = nullptr;
-    bool m_keepPoints = false;
-    std::vector<double> m_x;
-    std::vector<double> m_y;
+    run::FinishedRunParts m_parts;
+    bool m_holdNames = false;
+    std::optional<run::FinishedRun> m_finished;
     std::optional<run::RunPhase> m_phase;
     Console::Clock::time_point m_phaseStart {};
 };

@@ -1,7 +1,6 @@
 #include "batch/picture.h"
 
-#include "analysis/backbone.h"
-#include "analysis/curve_sides.h"
+#include "analysis/run_tables.h"
 #include "batch/output_names.h"
 #include "run/run_driver.h"
 #include "ui/plot/plot_file.h"
@@ -12,7 +11,6 @@
 #include <QPainter>
 
 #include <cerrno>
-#include <cstdlib>
 #include <utility>
 
 namespace batch {
@@ -61,41 +59,15 @@ bool writePicture(const Options& o, const std::string& file, const ui::PlotRecor
         [&](const QString& path, int* code) { return ui::writePlotFile(recording, path, code); });
 }
 
-bool writeReportPicture(const Options& o, const std::string& file, ui::CompactPoints points,
-    ui::PlotCrossings crossings, Console& console, std::size_t job)
+bool writeReportPicture(const Options& options, const std::string& file,
+    const run::FinishedRun& run, Console& console, std::size_t job)
 {
-    const settings::RunSettings& s = o.settings;
-    ui::PlotData data;
-    data.crossings = std::move(crossings);
-    data.xColumn = s.XColumn;
-    data.yColumn = s.YColumn;
-    ui::readAxisTitles(file, s.SkipLines, s.XColumn, s.YColumn, data.xTitle, data.yTitle);
-    // The coefficients the run read into its own settings, as the command line gave them.
-    ui::scaleAxisTitles(data, std::strtod(o.xCoefficient.c_str(), nullptr),
-        std::strtod(o.yCoefficient.c_str(), nullptr));
-    const bool oneFile = s.OutputMode == 2;
-    const std::string base = run::runNameBase(file);
-    analysis::CurveSidesRead read = oneFile ? analysis::readCombinedCurve(base + "vnl")
-                                            : analysis::readCurveSides(base + "vnp", base + "vnn");
-    if (read)
-        data.sides = std::move(read.sides);
-    if (read) {
-        using analysis::Side;
-        data.backbone.positive = ui::backboneOf(data.sides.positive, Side::Positive);
-        data.backbone.negative = ui::backboneOf(data.sides.negative, Side::Negative);
-        data.backbone.positiveBilinear =
-            ui::bilinearOf(analysis::analyseBackbone(data.sides.positive, Side::Positive));
-        data.backbone.negativeBilinear =
-            ui::bilinearOf(analysis::analyseBackbone(data.sides.negative, Side::Negative));
-    }
-    points.expand(data.x, data.y);
-    if (std::vector<std::uint8_t> colours = points.colours.take(); colours.size() == data.x.size())
-        data.colours = std::move(colours);
-    points = {};
+    const ui::PlotData data =
+        ui::plotDataOf(run, analysis::analyseFinishedRun(run, options.cycleOptions));
     const ui::PlotRange range = ui::fullPlotRange(data);
     ui::PlotStyle style;
     style.layers.grid = true;
-    return savePicture(o, file, console, job, [&](const QString& path, int* code) {
+    return savePicture(options, file, console, job, [&](const QString& path, int* code) {
         return ui::writePlotDrawing(
             QSize(kReportWidth, kReportHeight),
             [&](QPainter& painter, const QRect& target) {

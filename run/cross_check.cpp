@@ -892,7 +892,7 @@ namespace {
                         "a crossing's load cannot be held in single precision", 0,
                         static_cast<std::int64_t>(a));
                 writeLine(text, f.text);
-                m_sink.take(f.readX, f.readY, m_group);
+                m_sink.takeCrossing(f.readX, f.readY, f.x, f.y, m_group);
                 m_host.drawDot(f.x, -f.y, kRed);
                 ++m_group;
             }

@@ -59,7 +59,18 @@ class CrossRecordSink
 {
 public:
     virtual ~CrossRecordSink() = default;
+
+    // A point's record.
     virtual void take(double x, double y, std::int64_t group) = 0;
+
+    // A crossing's record, which is also where the crossing was computed (`exactX`, `exactY`,
+    // single precision), before its written digits rounded it.
+    virtual void takeCrossing(double x, double y, float exactX, float exactY, std::int64_t group)
+    {
+        static_cast<void>(exactX);
+        static_cast<void>(exactY);
+        take(x, y, group);
+    }
 };
 
 // Who walks the segments: Auto lets a second thread compute crossings ahead of the run's

@@ -82,6 +82,21 @@ std::unique_ptr<TextWriter> CurveStream::finish(
     return negative;
 }
 
+CurveSides CurveStream::sides() const
+{
+    const auto side = [](const std::vector<double>& kept) {
+        CurveSide points;
+        points.x.reserve(kept.size() / 2);
+        points.y.reserve(kept.size() / 2);
+        for (std::size_t i = 0; i < kept.size(); i += 2) {
+            points.x.push_back(kept[i]);
+            points.y.push_back(kept[i + 1]);
+        }
+        return points;
+    };
+    return { side(m_positive.kept), side(m_negative.kept) };
+}
+
 std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& records,
     double smallestX, double largestX, const std::string& positivePath,
     const std::string& negativePath)

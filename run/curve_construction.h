@@ -31,6 +31,9 @@ public:
     std::unique_ptr<TextWriter> finish(
         RunHost& host, const std::string& positivePath, const std::string& negativePath);
 
+    // Both sides as the curve files hold them.
+    CurveSides sides() const;
+
 private:
     struct Side
     {

@@ -113,11 +113,26 @@ namespace {
         return "\"" + shown + "\"";
     }
 
-    void skipHeaderLines(TextReader& r, int skipLines, RunHost* host)
+    // Header lines longer than this name no columns: only their first bytes are looked at.
+    constexpr std::size_t kHeaderLineKept = 4096;
+    // Only the last so many header lines are kept for the axis titles.
+    constexpr std::size_t kHeaderLinesKept = 1000;
+
+    // Skips the header lines; with `kept`, keeps the last of them (a line too long to name
+    // anything kept empty).
+    void skipHeaderLines(
+        TextReader& r, int skipLines, RunHost* host, std::vector<std::string>* kept = nullptr)
     {
         Pace pace(host, 0, 4096);
         for (int i = 0; i < skipLines; ++i) {
-            r.skipLine();
+            if (kept && skipLines - i <= static_cast<int>(kHeaderLinesKept)) {
+                std::string line = r.readLine(kHeaderLineKept + 1);
+                if (line.size() > kHeaderLineKept)
+                    line.clear();
+                kept->push_back(std::move(line));
+            } else {
+                r.skipLine();
+            }
             pace.step(0);
         }
     }
@@ -182,6 +197,12 @@ namespace {
         std::int64_t fileLine() const
         {
             return m_fileLine;
+        }
+
+        // The number of values of the first data line; 0 before it was read.
+        std::int64_t width() const
+        {
+            return m_width;
         }
 
     private:
@@ -376,10 +397,38 @@ namespace {
 
 }  // namespace
 
-std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* host)
+std::vector<std::string_view> splitDataFields(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t i = 0;
+    while (i < line.size() && blank(line[i]))
+        ++i;
+    if (i == line.size() || line[i] == '\r' || line[i] == '\n')
+        return fields;
+    for (;;) {
+        const std::size_t start = i;
+        while (i < line.size() && !endsValue(line[i]))
+            ++i;
+        fields.push_back(line.substr(start, i - start));
+        while (i < line.size() && blank(line[i]))
+            ++i;
+        if (i < line.size() && (line[i] == ',' || line[i] == ';')) {
+            ++i;
+            while (i < line.size() && blank(line[i]))
+                ++i;
+            continue;  // the next value may be empty
+        }
+        if (i == line.size() || line[i] == '\r' || line[i] == '\n')
+            return fields;
+    }
+}
+
+std::int64_t countDataLines(
+    const std::string& path, int skipLines, RunHost* host, std::vector<std::string>* headerLines)
 {
     TextReader r(path);
-    skipHeaderLines(r, skipLines, host);
+    skipHeaderLines(r, skipLines, host, headerLines);
     Pace pace(host, 0, 1 << 20);  // in bytes
     std::int64_t count = 0;
     bool content = false;
@@ -414,7 +463,7 @@ std::int64_t countDataLines(const std::string& path, int skipLines, RunHost* hos
 }
 
 PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& pointFilePath,
-    RecordExtremes& extremes, RunHost* host, Threads threads)
+    RecordExtremes& extremes, RunHost* host, Threads threads, const ReadingKeeps& keeps)
 {
     // The second thread starts before the count and parses while the run's thread counts; what
     // it finds past the counted lines is dropped. A file that cannot be opened here is left to
@@ -435,7 +484,7 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
         }
     }
 
-    const std::int64_t lines = countDataLines(s.DataFilePath, s.SkipLines, host);
+    const std::int64_t lines = countDataLines(s.DataFilePath, s.SkipLines, host, keeps.headerLines);
     if (host)
         host->progress(0, lines);
     Pace pace(host, lines, 1024);
@@ -444,7 +493,7 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
     if (!parsed)
         r.emplace(s.DataFilePath);
     PointPreparation preparation(
-        pointFilePath, extremes, static_cast<std::size_t>(lines), host && host->wantsPointLines());
+        pointFilePath, extremes, static_cast<std::size_t>(lines), keeps.pointLines, keeps.rows);
 
     if (parsed) {
         ParsedChunk chunk;
@@ -463,6 +512,9 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
             if (chunk.failure && a < lines)
                 std::rethrow_exception(chunk.failure);
         }
+        // Set with the first data line, before that line was handed over.
+        if (keeps.dataValues)
+            *keeps.dataValues = earlyParser->width();
     } else {
         skipHeaderLines(*r, s.SkipLines, host);
         LineParser parser(s, *r);
@@ -477,6 +529,8 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
             ++a;
             pace.step(a);
         }
+        if (keeps.dataValues)
+            *keeps.dataValues = parser.width();
     }
     if (host)
         host->progress(lines, lines);

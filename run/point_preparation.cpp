@@ -13,10 +13,15 @@
 namespace run {
 
 PointPreparation::PointPreparation(const std::string& pointFilePath, RecordExtremes& extremes,
-    std::size_t expectedLines, bool keepLines)
+    std::size_t expectedLines, bool keepLines, Rows* rows)
     : m_extremes(extremes)
     , m_keepLines(keepLines)
+    , m_rows(rows)
 {
+    if (m_rows) {
+        m_rows->x.reserve(expectedLines);
+        m_rows->y.reserve(expectedLines);
+    }
     if (!pointFilePath.empty())
         m_file.emplace(pointFilePath);
     const std::size_t room = expectedLines + expectedLines / 16 + 16;
@@ -85,6 +90,12 @@ void PointPreparation::addLine(
         }
         write(*formatted, fileLine, true);
     };
+
+    if (m_rows) {
+        m_rows->x.push_back(x);
+        m_rows->y.push_back(y);
+        m_rows->lines.push(fileLine);
+    }
 
     RecordExtremes& e = m_extremes;
     if (e.maxX <= x)

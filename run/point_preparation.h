@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/finished_run.h"
 #include "run/run_host.h"
 #include "run/text_records.h"
 
@@ -9,31 +10,6 @@
 #include <vector>
 
 namespace run {
-
-// Smallest and largest X and Y over all data lines of a run.
-struct RecordExtremes
-{
-    double minX = 999999;
-    double maxX = -999999;
-    double minY = 999999;
-    double maxY = -999999;
-};
-
-// The record after preparation, with the values the point file reads back as; index 0 holds
-// the first point.
-struct PreparedPoints
-{
-    std::vector<double> x;
-    std::vector<double> y;
-    // The data file's line of each point, 0 for a zero point the preparation inserted; empty
-    // unless asked for. Lines beyond the range of 32 bits are held as 0.
-    std::vector<std::uint32_t> lines;
-
-    std::size_t size() const
-    {
-        return x.size();
-    }
-};
 
 // One point's line of the point file and the values its two numbers read back as.
 struct PointText
@@ -59,9 +35,10 @@ class PointPreparation
 {
 public:
     // Creates the point file, unless `pointFilePath` is empty; throws RunFailure when it cannot.
-    // With `keepLines` the points carry their data file's line numbers.
+    // With `keepLines` the points carry their data file's line numbers; with `rows` every data
+    // line is kept there as it comes.
     PointPreparation(const std::string& pointFilePath, RecordExtremes& extremes,
-        std::size_t expectedLines, bool keepLines = false);
+        std::size_t expectedLines, bool keepLines = false, Rows* rows = nullptr);
 
     // One data line, in file order. `fileLine` is only for failure reports. `formatted`, when
     // given, is formatPoint(x, y) worked out ahead.
@@ -81,6 +58,7 @@ private:
     double m_previousY = 0.0;
     bool m_first = true;
     bool m_keepLines = false;
+    Rows* m_rows = nullptr;
 };
 
 // The plot's colours.

@@ -9,7 +9,9 @@
 #include "run/run_pace.h"
 
 #include <cerrno>
+#include <memory>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,10 +103,11 @@ namespace {
     }
 
     PreparedPoints readingPhase(RunHost& host, const settings::RunSettings& s,
-        const std::string& pointFilePath, RecordExtremes& extremes)
+        const std::string& pointFilePath, RecordExtremes& extremes, const ReadingKeeps& keeps)
     {
         const bool keep = s.KeepWorkingFiles == 1;
-        PreparedPoints points = readDataFile(s, keep ? pointFilePath : "", extremes, &host);
+        PreparedPoints points =
+            readDataFile(s, keep ? pointFilePath : "", extremes, &host, Threads::Auto, keeps);
         host.enterPhase(RunPhase::Preparing);
         drawPlotFrame(host, extremes);
         yieldOrStop(host);
@@ -114,6 +117,49 @@ namespace {
         drawRecord(host, points);
         return points;
     }
+
+    // Passes the cross check's records on to the curve, keeping the groups and crossings the
+    // host wants of the finished run.
+    class FinishedRunSink : public CrossRecordSink
+    {
+    public:
+        FinishedRunSink(CrossRecordSink& next, const FinishedRunParts& parts,
+            const PreparedPoints& points, FinishedRun& run)
+            : m_next(next)
+            , m_groups(parts.groups ? &run.groups : nullptr)
+        {
+            if (m_groups)
+                m_groups->reserve(points.size());
+            if (parts.crossings)
+                m_crossings.emplace(parts.exactCrossings, parts.gridColumns, parts.gridRows,
+                    extentOf(points.x, points.y));
+        }
+
+        void take(double x, double y, std::int64_t group) override
+        {
+            if (m_groups)
+                m_groups->push_back(group);
+            m_next.take(x, y, group);
+        }
+
+        void takeCrossing(
+            double x, double y, float exactX, float exactY, std::int64_t group) override
+        {
+            if (m_crossings)
+                m_crossings->add(exactX, exactY, group);
+            m_next.takeCrossing(x, y, exactX, exactY, group);
+        }
+
+        Crossings takeCrossings()
+        {
+            return m_crossings ? m_crossings->take() : Crossings {};
+        }
+
+    private:
+        CrossRecordSink& m_next;
+        std::vector<std::int64_t>* m_groups;
+        std::optional<CrossingCollector> m_crossings;
+    };
 
     enum class ErrorExit
     {
@@ -256,21 +302,32 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         exit = ErrorExit::Data;
         requireReadableDataFile(s.DataFilePath);
         exit = ErrorExit::OutputFile;
-        // Held until the last file operation below, the removals included.
-        const RunLock lock(names.positive);
+        // Held until the last file operation below, the removals included, and by a host that
+        // asks for it until it has written what it makes of the run.
+        const auto lock = std::make_shared<RunLock>(names.positive);
         probe(names.positive);
         probe(names.negative);
 
         exit = ErrorExit::Data;
-        RecordExtremes extremes;
-        PreparedPoints points = readingPhase(host, s, names.point, extremes);
-        host.pointsPrepared(points.x, points.y);
-        if (!points.lines.empty())
-            host.pointLinesPrepared(points.lines);
+        const FinishedRunParts parts = host.finishedRunParts();
+        FinishedRun finished;
+        std::vector<std::string> headerLines;
+        std::int64_t dataValues = 0;
+        PreparedPoints points = readingPhase(host, s, names.point, finished.extremes,
+            { parts.rows ? &finished.rows : nullptr, parts.pointLines, &headerLines, &dataValues });
 
         exit = ErrorExit::SameX;
-        CurveStream curve(extremes.minX, extremes.maxX);
-        runCrossCheck(host, points, keep ? names.crossCheck : "", curve);
+        CurveStream curve(finished.extremes.minX, finished.extremes.maxX);
+        const std::string crossCheckFile = keep ? names.crossCheck : "";
+        if (parts.groups || parts.crossings) {
+            FinishedRunSink sink(curve, parts, points, finished);
+            runCrossCheck(host, points, crossCheckFile, sink);
+            finished.crossings = sink.takeCrossings();
+        } else {
+            runCrossCheck(host, points, crossCheckFile, curve);
+        }
+        if (parts.points)
+            finished.points = std::move(points);
         points = {};
         std::unique_ptr<TextWriter> negative = curve.finish(host, names.positive, names.negative);
 
@@ -280,17 +337,28 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         negative.reset();
         if (!keep)
             removeStaleFile(names.crossCheck);
+        const bool held = host.holdsNamesAfterRun();
         if (oneFile) {
             mergeCurveFiles(host, names.positive, names.negative, names.combined);
             if (!keep) {
-                // The locked file goes last: once its name is gone, a second run may
-                // take a new lock at once, and nothing of this run is left to disturb.
+                // The locked file goes last: once its name is gone, a second run may take a new
+                // lock at once. A host that holds the names on has it removed as it lets go.
                 removeFile(names.negative);
-                removeFile(names.positive);
+                if (held)
+                    lock->removeWhenReleased();
+                else
+                    removeFile(names.positive);
             }
         }
+        finished.dataFilePath = s.DataFilePath;
+        finished.settings = s;
+        finished.curve = curve.sides();
+        finished.titles = axisTitles(headerLines, dataValues, s);
+        host.runFinished(std::move(finished));
         host.setStatus("Finish");
         report.outcome = RunOutcome::Finished;
+        if (held)
+            report.names = lock;
         return report;
     } catch (const RunFailure& f) {
         return fail(f);

@@ -2,8 +2,10 @@
 
 #include "run/run_failure.h"
 #include "run/run_host.h"
+#include "run/run_lock.h"
 #include "settings/run_settings.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,9 @@ struct RunReport
     FailureCode code = FailureCode::None;
     FailureLocation location;  // where in the data file, when known
     std::string detail;  // what went wrong, in the system's words (file name, errno text)
+    // A finished run's names, still held for a host that asked to hold them (see
+    // RunHost::holdsNamesAfterRun): a second run on them is refused until this is let go.
+    std::shared_ptr<RunLock> names;
 };
 
 // The second line a front end shows under a failed run's message: the data file as the front

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "run/finished_run.h"
+
 #include <cstdint>
-#include <span>
 #include <string>
 
 namespace run {
@@ -49,20 +50,23 @@ public:
     // (lines, points, walked segments, cross-check records). Called at a bounded rate.
     virtual void progress(std::int64_t /*done*/, std::int64_t /*total*/) { }
 
-    // The prepared points, once, after the reading phase: the values the point file reads back
-    // as. A host that analyses the finished run keeps a copy; the run drops its own after the
-    // cross check.
-    virtual void pointsPrepared(std::span<const double> /*x*/, std::span<const double> /*y*/) { }
+    // What the host wants kept of the run for afterwards; nothing beyond what the run holds
+    // anyway unless it asks.
+    virtual FinishedRunParts finishedRunParts() const
+    {
+        return {};
+    }
 
-    // Whether the host wants the data file's line of each prepared point (4 bytes a point).
-    virtual bool wantsPointLines() const
+    // Whether the host holds the run's names after "Finish" until it has written the files it
+    // makes of the run (see RunReport::names); otherwise they are let go as the run ends.
+    virtual bool holdsNamesAfterRun() const
     {
         return false;
     }
 
-    // The data file's line of each prepared point, right after pointsPrepared, when the host
-    // wants them: 0 for a zero point the run inserted where the load changes sign.
-    virtual void pointLinesPrepared(std::span<const std::uint32_t> /*lines*/) { }
+    // The finished run as data, once, right before "Finish" is shown; never for a run that
+    // failed or stopped.
+    virtual void runFinished(FinishedRun&& /*run*/) { }
 
     // Clears the plot.
     virtual void clearPlot() = 0;

@@ -40,6 +40,7 @@ namespace {
 }  // namespace
 
 RunLock::RunLock(const std::string& positivePath)
+    : m_path(positivePath)
 {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         // Non-blocking so that a FIFO without a reader fails instead of hanging the run.
@@ -67,8 +68,25 @@ RunLock::RunLock(const std::string& positivePath)
 
 RunLock::~RunLock()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    try {
+        release();
+    } catch (const RunFailure&) {
+        // Nothing is left to tell: the file stays as a failed removal leaves it.
+    }
+}
+
+void RunLock::release()
+{
+    if (m_fd < 0)
+        return;
+    int error = 0;
+    // Only the file the lock is on: a name that meanwhile went to another file is left alone.
+    if (m_removeWhenReleased && stillNamed(m_fd, m_path) && ::unlink(m_path.c_str()) != 0)
+        error = errno;
+    ::close(m_fd);
+    m_fd = -1;
+    if (error != 0)
+        throwFileFailure(error, m_path, false);
 }
 
 }  // namespace run

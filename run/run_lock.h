@@ -15,12 +15,25 @@ public:
     // Throws RunFailure: PathFileAccessError when another run holds the lock, or the file
     // system's code when the file cannot be opened.
     explicit RunLock(const std::string& positivePath);
+    // Lets go, removing the locked file first when asked (quietly: release() reports).
     ~RunLock();
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
+    // The locked file is to be removed as the lock is let go: the names stay held until then.
+    void removeWhenReleased()
+    {
+        m_removeWhenReleased = true;
+    }
+
+    // Lets go of the names, first removing the locked file when asked. Throws RunFailure with
+    // the file system's code when it cannot be removed (the lock is let go all the same).
+    void release();
+
 private:
+    std::string m_path;
     int m_fd = -1;
+    bool m_removeWhenReleased = false;
 };
 
 }  // namespace run

@@ -9,21 +9,16 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
-
-class LineKeepingHost : public RecordingHost
-{
-public:
-    bool wantsPointLines() const override
-    {
-        return true;
-    }
-};
 
 struct Read
 {
     run::PreparedPoints points;
+    run::Rows rows;
+    std::vector<std::string> header;
+    std::int64_t dataValues = 0;
     run::RecordExtremes extremes;
     std::string pointFile;
     std::string failure;  // code, line and message
@@ -43,11 +38,12 @@ Read read(const std::string& data, run::Threads threads, const TempFolder& dir, 
     const std::string pointFile = withPointFile
         ? dir.file(threads == run::Threads::Two ? "two.bu0" : "one.bu0")
         : std::string();
-    LineKeepingHost host;
+    RecordingHost host;
     host.stopAfterYields = stopAfter;
     Read r;
     try {
-        r.points = run::readDataFile(s, pointFile, r.extremes, &host, threads);
+        r.points = run::readDataFile(
+            s, pointFile, r.extremes, &host, threads, { &r.rows, true, &r.header, &r.dataValues });
     } catch (const run::RunFailure& f) {
         r.failure = std::to_string(static_cast<int>(f.code())) + " " + std::to_string(f.line())
             + " " + f.what();
@@ -60,10 +56,12 @@ Read read(const std::string& data, run::Threads threads, const TempFolder& dir, 
 }
 
 // A cyclic record with repeated X values, sign changes of the load, blank lines and line ends
-// of every kind, so that the preparation drops and inserts points.
-std::string record(std::mt19937_64& rng, int lines)
+// of every kind, so that the preparation drops and inserts points. `lines` gets each data line's
+// line number, counted as the text is made.
+std::string record(std::mt19937_64& rng, int lines, std::vector<std::int64_t>* lineOf = nullptr)
 {
     std::string text = "header\n";
+    std::int64_t lineNumber = 1;
     const char* const ends[] = { "\n", "\r\n", "\r" };
     double x = 0.0;
     for (int i = 0; i < lines; ++i) {
@@ -74,8 +72,12 @@ std::string record(std::mt19937_64& rng, int lines)
         std::snprintf(line, sizeof line, "%d%s %.9g\t%.12g%s", i, rng() % 3 ? " " : ",", x, y,
             ends[rng() % 3]);
         text += line;
-        if (rng() % 50 == 0)
+        if (lineOf)
+            lineOf->push_back(++lineNumber);
+        if (rng() % 50 == 0) {
             text += " \t\n";
+            ++lineNumber;
+        }
     }
     return text;
 }
@@ -96,7 +98,8 @@ TEST(DataReader, TwoThreadsReadAndFailAsOne)
         "1 1.7976931348623157e308 0\n",  // its 15 digits read back beyond the range
     };
     for (const std::string& bad : badLines) {
-        std::string data = record(rng, 3000);
+        std::vector<std::int64_t> lineOf;
+        std::string data = record(rng, 3000, &lineOf);
         if (!bad.empty()) {
             const std::size_t at = data.find('\n', data.size() * 3 / 4) + 1;
             data.insert(at, bad + record(rng, 40).substr(7));
@@ -118,6 +121,20 @@ TEST(DataReader, TwoThreadsReadAndFailAsOne)
         EXPECT_EQ(one.points.lines, two.points.lines) << bad;
         EXPECT_EQ(one.extremes.minX, two.extremes.minX);
         EXPECT_EQ(one.extremes.maxY, two.extremes.maxY);
+        // Every data line as read, with its line in the file, blank lines and line ends counted.
+        EXPECT_EQ(one.rows.x, two.rows.x) << bad;
+        EXPECT_EQ(one.rows.y, two.rows.y) << bad;
+        EXPECT_EQ(one.header, std::vector<std::string> { "header" });
+        EXPECT_EQ(two.header, one.header);
+        if (bad.empty()) {
+            EXPECT_EQ(one.dataValues, 3);
+            EXPECT_EQ(two.dataValues, 3);
+            ASSERT_EQ(one.rows.lines.size(), lineOf.size());
+            for (std::size_t r = 0; r < lineOf.size(); ++r) {
+                ASSERT_EQ(one.rows.lines[r], lineOf[r]) << r;
+                ASSERT_EQ(two.rows.lines[r], lineOf[r]) << r;
+            }
+        }
     }
 
     // A stop while the second thread parses ahead: it is joined before the stop comes out.

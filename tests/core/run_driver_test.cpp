@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -762,22 +763,196 @@ TEST(Run, EntersEachPhaseInOrderAndCountsToItsTotal)
 
 // ---- reading the data file ----
 
-// A host that asks for the data line of each prepared point.
-class LineRecordingHost : public RecordingHost
+// The numbers of each line of `text` that holds numbers only, from its field `first` on (two of
+// them): a point file's or a curve file's lines, or a data file's X and Y.
+void readSide(
+    const std::string& text, std::vector<double>& x, std::vector<double>& y, std::size_t first = 0)
+{
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::vector<double> values;
+        bool numbers = true;
+        for (std::size_t i = start; i < end && numbers;) {
+            while (i < end && text[i] == ' ')
+                ++i;
+            if (i == end)
+                break;
+            double v = 0;
+            const auto r = std::from_chars(text.data() + i, text.data() + end, v);
+            numbers = r.ec == std::errc();
+            values.push_back(v);
+            i = static_cast<std::size_t>(r.ptr - text.data());
+        }
+        if (numbers && values.size() >= first + 2) {
+            x.push_back(values[first]);
+            y.push_back(values[first + 1]);
+        }
+        start = end + 1;
+    }
+}
+
+// A host that asks for every part of the finished run, and notes the crossings and segment
+// colours the cross check draws.
+class RecordKeepingHost : public RecordingHost
 {
 public:
-    bool wantsPointLines() const override
+    run::FinishedRunParts finishedRunParts() const override
     {
-        return true;
+        return { true, true, true, true, true, exactCrossings };
     }
 
-    void pointLinesPrepared(std::span<const std::uint32_t> l) override
+    void runFinished(run::FinishedRun&& r) override
     {
-        lines.assign(l.begin(), l.end());
+        finished = std::move(r);
     }
 
-    std::vector<std::uint32_t> lines;
+    void enterPhase(run::RunPhase phase) override
+    {
+        crossCheck = phase == run::RunPhase::CrossCheck;
+    }
+
+    void drawDot(float x, float y, run::Rgb c) override
+    {
+        if (crossCheck && c == run::kRed)
+            dots.emplace_back(x, -y);
+        RecordingHost::drawDot(x, y, c);
+    }
+
+    void drawLineTo(float x, float y, run::Rgb c) override
+    {
+        if (crossCheck)
+            segmentColours.push_back(c);
+        RecordingHost::drawLineTo(x, y, c);
+    }
+
+    std::size_t exactCrossings = 200'000;
+    std::optional<run::FinishedRun> finished;
+    bool crossCheck = false;
+    std::vector<std::pair<float, float>> dots;
+    std::vector<run::Rgb> segmentColours;
 };
+
+TEST(FinishedRun, AgreesWithTheFilesAndTheDrawing)
+{
+    std::mt19937_64 rng(5);
+    for (const bool oneFile : { false, true }) {
+        TempFolder dir;
+        // A blank line after the header and inside the data, and a repeated X.
+        std::string data = cyclicData(rng, 3000, " ");
+        data.insert(data.find("\r\n", data.find("[kN]")) + 2, "\r\n");
+        data.insert(data.find("\r\n1000 ") + 2, " \t\r\n");
+        writeFile(dir.file("c.prn"), data);
+        auto s = settingsFor(dir.file("c.prn"));
+        s.XColumn = 2;
+        s.YColumn = 3;
+        s.SkipLines = 2;
+        s.OutputMode = oneFile ? 2 : 1;
+        s.KeepWorkingFiles = 1;
+        RecordKeepingHost host;
+        host.exactCrossings = oneFile ? 3 : 200'000;  // the bounded form past a few
+        ASSERT_EQ(runOn(host, s, "1", "-2").outcome, RunOutcome::Finished);
+        ASSERT_TRUE(host.finished);
+        const run::FinishedRun& f = *host.finished;
+        EXPECT_EQ(f.dataFilePath, s.DataFilePath);
+        EXPECT_EQ(f.settings.YCoefficient, -2.0f);
+
+        // Rows: every data line, repeated X kept, with its line (header 2, then a blank line).
+        ASSERT_EQ(f.rows.size(), 3000u);
+        EXPECT_EQ(f.rows.lines[0], 4);
+        EXPECT_EQ(f.rows.lines[999], 1003);
+        EXPECT_EQ(f.rows.lines[1000], 1005);
+        EXPECT_EQ(f.rows.lines[2999], 3004);
+        std::vector<double> rowX;
+        std::vector<double> rowY;
+        readSide(data.substr(data.find("[kN]")), rowX, rowY, 1);
+        for (double& v : rowY)
+            v *= -2.0;
+        EXPECT_EQ(f.rows.x, rowX);
+        EXPECT_EQ(f.rows.y, rowY);
+
+        // The prepared points as the point file reads back, with their lines.
+        std::vector<double> x;
+        std::vector<double> y;
+        readSide(readFile(dir.file("c.bu0")), x, y);
+        EXPECT_EQ(f.points.x, x);
+        EXPECT_EQ(f.points.y, y);
+        ASSERT_EQ(f.points.lines.size(), x.size());
+        EXPECT_EQ(f.points.lines[0], 4u);
+
+        // Crossings and groups as the picture box was drawn.
+        EXPECT_EQ(f.crossings.total, host.dots.size());
+        if (oneFile) {
+            EXPECT_TRUE(f.crossings.dense());
+            EXPECT_TRUE(f.crossings.x.empty());
+        } else {
+            ASSERT_EQ(f.crossings.x.size(), host.dots.size());
+            for (std::size_t i = 0; i < host.dots.size(); ++i) {
+                EXPECT_EQ(f.crossings.x[i], host.dots[i].first);
+                EXPECT_EQ(f.crossings.y[i], host.dots[i].second);
+            }
+        }
+        ASSERT_EQ(f.groups.size(), x.size());
+        ASSERT_EQ(host.segmentColours.size(), x.size() - 2);
+        for (std::size_t i = 2; i < x.size(); ++i)
+            ASSERT_EQ(run::groupColour(f.groups[i]), host.segmentColours[i - 2]) << i;
+        EXPECT_EQ(f.groups.back(), static_cast<std::int64_t>(f.crossings.total) + 1);
+
+        // The curve as its files read back.
+        run::CurveSide positive;
+        run::CurveSide negative;
+        readSide(readFile(dir.file("c.vnp")), positive.x, positive.y);
+        readSide(readFile(dir.file("c.vnn")), negative.x, negative.y);
+        EXPECT_EQ(f.curve.positive.x, positive.x);
+        EXPECT_EQ(f.curve.positive.y, positive.y);
+        EXPECT_EQ(f.curve.negative.x, negative.x);
+        EXPECT_EQ(f.curve.negative.y, negative.y);
+        EXPECT_GT(positive.x.size(), 10u);
+        EXPECT_EQ(f.titles.x, "disp [mm]");
+        EXPECT_EQ(f.titles.y, "load [kN] \xC3\x97 -2");
+    }
+}
+
+TEST(FinishedRun, AxisTitlesNameColumnsOnlyFromALineThatSplitsLikeTheData)
+{
+    struct Case
+    {
+        std::vector<std::string> header;
+        std::int64_t values;
+        float xCoefficient;
+        const char* x;
+        const char* y;
+    };
+
+    const Case cases[] = {
+        { { "time disp load", "[s] [mm] [kN]" }, 3, 1, "disp [mm]", "load [kN]" },
+        { { "t;disp;load", "s;mm;kN" }, 3, 1, "disp [mm]", "load [kN]" },
+        { { "time disp load" }, 3, 0.1f, "disp \xC3\x97 0.1", "load" },
+        // A title line split by commas into another number of fields names nothing.
+        { { "Synthetic record, 800 samples, seed 3" }, 3, 0.1f, "X (column 2) \xC3\x97 0.1",
+            "Y (column 3)" },
+        { { "time disp load extra" }, 3, 1, "X (column 2)", "Y (column 3)" },
+        // Numbers are no names; nor is an empty field.
+        { { "t 1 load" }, 3, 1, "X (column 2)", "Y (column 3)" },
+        { { "t,,load" }, 3, 1, "X (column 2)", "Y (column 3)" },
+        // The last line that names both counts; a long word under names is no unit.
+        { { "time disp load", "0 0 0" }, 3, 1, "disp", "load" },
+        { { "time displacement load", "seconds millimetres kilonewtons" }, 3, 1, "millimetres",
+            "kilonewtons" },
+    };
+    for (const Case& c : cases) {
+        settings::RunSettings s;
+        s.XColumn = 2;
+        s.YColumn = 3;
+        s.XCoefficient = c.xCoefficient;
+        s.YCoefficient = 1;
+        const run::AxisTitles t = run::axisTitles(c.header, c.values, s);
+        EXPECT_EQ(t.x, c.x) << c.header[0];
+        EXPECT_EQ(t.y, c.y) << c.header[0];
+    }
+}
 
 TEST(DataFile, LineEndsBlankLinesSeparatorsAndByteOrderMark)
 {
@@ -796,14 +971,16 @@ TEST(DataFile, LineEndsBlankLinesSeparatorsAndByteOrderMark)
         auto s = settingsFor(dir.file("d.prn"));
         s.SkipLines = 1;
         s.KeepWorkingFiles = 1;
-        LineRecordingHost host;
+        RecordKeepingHost host;
         ASSERT_EQ(runOn(host, s).outcome, RunOutcome::Finished) << data;
         const std::string bu0 = readFile(dir.file("d.bu0"));
         EXPECT_EQ(bu0,
             " 1             2 \r\n 1.5           0 \r\n 2            -2 \r\n"
             " 2.28571428571429            0 \r\n 3             5 \r\n")
             << data;
-        EXPECT_EQ(host.lines, lines) << data;
+        EXPECT_EQ(host.finished->points.lines, lines) << data;
+        // The rows as read, with no zero points.
+        EXPECT_EQ(host.finished->rows.y, (std::vector<double> { 2, -2, 5 })) << data;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "analysis/analysis_tables.h"
 #include "run/run_driver.h"
+#include "run/whole_file.h"
 #include "ui/common/message_presenter.h"
 #include "ui/cycles/cycle_tables_view.h"
 
@@ -83,7 +84,11 @@ void saveRunTables(QWidget& parent, const analysis::RunTables& runTables,
         if (run::sameFile(path, dataFile))
             error = path + " is the data file itself; choose another name";
         else
-            error = analysis::replaceFile(path, texts[i]);
+            try {
+                run::writeWholeFile(path, texts[i]);
+            } catch (const run::RunFailure& failure) {
+                error = failure.what();
+            }
         if (!error.empty()) {
             messagePresenter().warning(
                 &parent, QStringLiteral("Error"), QString::fromStdString(error));

@@ -19,40 +19,19 @@ GuiRunHost::GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval)
 {
 }
 
-void GuiRunHost::pointsPrepared(std::span<const double> x, std::span<const double> y)
+run::FinishedRunParts GuiRunHost::finishedRunParts() const
 {
-    m_x.assign(x.begin(), x.end());
-    m_y.assign(y.begin(), y.end());
-    m_lines.clear();
-    // The crossings' density grid spans the record.
-    m_crossings.reset(recordExtent(m_x, m_y));
-    m_colours.reset(m_x.size());
+    run::FinishedRunParts parts;
+    parts.points = true;
+    parts.pointLines = true;
+    parts.groups = true;
+    parts.crossings = true;
+    return parts;
 }
 
-void GuiRunHost::pointLinesPrepared(std::span<const std::uint32_t> lines)
+void GuiRunHost::runFinished(run::FinishedRun&& run)
 {
-    m_lines.assign(lines.begin(), lines.end());
-}
-
-void GuiRunHost::enterPhase(run::RunPhase phase)
-{
-    m_phase = phase;
-}
-
-PlotData GuiRunHost::takePlotData()
-{
-    PlotData data;
-    data.x = std::move(m_x);
-    data.y = std::move(m_y);
-    if (m_lines.size() == data.x.size())
-        data.lines = std::move(m_lines);
-    data.crossings = m_crossings.take();
-    if (std::vector<std::uint8_t> colours = m_colours.take(); colours.size() == data.x.size())
-        data.colours = std::move(colours);
-    m_x = {};
-    m_y = {};
-    m_lines = {};
-    return data;
+    m_finished = std::move(run);
 }
 
 void GuiRunHost::setStatus(const std::string& text)
@@ -102,17 +81,11 @@ void GuiRunHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colou
 
 void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
 {
-    // The cross check marks each crossing with a red dot, in the plot's upside-down y.
-    if (m_phase == run::RunPhase::CrossCheck && colour == run::kRed)
-        m_crossings.add(x, -static_cast<double>(y));
     m_form.Picture1->dot(x, y, toColour(colour));
 }
 
 void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
 {
-    // The cross check draws the record again, each segment in its group's colour.
-    if (m_phase == run::RunPhase::CrossCheck)
-        m_colours.segmentDrawn(colour.red, colour.green, colour.blue);
     m_form.Picture1->lineTo(x, y, toColour(colour));
 }
 

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "run/run_host.h"
-#include "ui/plot_window/plot_data.h"
 
 #include <QElapsedTimer>
 
 #include <chrono>
-#include <span>
+#include <optional>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace ui {
 
@@ -22,21 +21,16 @@ public:
     // Events are processed at most once per `yieldInterval`.
     GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval);
 
-    // Keeps the prepared points, their lines and the crossings for the cycle analysis and the
-    // plot window of the finished run.
-    void pointsPrepared(std::span<const double> x, std::span<const double> y) override;
+    // Keeps the prepared points with their lines, the segments' groups and the crossings (a
+    // bounded form of them past 200,000) for the cycle analysis and the plot window.
+    run::FinishedRunParts finishedRunParts() const override;
+    void runFinished(run::FinishedRun&& run) override;
 
-    bool wantsPointLines() const override
+    // Hands over the finished run; empty unless the run finished.
+    std::optional<run::FinishedRun> takeFinishedRun()
     {
-        return true;
+        return std::exchange(m_finished, std::nullopt);
     }
-
-    void pointLinesPrepared(std::span<const std::uint32_t> lines) override;
-    void enterPhase(run::RunPhase phase) override;
-
-    // Hands over the points, their lines and the crossings gathered so far (for the plot
-    // window); the host keeps none of them.
-    PlotData takePlotData();
 
     void setStatus(const std::string& text) override;
     void showFileName(int index, const std::string& name) override;
@@ -56,12 +50,7 @@ private:
     Form1& m_form;
     std::chrono::milliseconds m_yieldInterval;
     QElapsedTimer m_sinceYield;
-    std::vector<double> m_x;
-    std::vector<double> m_y;
-    std::vector<std::uint32_t> m_lines;
-    CrossingCollector m_crossings;
-    RecordColours m_colours;
-    run::RunPhase m_phase = run::RunPhase::Reading;
+    std::optional<run::FinishedRun> m_finished;
     bool m_statusChanged = false;
 };
 

@@ -9,7 +9,6 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/gui_run_host.h"
 #include "ui/main_window/plot_view.h"
-#include "ui/plot_window/plot_data.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -465,16 +464,8 @@ void Form1::startClicked()
             QString::fromStdString(*host.error),
             QString::fromStdString(run::failureDetailLine(atStart.DataFilePath, report)));
     }
-    if (report.outcome == run::RunOutcome::Finished) {
-        PlotData plot = host.takePlotData();
-        plot.xColumn = atStart.XColumn;
-        plot.yColumn = atStart.YColumn;
-        readAxisTitles(atStart.DataFilePath, atStart.SkipLines, atStart.XColumn, atStart.YColumn,
-            plot.xTitle, plot.yTitle);
-        scaleAxisTitles(plot, atStart.XCoefficient, atStart.YCoefficient);
-        Picture1->analyseFinishedRun(
-            std::move(plot), atStart.DataFilePath, atStart.OutputMode == 2);
-    }
+    if (std::optional<run::FinishedRun> finished = host.takeFinishedRun())
+        Picture1->showFinishedRun(std::move(*finished));
     m_running = false;
     if (m_stopRequested)
         endProgram();

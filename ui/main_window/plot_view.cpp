@@ -1,6 +1,5 @@
 #include "ui/main_window/plot_view.h"
 
-#include "analysis/curve_sides.h"
 #include "analysis/run_tables.h"
 #include "run/run_driver.h"
 #include "settings/run_settings.h"
@@ -166,43 +165,21 @@ QImage PlotView::picture()
     return m_image;
 }
 
-bool PlotView::analyseFinishedRun(PlotData plot, const std::string& dataFile, bool oneFile)
+void PlotView::showFinishedRun(run::FinishedRun run)
 {
-    m_tables.reset();
-    m_cyclesAction->setEnabled(false);
-    // The plot window shows the record even when the curve cannot be read back. The curve is
-    // read once, for the plot and the tables.
-    analysis::RunTablesResult result;
-    try {
-        const std::string base = run::runNameBase(dataFile);
-        analysis::CurveSidesRead read = oneFile
-            ? analysis::readCombinedCurve(base + "vnl")
-            : analysis::readCurveSides(base + "vnp", base + "vnn");
-        result = analysis::analyseRun(plot.x, plot.y, read, {});
-        if (read)
-            plot.sides = std::move(read.sides);
-    } catch (const run::RunFailure& failure) {
-        result.message = failure.what();  // no curve to show beside the record
-    }
-    if (result) {
-        plot.backbone.positive = backboneOf(plot.sides.positive, analysis::Side::Positive);
-        plot.backbone.negative = backboneOf(plot.sides.negative, analysis::Side::Negative);
-        plot.backbone.positiveBilinear = bilinearOf(result.tables.positive);
-        plot.backbone.negativeBilinear = bilinearOf(result.tables.negative);
-    }
-    m_plotData = std::make_shared<const PlotData>(std::move(plot));
+    const std::string dataFile = run.dataFilePath;
+    auto tables =
+        std::make_shared<const analysis::RunTables>(analysis::analyseFinishedRun(run, {}));
+    m_plotData = std::make_shared<const PlotData>(plotDataOf(std::move(run), *tables));
     m_plotWindowAction->setEnabled(true);
     if (m_plotWindow)
         m_plotWindow->setData(m_plotData);
-    if (result) {
-        m_tables = std::make_shared<const analysis::RunTables>(std::move(result.tables));
-        m_cyclesAction->setEnabled(true);
-    }
+    m_tables = tables;
+    m_cyclesAction->setEnabled(true);
     m_tablesDataFile = dataFile;
     m_plotTables = m_tables;
     if (m_plotWindow)
         m_plotWindow->setTables(m_plotTables.get(), m_tablesDataFile);
-    return bool(m_tables);
 }
 
 void PlotView::openCycles()

@@ -24,6 +24,10 @@ namespace analysis {
 struct RunTables;
 }
 
+namespace run {
+struct FinishedRun;
+}
+
 namespace ui {
 
 // The picture box of the main window: a user coordinate window mapped onto the box, drawn on a
@@ -67,13 +71,11 @@ public:
 
     static QColor background();
 
-    // The cycle analysis of the run just finished on `dataFile` from its prepared points
-    // (plot.x, plot.y) and the curve files it wrote (the combined one when `oneFile`). Until
-    // then, and from the next clear() on, the context menu's "Cycles…" entry is disabled.
-    // Returns false when the curve files could not be read back. `plot` (the points, their
-    // lines, the crossings, the axes' names) with the curve and its backbone becomes the plot
-    // window's (an open one shows it at once).
-    bool analyseFinishedRun(PlotData plot, const std::string& dataFile, bool oneFile);
+    // The tables and the plot of the run just finished, from the run as it handed itself over.
+    // Until then, and from the next clear() on, the context menu's "Cycles…" entry is disabled.
+    // The plot (the points, their lines, the crossings, the curve and its backbone, the axes'
+    // titles) becomes the plot window's (an open one shows it at once).
+    void showFinishedRun(run::FinishedRun run);
 
     // The context menu's entry that opens (or raises) the plot window of the finished run,
     // as a double-click on the box does.

@@ -1,5 +1,7 @@
 #include "ui/plot_window/plot_data.h"
 
+#include "run/cross_check.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
@@ -427,6 +429,40 @@ PlotPointRef PlotPointIndex::nearest(double x, double y, double xPerPixel, doubl
         }
     }
     return best;
+}
+
+PlotData plotDataOf(run::FinishedRun run, const analysis::RunTables& tables)
+{
+    PlotData data;
+    const std::size_t n = run.points.size();
+    if (run.groups.size() == n && n > 2) {
+        // The cross check draws each segment from the third point on in its group's colour.
+        data.colours.assign(n, kNoGroupColour);
+        for (std::size_t i = 2; i < n; ++i)
+            data.colours[i] = run::groupColour(run.groups[i]).blue;
+    }
+    data.x = std::move(run.points.x);
+    data.y = std::move(run.points.y);
+    if (run.points.lines.size() == n)
+        data.lines = std::move(run.points.lines);
+    run::Crossings& c = run.crossings;
+    data.crossings.exact.x = std::move(c.x);
+    data.crossings.exact.y = std::move(c.y);
+    data.crossings.extent = { c.extent.xMin, c.extent.xMax, c.extent.yMin, c.extent.yMax };
+    data.crossings.columns = c.columns;
+    data.crossings.rows = c.rows;
+    data.crossings.counts = std::move(c.counts);
+    data.crossings.total = c.total;
+    data.sides = std::move(run.curve);
+    data.backbone.positive = backboneOf(data.sides.positive, analysis::Side::Positive);
+    data.backbone.negative = backboneOf(data.sides.negative, analysis::Side::Negative);
+    data.backbone.positiveBilinear = bilinearOf(tables.positive);
+    data.backbone.negativeBilinear = bilinearOf(tables.negative);
+    data.xColumn = run.settings.XColumn;
+    data.yColumn = run.settings.YColumn;
+    data.xTitle = QString::fromUtf8(run.titles.x.c_str());
+    data.yTitle = QString::fromUtf8(run.titles.y.c_str());
+    return data;
 }
 
 void scaleAxisTitles(PlotData& data, double xCoefficient, double yCoefficient)

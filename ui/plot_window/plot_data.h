@@ -1,6 +1,8 @@
 #pragma once
 
 #include "analysis/backbone.h"
+#include "analysis/run_tables.h"
+#include "run/finished_run.h"
 #include "ui/plot_window/plot_renderer.h"
 
 #include <QString>
@@ -142,6 +144,11 @@ private:
     std::vector<std::uint32_t> m_order;
     std::vector<std::uint32_t> m_columnStart;
 };
+
+// The plot of a finished run and of its tables: the run's points (with their lines, segment
+// colours and crossings when it kept them), its curve, the backbone of each side with the
+// tables' idealisation, the columns and the axis titles.
+PlotData plotDataOf(run::FinishedRun run, const analysis::RunTables& tables);
 
 // Adds the coefficient a column was scaled by to its header title ("load [kN] × 1000"), so
 // that a unit the header names is not taken for the values' unit.

@@ -3,6 +3,7 @@
 #include "analysis/analysis_tables.h"
 #include "analysis/run_tables.h"
 #include "run/run_driver.h"
+#include "run/whole_file.h"
 #include "ui/common/message_presenter.h"
 #include "ui/plot_window/plot_window.h"
 
@@ -143,8 +144,12 @@ QString saveExport(const QByteArray& bytes, const QString& path, const std::stri
     const std::string name = QFile::encodeName(path).toStdString();
     if (!dataFile.empty() && run::sameFile(name, dataFile))
         return QString::fromStdString(name + " is the data file itself; choose another name");
-    return QString::fromStdString(
-        analysis::replaceFile(name, std::string(bytes.constData(), std::size_t(bytes.size()))));
+    try {
+        run::writeWholeFile(name, std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    } catch (const run::RunFailure& failure) {
+        return QString::fromStdString(failure.what());
+    }
+    return {};
 }
 
 // ---- PictureSizeDialog ----
@@ -253,7 +258,7 @@ void PlotExporter::exportCurve()
         tr("Export curve CSV"), suggestedName("curve.csv"), tr("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
-    const analysis::CurveSides& sides = m_window.data().sides;
+    const run::CurveSides& sides = m_window.data().sides;
     report(saveExport(QByteArray::fromStdString(analysis::curveCsv(sides.positive, sides.negative)),
         path, m_dataFile));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/curve_sides.h"
+#include "run/finished_run.h"
 
 #include <QColor>
 #include <QRect>
@@ -79,7 +79,7 @@ struct PlotData
     // The colour index of the segment into each point, as the run drew it in the picture box
     // (see recordSegmentColour); empty when unknown, and the record is drawn in one colour.
     std::vector<std::uint8_t> colours;
-    analysis::CurveSides sides;
+    run::CurveSides sides;
     PlotCrossings crossings;
     PlotBackbone backbone;
     // The data file's columns the points came from; 0 when unknown.

@@ -1,0 +1,204 @@
+#include "run/whole_file.h"
+
+#include "run/run_driver.h"
+#include "run/run_failure.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace run {
+
+namespace {
+
+    // Tells apart the temporary files of the jobs and exports that write at the same time.
+    std::atomic<unsigned> g_temporaryCount = 0;
+
+    // The folder part of a path as spelt, with its slash ("" for a name in the current folder).
+    std::string folderPart(const std::string& path)
+    {
+        const std::size_t slash = path.rfind('/');
+        return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    }
+
+    std::string lastPart(const std::string& path)
+    {
+        const std::size_t slash = path.rfind('/');
+        return slash == std::string::npos ? path : path.substr(slash + 1);
+    }
+
+    std::string folderOf(const std::string& path)
+    {
+        const std::string folder = folderPart(path);
+        return folder.empty() ? std::string(".") : folder;
+    }
+
+    long nameMax(const std::string& path)
+    {
+        const long max = ::pathconf(folderOf(path).c_str(), _PC_NAME_MAX);
+        return max > 0 ? max : NAME_MAX;
+    }
+
+    [[noreturn]] void throwLink(const std::string& path)
+    {
+        throw RunFailure(
+            FailureCode::PathFileAccessError, path + ": is a symbolic link; not written through it");
+    }
+
+    void refuseLink(const std::string& path)
+    {
+        struct stat st
+        {
+        };
+
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            throwLink(path);
+    }
+
+    void refuseProtected(const std::string& path, const std::vector<std::string>& protectedFiles)
+    {
+        for (const std::string& file : protectedFiles)
+            if (sameFile(file, path))
+                throw RunFailure(FailureCode::PathFileAccessError,
+                    path + " would replace the data file " + file);
+    }
+
+    // Writes all of `bytes` to `fd`, then to the disk; 0 or the errno.
+    int writeAll(int fd, std::string_view bytes)
+    {
+        const char* at = bytes.data();
+        std::size_t left = bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, at, left);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            at += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        return ::fsync(fd) == 0 ? 0 : errno;
+    }
+
+}  // namespace
+
+std::string temporaryNameBeside(const std::string& path)
+{
+    const std::string suffix = ".varnel-" + std::to_string(::getpid()) + "-"
+        + std::to_string(g_temporaryCount.fetch_add(1)) + ".part";
+    // A long name is shortened in its temporary name, so that every name the file system takes
+    // can be written whole.
+    const long room = nameMax(path) - 1 - static_cast<long>(suffix.size());
+    std::string last = lastPart(path);
+    if (room > 0 && static_cast<long>(last.size()) > room)
+        last.resize(static_cast<std::size_t>(room));
+    return folderPart(path) + "." + last + suffix;
+}
+
+PendingFile::PendingFile(
+    std::string path, std::string_view bytes, const std::vector<std::string>& protectedFiles)
+    : m_path(std::move(path))
+    , m_protected(protectedFiles)
+{
+    refuseLink(m_path);
+    refuseProtected(m_path, m_protected);
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        m_temporary = temporaryNameBeside(m_path);
+        // A new file with the usual permissions (the umask applies).
+        fd = ::open(
+            m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int error = errno;
+        m_temporary.clear();
+        throw RunFailure(failureFromErrno(error, m_path, true),
+            "cannot make a file beside " + m_path + ": " + std::strerror(error));
+    }
+    const int writeError = writeAll(fd, bytes);
+    const int closeError = ::close(fd) == 0 ? 0 : errno;
+    if (writeError != 0 || closeError != 0) {
+        const int error = writeError != 0 ? writeError : closeError;
+        throw RunFailure(failureFromErrno(error, m_path, true),
+            "cannot write " + m_path + ": " + std::strerror(error));
+    }
+}
+
+PendingFile::~PendingFile()
+{
+    if (!m_committed && !m_temporary.empty())
+        ::unlink(m_temporary.c_str());
+}
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : m_path(std::move(other.m_path))
+    , m_temporary(std::move(other.m_temporary))
+    , m_protected(std::move(other.m_protected))
+    , m_committed(other.m_committed)
+{
+    other.m_temporary.clear();
+}
+
+void PendingFile::commit()
+{
+    if (m_committed || m_temporary.empty())
+        return;
+    // Checked again just before the name is taken: a link or a data file that appeared
+    // meanwhile is not replaced.
+    refuseLink(m_path);
+    refuseProtected(m_path, m_protected);
+    if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+        const int error = errno;
+        throw RunFailure(failureFromErrno(error, m_path, true),
+            "cannot write " + m_path + ": " + std::strerror(error));
+    }
+    m_committed = true;
+}
+
+void writeWholeFile(const std::string& path, std::string_view bytes,
+    const std::vector<std::string>& protectedFiles)
+{
+    PendingFile file(path, bytes, protectedFiles);
+    file.commit();
+}
+
+void checkWritableName(const std::string& path, const std::vector<std::string>& protectedFiles)
+{
+    refuseProtected(path, protectedFiles);
+
+    struct stat st
+    {
+    };
+
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode))
+            throwLink(path);
+        if (!S_ISREG(st.st_mode)) {
+            const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            throw RunFailure(failureFromErrno(error, path, true),
+                "cannot write " + path + ": " + std::strerror(error));
+        }
+    }
+    const std::string folder = folderOf(path);
+    int error = 0;
+    if (::stat(folder.c_str(), &st) != 0)
+        error = errno;
+    else if (!S_ISDIR(st.st_mode))
+        error = ENOTDIR;
+    else if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        error = errno;
+    else if (static_cast<long>(lastPart(path).size()) > nameMax(path))
+        error = ENAMETOOLONG;
+    if (error != 0)
+        throw RunFailure(failureFromErrno(error, path, true),
+            "cannot write " + path + ": " + std::strerror(error));
+}
+
+}  // namespace run
