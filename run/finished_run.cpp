@@ -141,8 +141,8 @@ namespace {
         if (coefficient == 1)
             return {};
         char text[32];
-        const auto end = std::to_chars(
-            text, text + sizeof text, coefficient, std::chars_format::general, 7);
+        const auto end =
+            std::to_chars(text, text + sizeof text, coefficient, std::chars_format::general, 7);
         return " \xC3\x97 " + std::string(text, end.ptr);
     }
 
@@ -167,8 +167,7 @@ AxisTitles axisTitles(const std::vector<std::string>& headerLines, std::int64_t 
         const auto x = static_cast<std::size_t>(s.XColumn) - 1;
         const auto y = static_cast<std::size_t>(s.YColumn) - 1;
         // A line of units under a line of names.
-        const bool units
-            = i > 0 && names(i - 1) && isUnit(fields[i][x]) && isUnit(fields[i][y]);
+        const bool units = i > 0 && names(i - 1) && isUnit(fields[i][x]) && isUnit(fields[i][y]);
         const std::vector<std::string_view>& named = units ? fields[i - 1] : fields[i];
         titles = { withUnit(named[x], units ? fields[i][x] : std::string_view()),
             withUnit(named[y], units ? fields[i][y] : std::string_view()) };

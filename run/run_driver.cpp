@@ -3,6 +3,7 @@
 #include "run/cross_check.h"
 #include "run/curve_construction.h"
 #include "run/data_reader.h"
+#include "run/file_names.h"
 #include "run/output_files.h"
 #include "run/point_preparation.h"
 #include "run/run_lock.h"
@@ -18,15 +19,6 @@
 namespace run {
 
 namespace {
-
-    struct RunFileNames
-    {
-        std::string point;
-        std::string crossCheck;
-        std::string positive;
-        std::string negative;
-        std::string combined;
-    };
 
     bool isValidUtf8(const std::string& s)
     {
@@ -52,12 +44,6 @@ namespace {
             i += extra + 1;
         }
         return true;
-    }
-
-    RunFileNames nameRunFiles(const std::string& dataFilePath)
-    {
-        const std::string base = runNameBase(dataFilePath);
-        return { base + "bu0", base + "buf", base + "vnp", base + "vnn", base + "vnl" };
     }
 
     // The run writes only its own files: never the user's data file under another name.
@@ -105,7 +91,7 @@ namespace {
     PreparedPoints readingPhase(RunHost& host, const settings::RunSettings& s,
         const std::string& pointFilePath, RecordExtremes& extremes, const ReadingKeeps& keeps)
     {
-        const bool keep = s.KeepWorkingFiles == 1;
+        const bool keep = settings::keepsWorkingFiles(s);
         PreparedPoints points =
             readDataFile(s, keep ? pointFilePath : "", extremes, &host, Threads::Auto, keeps);
         host.enterPhase(RunPhase::Preparing);
@@ -190,6 +176,14 @@ namespace {
     }
 
 }  // namespace
+
+RunFileNames runFileNames(const std::string& dataFilePath)
+{
+    using namespace name_part;
+    const std::string base = runNameBase(dataFilePath);
+    return { base + kPointFile, base + kCrossCheckFile, base + kPositiveCurve,
+        base + kNegativeCurve, base + kCombinedCurve };
+}
 
 std::string runNameBase(const std::string& path)
 {
@@ -290,9 +284,9 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
             report.outcome = RunOutcome::NoDataFile;
             return report;
         }
-        const RunFileNames names = nameRunFiles(s.DataFilePath);
-        const bool oneFile = s.OutputMode == 2;
-        const bool keep = s.KeepWorkingFiles == 1;
+        const RunFileNames names = runFileNames(s.DataFilePath);
+        const bool oneFile = settings::writesOneOutputFile(s);
+        const bool keep = settings::keepsWorkingFiles(s);
         host.showFileName(0, s.DataFilePath);
         host.showFileName(1, oneFile ? names.combined : names.positive);
         if (!oneFile)

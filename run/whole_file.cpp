@@ -45,8 +45,8 @@ namespace {
 
     [[noreturn]] void throwLink(const std::string& path)
     {
-        throw RunFailure(
-            FailureCode::PathFileAccessError, path + ": is a symbolic link; not written through it");
+        throw RunFailure(FailureCode::PathFileAccessError,
+            path + ": is a symbolic link; not written through it");
     }
 
     void refuseLink(const std::string& path)
@@ -111,8 +111,8 @@ PendingFile::PendingFile(
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         m_temporary = temporaryNameBeside(m_path);
         // A new file with the usual permissions (the umask applies).
-        fd = ::open(
-            m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        fd =
+            ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -162,8 +162,8 @@ void PendingFile::commit()
     m_committed = true;
 }
 
-void writeWholeFile(const std::string& path, std::string_view bytes,
-    const std::vector<std::string>& protectedFiles)
+void writeWholeFile(
+    const std::string& path, std::string_view bytes, const std::vector<std::string>& protectedFiles)
 {
     PendingFile file(path, bytes, protectedFiles);
     file.commit();

@@ -77,8 +77,8 @@ void applyStartupDefaults(RunSettings& s)
     setSkipLines(s, "0");
     setXCoefficient(s, "1");
     setYCoefficient(s, "1");
-    s.OutputMode = 1;
-    s.KeepWorkingFiles = 0;
+    s.OutputMode = kTwoOutputFiles;
+    s.KeepWorkingFiles = kDeleteWorkingFiles;
 }
 
 }  // namespace settings

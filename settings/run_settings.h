@@ -16,9 +16,27 @@ struct RunSettings
     float YCoefficient = 0.0f;
     std::int16_t SkipLines = 0;
     std::string DataFilePath;  // bytes as the file system names them
-    std::int16_t OutputMode = 0;  // 1 = two output files, 2 = one output file
-    std::int16_t KeepWorkingFiles = 0;  // 1 = leave the working files on disk
+    std::int16_t OutputMode = 0;  // kTwoOutputFiles or kOneOutputFile
+    std::int16_t KeepWorkingFiles = 0;  // kKeepWorkingFiles or kDeleteWorkingFiles
 };
+
+// The values of OutputMode.
+inline constexpr std::int16_t kTwoOutputFiles = 1;
+inline constexpr std::int16_t kOneOutputFile = 2;
+
+// The values of KeepWorkingFiles.
+inline constexpr std::int16_t kDeleteWorkingFiles = 0;
+inline constexpr std::int16_t kKeepWorkingFiles = 1;
+
+inline bool writesOneOutputFile(const RunSettings& s)
+{
+    return s.OutputMode == kOneOutputFile;
+}
+
+inline bool keepsWorkingFiles(const RunSettings& s)
+{
+    return s.KeepWorkingFiles == kKeepWorkingFiles;
+}
 
 // The program's one settings record.
 RunSettings& runSettings();

@@ -117,3 +117,17 @@ expect_picture("${WORK_DIR}/styles/report.svg" "3c3f786d")
 # A style without a picture, or a style of no name, is a usage error.
 batch("${WORK_DIR}/styles" 2 err --plot-style box cyclic_wall.prn)
 batch("${WORK_DIR}/styles" 2 err --plot png --plot-style fancy cyclic_wall.prn)
+
+# No number depends on the user's locale: under one that writes a decimal comma, a coefficient of
+# 0.1 still titles its axis "× 0.1", and the title names the header's column.
+set(ENV{LC_ALL} de_DE.UTF-8)
+batch("${WORK_DIR}/styles" 0 err --quiet ${options} --x-coefficient 0.1 --y-coefficient 1000
+  --plot locale.svg cyclic_wall.prn)
+unset(ENV{LC_ALL})
+file(READ "${WORK_DIR}/styles/locale.svg" svg)
+foreach(title "deformation × 0.1" "load × 1000")
+  string(FIND "${svg}" ">${title}<" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "locale.svg has no title '${title}'")
+  endif()
+endforeach()

@@ -435,6 +435,47 @@ TEST(RunFailures, OutputFileHeldBeforeAnyDataIsRead)
     EXPECT_EQ(host2.errors, dataError(FailureCode::PathNotFound));
 }
 
+// A host that writes more files of a finished run holds its names until it lets go: a second run
+// on the same name base is refused meanwhile, in either output mode.
+TEST(RunFailures, NamesHeldAfterTheRunUntilTheHostLetsGo)
+{
+    class HoldingHost : public RecordingHost
+    {
+    public:
+        bool holdsNamesAfterRun() const override
+        {
+            return true;
+        }
+    };
+
+    for (const std::int16_t mode : { settings::kTwoOutputFiles, settings::kOneOutputFile }) {
+        TempFolder dir;
+        writeFile(dir.file("a.prn"), "0 0\n1 2\n2 3\n3 -1\n");
+        writeFile(dir.file("a.dat"), "0 0\n1 5\n");
+        auto first = settingsFor(dir.file("a.prn"));
+        first.OutputMode = mode;
+        HoldingHost holder;
+        run::RunReport held = runOn(holder, first);
+        ASSERT_EQ(held.outcome, RunOutcome::Finished);
+        ASSERT_TRUE(held.names);
+        const std::string vnp = readFile(dir.file("a.vnp"));
+
+        auto second = settingsFor(dir.file("a.dat"));
+        second.OutputMode = mode;
+        RecordingHost refused;
+        EXPECT_EQ(runOn(refused, second).code, FailureCode::PathFileAccessError);
+        EXPECT_EQ(readFile(dir.file("a.vnp")), vnp);  // untouched
+
+        // Let go: the one-file run's side file goes with its hold, and the names are free.
+        held.names->release();
+        EXPECT_EQ(fileExists(dir.file("a.vnp")), mode == settings::kTwoOutputFiles);
+        RecordingHost after;
+        EXPECT_EQ(runOn(after, second).outcome, RunOutcome::Finished);
+        // A host that does not hold them lets go as its run ends.
+        EXPECT_FALSE(runOn(after, second).names);
+    }
+}
+
 TEST(RunFailures, TheDataFileIsNeverOneOfTheRunsFiles)
 {
     for (const char* name : { "run1.vnp", "run1.bu0", "run1.vnl" }) {
