@@ -95,6 +95,19 @@ private slots:
         QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
         QVERIFY(entry->isEnabled());
 
+        // A file chosen during the run is for the next: the picture keeps the run's name.
+        const std::string chosen = settings::runSettings().DataFilePath;
+        settings::runSettings().DataFilePath =
+            dir.filePath(QStringLiteral("other.prn")).toStdString();
+        QString suggested;
+        w.Picture1->askPictureName = [&](const QString& name) {
+            suggested = name;
+            return QString();
+        };
+        w.Picture1->savePictureAction()->trigger();
+        QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("wall.png"));
+        settings::runSettings().DataFilePath = chosen;
+
         // A right-click on the picture box offers the entry beside the picture's own.
         QList<QAction*> offered;
         QTimer::singleShot(0, this, [&] {

@@ -45,6 +45,8 @@ void GuiRunHost::showFileName(int index, const std::string& name)
     if (index < 0 || index > 2)
         return;
     // File names are the file system's bytes; show them as the file system decodes them.
+    if (index == 0)
+        m_form.Picture1->setRunDataFile(name);
     QLineEdit* box = m_form.Text2[index];
     box->setText(QFile::decodeName(QByteArray::fromStdString(name)));
     box->setCursorPosition(0);

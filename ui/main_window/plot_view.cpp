@@ -137,7 +137,8 @@ void PlotView::drawn(bool ink)
 
 void PlotView::savePicture()
 {
-    const std::string& dataFile = settings::runSettings().DataFilePath;
+    // Named after the run the picture shows, not after a file chosen since.
+    const std::string& dataFile = m_runDataFile;
     const QFileInfo dataPath(QFile::decodeName(QByteArray::fromStdString(dataFile)));
     const QString suggested = dataFile.empty()
         ? QString()

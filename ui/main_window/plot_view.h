@@ -66,6 +66,12 @@ public:
     // corner inside its frame.
     QPointF toPixels(double x, double y) const;
 
+    // The data file of the run the picture shows, which a saved picture is named after.
+    void setRunDataFile(const std::string& dataFile)
+    {
+        m_runDataFile = dataFile;
+    }
+
     // The picture as it stands (at the screen's pixel ratio).
     QImage picture();
 
@@ -156,6 +162,7 @@ private:
     // The plot window's, kept with its data when the picture is cleared.
     std::shared_ptr<const analysis::RunTables> m_plotTables;
     std::string m_tablesDataFile;
+    std::string m_runDataFile;
 };
 
 }  // namespace ui
