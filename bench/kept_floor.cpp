@@ -211,8 +211,8 @@ int main(int argc, char** argv)
         settings::RunSettings s;
         settings::applyStartupDefaults(s);
         s.DataFilePath = argv[1];
-        s.XColumn = static_cast<std::int16_t>(std::stoi(argv[2]));
-        s.YColumn = static_cast<std::int16_t>(std::stoi(argv[3]));
+        settings::setXColumn(s, argv[2]);
+        settings::setYColumn(s, argv[3]);
         run::RecordExtremes extremes;
         const run::PreparedPoints points = run::readDataFile(s, "", extremes);
 

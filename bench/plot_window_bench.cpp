@@ -10,13 +10,14 @@
 
 #include <QApplication>
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -42,13 +43,20 @@ void residentMemory(double& now, double& peak)
     }
 }
 
+long wholeArgument(std::string_view text)
+{
+    long value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const long samples = argc > 1 ? std::atol(argv[1]) : 1'000'000;
-    const long crossings = argc > 2 ? std::atol(argv[2]) : 40'000'000;
+    const long samples = argc > 1 ? wholeArgument(argv[1]) : 1'000'000;
+    const long crossings = argc > 2 ? wholeArgument(argv[2]) : 40'000'000;
     ui::PlotData data;
     std::mt19937 random(7);
     std::normal_distribution<double> noise(0, 0.02);

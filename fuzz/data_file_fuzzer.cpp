@@ -84,7 +84,7 @@ Plain plainRead(std::string_view text, const settings::RunSettings& s)
                     continue;
                 if (!fuzz::numberShape(values[c - 1]))
                     return { FailureCode::TypeMismatch, {} };
-                const double v = std::strtod(std::string(values[c - 1]).c_str(), nullptr);
+                const double v = decimalValue(values[c - 1]);
                 if (std::isinf(v))
                     return { FailureCode::Overflow, {} };
                 const double scaled =

@@ -1,7 +1,9 @@
 // The settings boxes' number reader and the setters, on any text a user could type or paste.
-// The decimal reading is compared with strtod on the same longest numeric prefix.
+// The decimal reading is compared with the standard library's conversion of the same longest
+// numeric prefix.
 #include "fuzz_support.h"
 #include "settings/run_settings.h"
+#include "tests/support/decimal_text.h"
 
 #include <bit>
 #include <cfloat>
@@ -18,7 +20,7 @@ bool isDigit(char c)
 }
 
 // The longest [sign] digits [. digits] [E [sign] digits] prefix of the text with blanks, tabs
-// and line feeds taken out, as strtod reads it; nullopt-like NaN for "&" prefixes.
+// and line feeds taken out, as the library converts it; nullopt-like NaN for "&" prefixes.
 double plainDecimal(std::string_view text, bool& radix)
 {
     std::string s;
@@ -50,8 +52,7 @@ double plainDecimal(std::string_view text, bool& radix)
             end = j;
         }
     }
-    const std::string prefix = s.substr(0, end);
-    return std::strtod(prefix.c_str(), nullptr);
+    return decimalValue(std::string_view(s).substr(0, end));
 }
 
 }  // namespace
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double expected = plainDecimal(text, radix);
     if (!radix)
         fuzz::check(std::bit_cast<std::uint64_t>(v) == std::bit_cast<std::uint64_t>(expected),
-            "decimal settings text read differently from strtod");
+            "decimal settings text read differently from the library's conversion");
     else
         fuzz::check(v >= 0.0 || v == 0.0, "an &H/&O integer read as negative");
 

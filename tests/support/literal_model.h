@@ -1,12 +1,14 @@
 #pragma once
 
 // The run's text files worked out the plain way, straight from the documented rules: values
-// read with strtod from the text the previous phase wrote, numbers written with printf. The
+// read by the standard library's conversion from the text the previous phase wrote, numbers
+// written with printf. The
 // real run (which hands values on in memory) must write exactly the same bytes.
+
+#include "tests/support/decimal_text.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,7 +45,7 @@ inline std::vector<std::vector<double>> readRows(const std::string& text)
         std::vector<double> row;
         std::string value;
         while (values >> value)
-            row.push_back(std::strtod(value.c_str(), nullptr));
+            row.push_back(decimalValue(value));
         rows.push_back(row);
     }
     return rows;
