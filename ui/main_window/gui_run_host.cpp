@@ -57,7 +57,7 @@ PlotData GuiRunHost::takePlotData()
 
 void GuiRunHost::setStatus(const std::string& text)
 {
-    m_form.Text1->setText(QString::fromStdString(text));
+    m_form.statusBox->setText(QString::fromStdString(text));
     m_statusChanged = true;
 }
 
@@ -66,7 +66,7 @@ void GuiRunHost::showFileName(int index, const std::string& name)
     if (index < 0 || index > 2)
         return;
     // File names are the file system's bytes; show them as the file system decodes them.
-    QLineEdit* box = m_form.Text2[index];
+    QLineEdit* box = m_form.fileNameBoxes[index];
     box->setText(QFile::decodeName(QByteArray::fromStdString(name)));
     box->setCursorPosition(0);
 }
@@ -87,17 +87,17 @@ bool GuiRunHost::yield()
 
 void GuiRunHost::clearPlot()
 {
-    m_form.Picture1->clear();
+    m_form.pictureBox->clear();
 }
 
 void GuiRunHost::setPlotWindow(float left, float top, float right, float bottom)
 {
-    m_form.Picture1->setWindow(left, top, right, bottom);
+    m_form.pictureBox->setWindow(left, top, right, bottom);
 }
 
 void GuiRunHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 {
-    m_form.Picture1->line(x1, y1, x2, y2, toColour(colour));
+    m_form.pictureBox->line(x1, y1, x2, y2, toColour(colour));
 }
 
 void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
@@ -105,7 +105,7 @@ void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
     // The cross check marks each crossing with a red dot, in the plot's upside-down y.
     if (m_phase == run::RunPhase::CrossCheck && colour == run::kRed)
         m_crossings.add(x, -static_cast<double>(y));
-    m_form.Picture1->dot(x, y, toColour(colour));
+    m_form.pictureBox->dot(x, y, toColour(colour));
 }
 
 void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
@@ -113,7 +113,7 @@ void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
     // The cross check draws the record again, each segment in its group's colour.
     if (m_phase == run::RunPhase::CrossCheck)
         m_colours.segmentDrawn(colour.red, colour.green, colour.blue);
-    m_form.Picture1->lineTo(x, y, toColour(colour));
+    m_form.pictureBox->lineTo(x, y, toColour(colour));
 }
 
 void GuiRunHost::showError(const std::string& message)
