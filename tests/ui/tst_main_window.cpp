@@ -376,9 +376,9 @@ private slots:
         w.showChooser = [&](frmOpenSave& chooser) {
             shown = true;
             QCOMPARE(chooser.windowTitle(), QStringLiteral("Data File Open"));
-            QCOMPARE(chooser.txtOpenSave->text(), QStringLiteral("*.prn"));
-            QCOMPARE(chooser.txtOpenSave->selectionStart(), 0);
-            QCOMPARE(chooser.txtOpenSave->selectedText(), QStringLiteral("*.prn"));
+            QCOMPARE(chooser.fileNameBox->text(), QStringLiteral("*.prn"));
+            QCOMPARE(chooser.fileNameBox->selectionStart(), 0);
+            QCOMPARE(chooser.fileNameBox->selectedText(), QStringLiteral("*.prn"));
             // Status and names are emptied before the chooser shows; "Start" waits for it.
             QVERIFY(w.statusBox->text().isEmpty());
             for (QLineEdit* box : w.fileNameBoxes)
@@ -555,8 +555,8 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), path));
         bool accepted = false;
         w.showChooser = [&](frmOpenSave& chooser) {
-            chooser.txtOpenSave->setText(path);
-            QTest::mouseClick(chooser.cmdOpenSave[0], Qt::LeftButton);
+            chooser.fileNameBox->setText(path);
+            QTest::mouseClick(chooser.okButton, Qt::LeftButton);
             accepted = chooser.result() == QDialog::Accepted;
         };
         QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
@@ -755,8 +755,8 @@ private slots:
         for (const QString& name : { missing, locked }) {
             m_presenter.messages.clear();
             w.showChooser = [&](frmOpenSave& chooser) {
-                chooser.txtOpenSave->setText(name);
-                QTest::mouseClick(chooser.cmdOpenSave[0], Qt::LeftButton);
+                chooser.fileNameBox->setText(name);
+                QTest::mouseClick(chooser.okButton, Qt::LeftButton);
                 chooser.reject();
             };
             w.dataFileOpenButton->click();

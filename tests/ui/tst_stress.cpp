@@ -36,8 +36,8 @@ namespace {
 auto choosing(const QString& path)
 {
     return [path](frmOpenSave& chooser) {
-        chooser.txtOpenSave->setText(path);
-        QTest::mouseClick(chooser.cmdOpenSave[0], Qt::LeftButton);
+        chooser.fileNameBox->setText(path);
+        QTest::mouseClick(chooser.okButton, Qt::LeftButton);
         QCOMPARE(chooser.result(), int(QDialog::Accepted));
     };
 }

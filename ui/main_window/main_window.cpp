@@ -393,8 +393,8 @@ void Form1::dataFileOpenClicked()
     {
         frmOpenSave chooser(this);
         chooser.setWindowTitle(QStringLiteral("Data File Open"));
-        chooser.txtOpenSave->setText(QStringLiteral("*.prn"));
-        chooser.txtOpenSave->setSelection(0, 5);
+        chooser.fileNameBox->setText(QStringLiteral("*.prn"));
+        chooser.fileNameBox->setSelection(0, 5);
         showChooser(chooser);
     }
     startButton->setEnabled(true);
