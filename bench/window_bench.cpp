@@ -36,10 +36,10 @@ int main(int argc, char** argv)
     };
     window.endProgram = [] {};
     window.show();
-    window.Command2->click();
-    window.Text4->setText(QString::fromLocal8Bit(argv[2]));
-    window.Text5->setText(QString::fromLocal8Bit(argv[3]));
-    window.Text10->setText(QString::fromLocal8Bit(argc > 4 ? argv[4] : "0"));
+    window.dataFileOpenButton->click();
+    window.xColumnBox->setText(QString::fromLocal8Bit(argv[2]));
+    window.yColumnBox->setText(QString::fromLocal8Bit(argv[3]));
+    window.skipLinesBox->setText(QString::fromLocal8Bit(argc > 4 ? argv[4] : "0"));
     // The longest gap between two turns of the event loop, by the status shown at its end.
     using Clock = std::chrono::steady_clock;
     std::map<QString, double> longestGap;
@@ -48,18 +48,18 @@ int main(int argc, char** argv)
     turns.setInterval(5);
     QObject::connect(&turns, &QTimer::timeout, [&] {
         const Clock::time_point now = Clock::now();
-        double& longest = longestGap[window.Text1->text()];
+        double& longest = longestGap[window.statusBox->text()];
         longest = std::max(longest, std::chrono::duration<double>(now - lastTurn).count());
         lastTurn = now;
     });
     turns.start();
     const double cpuStart = bench::cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    window.Command1->click();
+    window.startButton->click();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     const double cpu = bench::cpuSeconds() - cpuStart;
     std::printf("window, Start to Finish: %.3f s (CPU %.3f s), status \"%s\"\n", took.count(), cpu,
-        window.Text1->text().toLocal8Bit().constData());
+        window.statusBox->text().toLocal8Bit().constData());
     for (const auto& [status, gap] : longestGap)
         std::printf("  longest wait for events under \"%s\": %.3f s\n",
             status.toLocal8Bit().constData(), gap);

@@ -87,12 +87,12 @@ private slots:
         w.endProgram = [] {};
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QAction* entry = w.Picture1->cyclesAction();
+        QAction* entry = w.pictureBox->cyclesAction();
         QVERIFY(!entry->isEnabled());
         chooseWallExample(w, data);
-        w.Option2->click();  // the sides come back from the combined file
-        w.Command1->click();
-        QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
+        w.oneFileOption->click();  // the sides come back from the combined file
+        w.startButton->click();
+        QCOMPARE(w.statusBox->text(), QStringLiteral("Finish"));
         QVERIFY(entry->isEnabled());
 
         // A file chosen during the run is for the next: the picture keeps the run's name.
@@ -100,11 +100,11 @@ private slots:
         settings::runSettings().DataFilePath =
             dir.filePath(QStringLiteral("other.prn")).toStdString();
         QString suggested;
-        w.Picture1->askPictureName = [&](const QString& name) {
+        w.pictureBox->askPictureName = [&](const QString& name) {
             suggested = name;
             return QString();
         };
-        w.Picture1->savePictureAction()->trigger();
+        w.pictureBox->savePictureAction()->trigger();
         QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("wall.png"));
         settings::runSettings().DataFilePath = chosen;
 
@@ -119,14 +119,14 @@ private slots:
             }
         });
         QContextMenuEvent click(
-            QContextMenuEvent::Mouse, QPoint(5, 5), w.Picture1->mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(w.Picture1, &click);
+            QContextMenuEvent::Mouse, QPoint(5, 5), w.pictureBox->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w.pictureBox, &click);
         QCOMPARE(offered,
-            QList<QAction*>({ w.Picture1->plotWindowAction(), entry,
-                w.Picture1->savePictureAction(), w.Picture1->copyPictureAction() }));
+            QList<QAction*>({ w.pictureBox->plotWindowAction(), entry,
+                w.pictureBox->savePictureAction(), w.pictureBox->copyPictureAction() }));
 
         int shown = 0;
-        w.Picture1->showCycles = [&](QDialog& shownDialog) {
+        w.pictureBox->showCycles = [&](QDialog& shownDialog) {
             ++shown;
             auto& dialog = dynamic_cast<CyclesDialog&>(shownDialog);
             QTableWidget& table = *dialog.view()->cyclesTable();
@@ -168,7 +168,7 @@ private slots:
 
         // A new data file clears the picture and, with it, the tables.
         w.showChooser = [](ui::frmOpenSave& chooser) { chooser.reject(); };
-        w.Command2->click();
+        w.dataFileOpenButton->click();
         QVERIFY(!entry->isEnabled());
     }
 

@@ -52,7 +52,7 @@ struct ChainLog
         ListEvent inner = event;
         event = [this, dialog, inner, name] {
             events.append(name + u'>');
-            labelAtEntry.append(dialog->lblOpenSave[2]->text());
+            labelAtEntry.append(dialog->folderPathLabel->text());
             folderAtEntry.append(QDir::currentPath());
             inner();
             events.append(name + u'<');
@@ -61,10 +61,10 @@ struct ChainLog
 
     void wrapAll(frmOpenSave* dialog)
     {
-        wrap(dialog, dialog->drvOpenSave->Change, QStringLiteral("drv"));
-        wrap(dialog, dialog->dirOpenSave->Change, QStringLiteral("dir"));
-        wrap(dialog, dialog->filOpenSave->PathChange, QStringLiteral("path"));
-        wrap(dialog, dialog->filOpenSave->PatternChange, QStringLiteral("pattern"));
+        wrap(dialog, dialog->driveList->Change, QStringLiteral("drv"));
+        wrap(dialog, dialog->folderList->Change, QStringLiteral("dir"));
+        wrap(dialog, dialog->fileList->PathChange, QStringLiteral("path"));
+        wrap(dialog, dialog->fileList->PatternChange, QStringLiteral("pattern"));
     }
 };
 
@@ -202,8 +202,8 @@ std::unique_ptr<frmOpenSave> tst_FileChooser::open(const QString& caption)
 {
     auto dialog = std::make_unique<frmOpenSave>();
     dialog->setWindowTitle(caption);
-    dialog->txtOpenSave->setText(QStringLiteral("*.prn"));
-    dialog->txtOpenSave->setSelection(0, 5);
+    dialog->fileNameBox->setText(QStringLiteral("*.prn"));
+    dialog->fileNameBox->setSelection(0, 5);
     dialog->show();
     return dialog;
 }
@@ -216,26 +216,26 @@ QString tst_FileChooser::path(const QString& relative) const
 QStringList tst_FileChooser::files(const frmOpenSave& dialog) const
 {
     QStringList names;
-    for (int index = 0; index < dialog.filOpenSave->ListCount(); ++index)
-        names.append(dialog.filOpenSave->List(index));
+    for (int index = 0; index < dialog.fileList->ListCount(); ++index)
+        names.append(dialog.fileList->List(index));
     return names;
 }
 
 // Types `text`; a leading "@" stands for the tree's top, which data functions cannot know.
 void tst_FileChooser::type(frmOpenSave& dialog, const QString& text)
 {
-    dialog.txtOpenSave->selectAll();
-    QTest::keyClick(dialog.txtOpenSave, Qt::Key_Delete);
-    QTest::keyClicks(dialog.txtOpenSave, text.startsWith(u'@') ? m_root + text.mid(1) : text);
+    dialog.fileNameBox->selectAll();
+    QTest::keyClick(dialog.fileNameBox, Qt::Key_Delete);
+    QTest::keyClicks(dialog.fileNameBox, text.startsWith(u'@') ? m_root + text.mid(1) : text);
 }
 
 void tst_FileChooser::clickFile(frmOpenSave& dialog, const QString& name, bool twice)
 {
-    const QList<QListWidgetItem*> found = dialog.filOpenSave->findItems(name, Qt::MatchExactly);
+    const QList<QListWidgetItem*> found = dialog.fileList->findItems(name, Qt::MatchExactly);
     QVERIFY2(found.size() == 1, qPrintable(name));
-    dialog.filOpenSave->scrollToItem(found.first());
-    const QPoint at = dialog.filOpenSave->visualItemRect(found.first()).center();
-    QWidget* viewport = dialog.filOpenSave->viewport();
+    dialog.fileList->scrollToItem(found.first());
+    const QPoint at = dialog.fileList->visualItemRect(found.first()).center();
+    QWidget* viewport = dialog.fileList->viewport();
     // A double-click is a click followed by the second press.
     QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
     if (twice)
@@ -244,7 +244,7 @@ void tst_FileChooser::clickFile(frmOpenSave& dialog, const QString& name, bool t
 
 void tst_FileChooser::openFolder(frmOpenSave& dialog, const QString& folder)
 {
-    FolderList* list = dialog.dirOpenSave;
+    FolderList* list = dialog.folderList;
     for (int index = 0; index < list->count(); ++index) {
         if (list->folderAt(index) == folder) {
             list->scrollToItem(list->item(index));
@@ -274,7 +274,7 @@ void tst_FileChooser::testDesign()
     QVERIFY(
         !(dialog->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
     QCOMPARE(dialog->palette().color(QPalette::Window), QColor(192, 192, 192));
-    QVERIFY(!dialog->cmdOpenSave[0]->isEnabled());
+    QVERIFY(!dialog->okButton->isEnabled());
     QVERIFY(!dialog->windowIcon().isNull());
 
     // Centred at load, when the frame the window system adds later is not yet known.
@@ -317,55 +317,57 @@ void tst_FileChooser::testDesign()
             QCOMPARE(button->text(), control.text);
     }
     // The face asked for is found through its substitute, so Japanese text renders.
-    QCOMPARE(QFontInfo(dialog->txtOpenSave->font()).family(), QStringLiteral("IPAPGothic"));
-    QVERIFY(dialog->drvOpenSave->geometry().intersects(dialog->lblOpenSave[2]->geometry()));
-    QVERIFY(dialog->children().indexOf(dialog->drvOpenSave)
-        > dialog->children().indexOf(dialog->lblOpenSave[2]));
+    QCOMPARE(QFontInfo(dialog->fileNameBox->font()).family(), QStringLiteral("IPAPGothic"));
+    QVERIFY(dialog->driveList->geometry().intersects(dialog->folderPathLabel->geometry()));
+    QVERIFY(dialog->children().indexOf(dialog->driveList)
+        > dialog->children().indexOf(dialog->folderPathLabel));
 
     // The file list has the focus at first; labels never take it, and Tab walks the working
     // controls in their tab order ("OK" once it is enabled).
     dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
-    QCOMPARE(QApplication::focusWidget(), dialog->filOpenSave);
-    dialog->txtOpenSave->setText(QStringLiteral("x"));
-    const QList<QWidget*> order = { dialog->dirOpenSave, dialog->txtOpenSave, dialog->drvOpenSave,
-        dialog->cmdOpenSave[0], dialog->cmdOpenSave[1], dialog->filOpenSave };
+    QCOMPARE(QApplication::focusWidget(), dialog->fileList);
+    dialog->fileNameBox->setText(QStringLiteral("x"));
+    const QList<QWidget*> order = { dialog->folderList, dialog->fileNameBox, dialog->driveList,
+        dialog->okButton, dialog->cancelButton, dialog->fileList };
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
-    for (QLabel* label : dialog->lblOpenSave)
+    const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
+    QCOMPARE(labels.size(), 4);
+    for (QLabel* label : labels)
         QCOMPARE(label->focusPolicy(), Qt::NoFocus);
-    QVERIFY(dialog->cmdOpenSave[0]->isDefault());
+    QVERIFY(dialog->okButton->isDefault());
 }
 
 void tst_FileChooser::testLoadListsTheCurrentFolder()
 {
     frmOpenSave dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("File"));
-    QCOMPARE(dialog.txtOpenSave->text(), QStringLiteral("*.prn"));
-    QCOMPARE(dialog.filOpenSave->Pattern(), QStringLiteral("*.prn"));
-    QCOMPARE(dialog.filOpenSave->Path(), m_root);
-    QCOMPARE(dialog.dirOpenSave->Path(), m_root);
-    QCOMPARE(dialog.lblOpenSave[2]->text(), m_root);
-    QCOMPARE(dialog.drvOpenSave->Drive(), file_system::driveOf(m_root));
+    QCOMPARE(dialog.fileNameBox->text(), QStringLiteral("*.prn"));
+    QCOMPARE(dialog.fileList->Pattern(), QStringLiteral("*.prn"));
+    QCOMPARE(dialog.fileList->Path(), m_root);
+    QCOMPARE(dialog.folderList->Path(), m_root);
+    QCOMPARE(dialog.folderPathLabel->text(), m_root);
+    QCOMPARE(dialog.driveList->Drive(), file_system::driveOf(m_root));
     QCOMPARE(
-        dialog.drvOpenSave->currentText(), file_system::displayName(file_system::driveOf(m_root)));
+        dialog.driveList->currentText(), file_system::displayName(file_system::driveOf(m_root)));
     // Normal files only: no hidden file, no folder, no pipe, whatever they are called.
     QCOMPARE(files(dialog),
         (QStringList { "data1.prn", "data2.prn", "UPPER.PRN", QString::fromUtf8("試験1.prn") }));
-    QCOMPARE(dialog.filOpenSave->ListIndex(), -1);
+    QCOMPARE(dialog.fileList->ListIndex(), -1);
 
     // The folder list: the ancestors down to the shown folder, then its visible subfolders.
     QStringList folders;
-    for (int index = 0; index < dialog.dirOpenSave->count(); ++index)
-        folders.append(dialog.dirOpenSave->folderAt(index));
+    for (int index = 0; index < dialog.folderList->count(); ++index)
+        folders.append(dialog.folderList->folderAt(index));
     QCOMPARE(folders.first(), QStringLiteral("/"));
     const qsizetype shown = folders.indexOf(m_root);
     QVERIFY(shown > 0);
     QCOMPARE(folders.mid(shown + 1),
         (QStringList { path("alpha"), path("d1"), path("d2"), path("folder.prn"), path("sub") }));
-    QCOMPARE(dialog.dirOpenSave->currentRow(), shown);
+    QCOMPARE(dialog.folderList->currentRow(), shown);
     QVERIFY(m_presenter.messages.isEmpty());
 }
 
@@ -373,41 +375,41 @@ void tst_FileChooser::testOkEnabledOnlyByAChangedText()
 {
     auto dialog = open();
     // Enter right after opening does nothing while "OK" is disabled.
-    QTest::keyClick(dialog->filOpenSave, Qt::Key_Return);
+    QTest::keyClick(dialog->fileList, Qt::Key_Return);
     QVERIFY(dialog->isVisible());
-    QVERIFY(!dialog->cmdOpenSave[0]->isEnabled());
+    QVERIFY(!dialog->okButton->isEnabled());
 
     // The comparison is with the literal "*.prn", not with the pattern, and is exact.
-    dialog->txtOpenSave->setText(QStringLiteral("*.prn"));
-    QVERIFY(!dialog->cmdOpenSave[0]->isEnabled());
-    dialog->txtOpenSave->setText(QStringLiteral("*.PRN"));
-    QVERIFY(dialog->cmdOpenSave[0]->isEnabled());
+    dialog->fileNameBox->setText(QStringLiteral("*.prn"));
+    QVERIFY(!dialog->okButton->isEnabled());
+    dialog->fileNameBox->setText(QStringLiteral("*.PRN"));
+    QVERIFY(dialog->okButton->isEnabled());
 
     // Choosing another folder resets the box to the pattern; "OK" stays enabled.
     openFolder(*dialog, path("sub"));
-    QCOMPARE(dialog->txtOpenSave->text(), QStringLiteral("*.prn"));
-    QVERIFY(dialog->cmdOpenSave[0]->isEnabled());
+    QCOMPARE(dialog->fileNameBox->text(), QStringLiteral("*.prn"));
+    QVERIFY(dialog->okButton->isEnabled());
 
     // A fresh dialog starts disabled again, even after a reset to another pattern.
     dialog.reset();
     dialog = open();
-    QVERIFY(!dialog->cmdOpenSave[0]->isEnabled());
-    dialog->filOpenSave->setPattern(QStringLiteral("*.txt"));
-    dialog->filOpenSave->setPath(path("alpha"));
-    QCOMPARE(dialog->txtOpenSave->text(), QStringLiteral("*.txt"));
-    QVERIFY(dialog->cmdOpenSave[0]->isEnabled());
+    QVERIFY(!dialog->okButton->isEnabled());
+    dialog->fileList->setPattern(QStringLiteral("*.txt"));
+    dialog->fileList->setPath(path("alpha"));
+    QCOMPARE(dialog->fileNameBox->text(), QStringLiteral("*.txt"));
+    QVERIFY(dialog->okButton->isEnabled());
 }
 
 void tst_FileChooser::testClickThenEnterChooses()
 {
     auto dialog = open();
     clickFile(*dialog, QStringLiteral("data2.prn"));
-    QCOMPARE(dialog->filOpenSave->ListIndex(), 1);
-    QCOMPARE(dialog->txtOpenSave->text(), QStringLiteral("data2.prn"));
-    QVERIFY(dialog->cmdOpenSave[0]->isEnabled());
+    QCOMPARE(dialog->fileList->ListIndex(), 1);
+    QCOMPARE(dialog->fileNameBox->text(), QStringLiteral("data2.prn"));
+    QVERIFY(dialog->okButton->isEnabled());
     QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
 
-    QTest::keyClick(dialog->filOpenSave, Qt::Key_Return);
+    QTest::keyClick(dialog->fileList, Qt::Key_Return);
     QCOMPARE(settings::runSettings().DataFilePath, bytes(path("data2.prn")));
     QCOMPARE(m_preview.lines, QStringList { "3 4" });
     QVERIFY(!dialog->isVisible());
@@ -465,19 +467,19 @@ void tst_FileChooser::testTypedFolder()
     QFETCH(QString, expected);
     QVERIFY(QDir::setCurrent(path(start)));
     auto dialog = open();
-    dialog->filOpenSave->setPattern(QStringLiteral("*.txt"));
+    dialog->fileList->setPattern(QStringLiteral("*.txt"));
     type(*dialog, typed);
-    QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
 
     QVERIFY(dialog->isVisible());
     QVERIFY2(m_presenter.messages.isEmpty(),
-        qPrintable(m_presenter.messages.value(0).text + dialog->txtOpenSave->text()));
-    QCOMPARE(dialog->filOpenSave->Path(), path(expected));
-    QCOMPARE(dialog->dirOpenSave->Path(), path(expected));
-    QCOMPARE(dialog->lblOpenSave[2]->text(), path(expected));
+        qPrintable(m_presenter.messages.value(0).text + dialog->fileNameBox->text()));
+    QCOMPARE(dialog->fileList->Path(), path(expected));
+    QCOMPARE(dialog->folderList->Path(), path(expected));
+    QCOMPARE(dialog->folderPathLabel->text(), path(expected));
     QCOMPARE(QDir::currentPath(), path(expected));
     // Reset to the list's pattern, not to the design text.
-    QCOMPARE(dialog->txtOpenSave->text(), QStringLiteral("*.txt"));
+    QCOMPARE(dialog->fileNameBox->text(), QStringLiteral("*.txt"));
     QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
 }
 
@@ -523,16 +525,16 @@ void tst_FileChooser::testTypedPattern()
     ChainLog log;
     log.wrapAll(dialog.get());
     type(*dialog, typed);
-    QTest::keyClick(dialog->txtOpenSave, Qt::Key_Return);
+    QTest::keyClick(dialog->fileNameBox, Qt::Key_Return);
 
     QVERIFY(dialog->isVisible());
     QVERIFY(m_presenter.messages.isEmpty());
     QCOMPARE(log.events, events);
     QCOMPARE(files(*dialog), listed);
-    QCOMPARE(dialog->filOpenSave->Path(), path(folder));
-    QCOMPARE(dialog->dirOpenSave->Path(), path(folder));
-    QCOMPARE(dialog->txtOpenSave->text(), box);
-    QVERIFY(dialog->cmdOpenSave[0]->isEnabled());
+    QCOMPARE(dialog->fileList->Path(), path(folder));
+    QCOMPARE(dialog->folderList->Path(), path(folder));
+    QCOMPARE(dialog->fileNameBox->text(), box);
+    QVERIFY(dialog->okButton->isEnabled());
     QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
 }
 
@@ -562,7 +564,7 @@ void tst_FileChooser::testTypedExistingFile()
     QFETCH(QString, shownAfter);
     auto dialog = open();
     type(*dialog, typed);
-    QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
 
     QVERIFY(m_presenter.messages.isEmpty());
     QCOMPARE(settings::runSettings().DataFilePath, bytes(path(chosen)));
@@ -587,24 +589,24 @@ void tst_FileChooser::testTypedMissingName()
 {
     QFETCH(QString, typed);
     auto dialog = open();
-    dialog->txtOpenSave->setText(QStringLiteral("x"));  // enables "OK" even for an empty text
+    dialog->fileNameBox->setText(QStringLiteral("x"));  // enables "OK" even for an empty text
     type(*dialog, typed);
-    QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
 
     QVERIFY(dialog->isVisible());
     QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
     QVERIFY(m_preview.lines.isEmpty());
     QCOMPARE(QDir::currentPath(), m_root);
-    QCOMPARE(dialog->dirOpenSave->Path(), m_root);
-    QCOMPARE(dialog->filOpenSave->Path(), m_root);
-    QCOMPARE(dialog->txtOpenSave->text(), typed);
+    QCOMPARE(dialog->folderList->Path(), m_root);
+    QCOMPARE(dialog->fileList->Path(), m_root);
+    QCOMPARE(dialog->fileNameBox->text(), typed);
     if (typed == QStringLiteral("*.xyz")) {
         // A pattern is taken by the list even when it matches nothing.
         QVERIFY(m_presenter.messages.isEmpty());
-        QCOMPARE(dialog->filOpenSave->ListCount(), 0);
+        QCOMPARE(dialog->fileList->ListCount(), 0);
         return;
     }
-    QCOMPARE(dialog->filOpenSave->Pattern(), QStringLiteral("*.prn"));
+    QCOMPARE(dialog->fileList->Pattern(), QStringLiteral("*.prn"));
     QCOMPARE(m_presenter.messages.size(), 1);
     QCOMPARE(m_presenter.messages[0].title, QStringLiteral("Varnel"));
     QCOMPARE(m_presenter.messages[0].text, QString::fromUtf8("ファイルが存在しません。"));
@@ -614,7 +616,7 @@ void tst_FileChooser::testSearchFailureShowsItsDescription()
 {
     auto dialog = open();
     type(*dialog, QString(300, u'x') + QStringLiteral(".prn"));
-    QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
     QVERIFY(dialog->isVisible());
     QCOMPARE(m_presenter.messages.size(), 1);
     QVERIFY2(m_presenter.messages[0].text.contains(QStringLiteral("File name too long")),
@@ -635,10 +637,10 @@ void tst_FileChooser::testFolderChainOrder()
     QCOMPARE(log.events, (QStringList { "dir>", "path>", "path<", "dir<" }));
     QCOMPARE(log.labelAtEntry[1], m_root);
     QCOMPARE(log.folderAtEntry[1], m_root);
-    QCOMPARE(dialog->lblOpenSave[2]->text(), path("sub"));
+    QCOMPARE(dialog->folderPathLabel->text(), path("sub"));
     QCOMPARE(QDir::currentPath(), path("sub"));
     QCOMPARE(files(*dialog), QStringList { "inner.prn" });
-    QCOMPARE(dialog->txtOpenSave->text(), QStringLiteral("*.prn"));
+    QCOMPARE(dialog->fileNameBox->text(), QStringLiteral("*.prn"));
 
     // Walking up through an ancestor works the same way.
     log.events.clear();
@@ -651,31 +653,31 @@ void tst_FileChooser::testDriveChainOrderAndDriveFolders()
 {
     useTestDrives();
     auto dialog = open();
-    QCOMPARE(dialog->drvOpenSave->currentText(), path("d1"));
-    QCOMPARE(dialog->dirOpenSave->Path(), path("d1") + u'/');
-    QCOMPARE(dialog->dirOpenSave->folderAt(0), path("d1") + u'/');
+    QCOMPARE(dialog->driveList->currentText(), path("d1"));
+    QCOMPARE(dialog->folderList->Path(), path("d1") + u'/');
+    QCOMPARE(dialog->folderList->folderAt(0), path("d1") + u'/');
     ChainLog log;
     log.wrapAll(dialog.get());
 
     // Down one entry: from d1 to d2, a drive not used yet, so it shows its root.
-    dialog->drvOpenSave->setFocus();
-    QTest::keyClick(dialog->drvOpenSave, Qt::Key_Down);
+    dialog->driveList->setFocus();
+    QTest::keyClick(dialog->driveList, Qt::Key_Down);
     QCOMPARE(log.events, (QStringList { "drv>", "dir>", "path>", "path<", "dir<", "drv<" }));
     // The whole folder chain ran before the drive became current.
     QCOMPARE(log.folderAtEntry, QStringList(3, path("d1")));
-    QCOMPARE(dialog->dirOpenSave->Path(), path("d2") + u'/');
-    QCOMPARE(dialog->filOpenSave->Path(), path("d2") + u'/');
-    QCOMPARE(dialog->lblOpenSave[2]->text(), path("d2") + u'/');
+    QCOMPARE(dialog->folderList->Path(), path("d2") + u'/');
+    QCOMPARE(dialog->fileList->Path(), path("d2") + u'/');
+    QCOMPARE(dialog->folderPathLabel->text(), path("d2") + u'/');
     QCOMPARE(QDir::currentPath(), path("d2"));
 
     // Each drive keeps its own current folder.
     openFolder(*dialog, path("d2/y"));
     QCOMPARE(QDir::currentPath(), path("d2/y"));
-    QTest::keyClick(dialog->drvOpenSave, Qt::Key_Up);
-    QCOMPARE(dialog->dirOpenSave->Path(), path("d1") + u'/');
+    QTest::keyClick(dialog->driveList, Qt::Key_Up);
+    QCOMPARE(dialog->folderList->Path(), path("d1") + u'/');
     QCOMPARE(QDir::currentPath(), path("d1"));
-    QTest::keyClick(dialog->drvOpenSave, Qt::Key_Down);
-    QCOMPARE(dialog->dirOpenSave->Path(), path("d2/y"));
+    QTest::keyClick(dialog->driveList, Qt::Key_Down);
+    QCOMPARE(dialog->folderList->Path(), path("d2/y"));
     QCOMPARE(files(*dialog), QStringList { "far.prn" });
     QCOMPARE(QDir::currentPath(), path("d2/y"));
     QVERIFY(m_presenter.messages.isEmpty());
@@ -688,14 +690,14 @@ void tst_FileChooser::testTypedFolderOnAnotherDriveEndsAtItsCurrentFolder()
     ChainLog log;
     log.wrapAll(dialog.get());
     type(*dialog, path("d2/y"));
-    QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
 
     // The drive list moves first and takes the lists to d2's own current folder, its root;
     // the folder list then follows the file list's Path as it stands after that.
     QCOMPARE(log.events,
         (QStringList { "path>", "drv>", "dir>", "path>", "path<", "dir<", "drv<", "path<" }));
-    QCOMPARE(dialog->filOpenSave->Path(), path("d2") + u'/');
-    QCOMPARE(dialog->dirOpenSave->Path(), path("d2") + u'/');
+    QCOMPARE(dialog->fileList->Path(), path("d2") + u'/');
+    QCOMPARE(dialog->folderList->Path(), path("d2") + u'/');
     QCOMPARE(QDir::currentPath(), path("d2"));
 }
 
@@ -718,20 +720,20 @@ void tst_FileChooser::testTypedFileOnAnotherDrive()
     QVERIFY(QFile(path("d2/far.prn")).open(QIODevice::WriteOnly));
     auto dialog = open();
     type(*dialog, path(typed));
-    QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
     if (chosen) {
         QVERIFY(m_presenter.messages.isEmpty());
         QCOMPARE(settings::runSettings().DataFilePath, bytes(path(typed)));
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(dialog->drvOpenSave->currentText(), path("d2"));
-        QCOMPARE(dialog->dirOpenSave->Path(), path("d2/y"));
+        QCOMPARE(dialog->driveList->currentText(), path("d2"));
+        QCOMPARE(dialog->folderList->Path(), path("d2/y"));
         QCOMPARE(QDir::currentPath(), path("d2/y"));
         QCOMPARE(m_preview.lines, QStringList { "far" });
     } else {
         QCOMPARE(m_presenter.texts(), QStringList { QStringLiteral("ファイルが存在しません。") });
         QCOMPARE(settings::runSettings().DataFilePath, std::string("kept.prn"));
         QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->dirOpenSave->Path(), path("d1") + u'/');
+        QCOMPARE(dialog->folderList->Path(), path("d1") + u'/');
     }
 }
 
@@ -756,7 +758,7 @@ void tst_FileChooser::testSeparatorRule()
     useTestDrives();
     QVERIFY(QDir::setCurrent(path(folder)));
     auto dialog = open();
-    QCOMPARE(dialog->filOpenSave->Path().endsWith(u'/'), folder == QStringLiteral("d1"));
+    QCOMPARE(dialog->fileList->Path().endsWith(u'/'), folder == QStringLiteral("d1"));
     clickFile(*dialog, name, true);
     QCOMPARE(QString::fromStdString(settings::runSettings().DataFilePath), path(expected));
     QCOMPARE(file_system::joinPath(QStringLiteral("/"), name), u'/' + name);
@@ -766,8 +768,8 @@ void tst_FileChooser::testCancelEscAndCloseChangeNothing()
 {
     settings::runSettings().DataFilePath.clear();
     const std::function<void(frmOpenSave&)> ways[] = {
-        [](frmOpenSave& d) { QTest::mouseClick(d.cmdOpenSave[1], Qt::LeftButton); },
-        [](frmOpenSave& d) { QTest::keyClick(d.filOpenSave, Qt::Key_Escape); },
+        [](frmOpenSave& d) { QTest::mouseClick(d.cancelButton, Qt::LeftButton); },
+        [](frmOpenSave& d) { QTest::keyClick(d.fileList, Qt::Key_Escape); },
         [](frmOpenSave& d) { d.close(); },
     };
     for (const auto& leave : ways) {
@@ -786,22 +788,22 @@ void tst_FileChooser::testReopensInTheFolderLastShown()
 {
     auto dialog = open();
     openFolder(*dialog, path("sub"));
-    QTest::mouseClick(dialog->cmdOpenSave[1], Qt::LeftButton);
+    QTest::mouseClick(dialog->cancelButton, Qt::LeftButton);
     dialog.reset();
 
     dialog = open();
-    QCOMPARE(dialog->dirOpenSave->Path(), path("sub"));
-    QCOMPARE(dialog->filOpenSave->Path(), path("sub"));
-    QCOMPARE(dialog->lblOpenSave[2]->text(), path("sub"));
-    QCOMPARE(dialog->filOpenSave->Pattern(), QStringLiteral("*.prn"));
-    QVERIFY(!dialog->cmdOpenSave[0]->isEnabled());
+    QCOMPARE(dialog->folderList->Path(), path("sub"));
+    QCOMPARE(dialog->fileList->Path(), path("sub"));
+    QCOMPARE(dialog->folderPathLabel->text(), path("sub"));
+    QCOMPARE(dialog->fileList->Pattern(), QStringLiteral("*.prn"));
+    QVERIFY(!dialog->okButton->isEnabled());
     openFolder(*dialog, path("sub/deeper"));
     openFolder(*dialog, path("sub"));
     clickFile(*dialog, QStringLiteral("inner.prn"), true);
     dialog.reset();
 
     dialog = open();
-    QCOMPARE(dialog->dirOpenSave->Path(), path("sub"));
+    QCOMPARE(dialog->folderList->Path(), path("sub"));
 }
 
 void tst_FileChooser::testFolderRemovedWhileShown()
@@ -815,13 +817,13 @@ void tst_FileChooser::testFolderRemovedWhileShown()
     QCOMPARE(m_presenter.messages[0].title, QStringLiteral("Varnel"));
     QVERIFY2(m_presenter.messages[0].text.contains(path("alpha")),
         qPrintable(m_presenter.messages[0].text));
-    QCOMPARE(dialog->dirOpenSave->Path(), m_root);
-    QCOMPARE(dialog->filOpenSave->Path(), m_root);
+    QCOMPARE(dialog->folderList->Path(), m_root);
+    QCOMPARE(dialog->fileList->Path(), m_root);
     QCOMPARE(QDir::currentPath(), m_root);
 
     // Still usable.
     openFolder(*dialog, path("sub"));
-    QCOMPARE(dialog->filOpenSave->Path(), path("sub"));
+    QCOMPARE(dialog->fileList->Path(), path("sub"));
     QCOMPARE(m_presenter.messages.size(), 1);
 }
 
@@ -849,11 +851,11 @@ void tst_FileChooser::testUnreadableFolderAndFile()
     QCOMPARE(m_presenter.messages.size(), 1);
     QVERIFY2(m_presenter.messages[0].text.contains(QStringLiteral("Permission denied")),
         qPrintable(m_presenter.messages[0].text));
-    QCOMPARE(dialog->dirOpenSave->Path(), m_root);
+    QCOMPARE(dialog->folderList->Path(), m_root);
 
     // Typed, the same folder reports the same failure instead of a missing file.
     type(*dialog, QStringLiteral("locked"));
-    QTest::mouseClick(dialog->cmdOpenSave[0], Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
     QCOMPARE(m_presenter.messages.size(), 2);
     QVERIFY(m_presenter.messages[1].text.contains(QStringLiteral("Permission denied")));
 
@@ -877,16 +879,16 @@ void tst_FileChooser::testDriveGoneWhileShown()
     useTestDrives();
     auto dialog = open();
     QVERIFY(QDir(path("d2")).removeRecursively());
-    QTest::keyClick(dialog->drvOpenSave, Qt::Key_Down);
+    QTest::keyClick(dialog->driveList, Qt::Key_Down);
 
     QVERIFY(dialog->isVisible());
     QCOMPARE(m_presenter.messages.size(), 1);
     QVERIFY2(m_presenter.messages[0].text.contains(path("d2")),
         qPrintable(m_presenter.messages[0].text));
     // The drive list goes back to the drive of the folder still shown.
-    QCOMPARE(dialog->drvOpenSave->currentText(), path("d1"));
-    QCOMPARE(dialog->drvOpenSave->Drive().root, path("d1") + u'/');
-    QCOMPARE(dialog->dirOpenSave->Path(), path("d1") + u'/');
+    QCOMPARE(dialog->driveList->currentText(), path("d1"));
+    QCOMPARE(dialog->driveList->Drive().root, path("d1") + u'/');
+    QCOMPARE(dialog->folderList->Path(), path("d1") + u'/');
     QCOMPARE(QDir::currentPath(), path("d1"));
 }
 

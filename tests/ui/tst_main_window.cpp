@@ -138,7 +138,7 @@ private slots:
         QVERIFY(m_dir->isValid());
         m_window = std::make_unique<Form1>();
         m_window->endProgram = [this] { ++m_ended; };
-        connect(m_window->Text1, &QLineEdit::textChanged, this, [this](const QString& text) {
+        connect(m_window->statusBox, &QLineEdit::textChanged, this, [this](const QString& text) {
             if (!text.isEmpty())
                 m_statuses << text;
         });
@@ -160,11 +160,11 @@ private slots:
         Form1& w = *m_window;
         const settings::RunSettings& s = settings::runSettings();
         QCOMPARE(w.windowTitle(), QStringLiteral("Varnel"));
-        QCOMPARE(w.Text4->text(), QStringLiteral("1"));
-        QCOMPARE(w.Text5->text(), QStringLiteral("2"));
-        QCOMPARE(w.Text6->text(), QStringLiteral("1"));
-        QCOMPARE(w.Text7->text(), QStringLiteral("1"));
-        QCOMPARE(w.Text10->text(), QStringLiteral("0"));
+        QCOMPARE(w.xColumnBox->text(), QStringLiteral("1"));
+        QCOMPARE(w.yColumnBox->text(), QStringLiteral("2"));
+        QCOMPARE(w.xCoefficientBox->text(), QStringLiteral("1"));
+        QCOMPARE(w.yCoefficientBox->text(), QStringLiteral("1"));
+        QCOMPARE(w.skipLinesBox->text(), QStringLiteral("0"));
         QCOMPARE(s.XColumn, 1);
         QCOMPARE(s.YColumn, 2);
         QCOMPARE(s.XCoefficient, 1.0f);
@@ -172,15 +172,17 @@ private slots:
         QCOMPARE(s.SkipLines, 0);
         QCOMPARE(s.OutputMode, 1);
         QCOMPARE(s.KeepWorkingFiles, 0);
-        QVERIFY(w.Option1->isChecked());
-        QVERIFY(!w.Check1->isChecked());
-        QVERIFY(!w.Command1->isEnabled());
-        QVERIFY(w.Text1->text().isEmpty());
-        for (QLineEdit* box : w.Text2)
+        QVERIFY(w.twoFilesOption->isChecked());
+        QVERIFY(!w.keepWorkingFilesBox->isChecked());
+        QVERIFY(!w.startButton->isEnabled());
+        QVERIFY(w.statusBox->text().isEmpty());
+        for (QLineEdit* box : w.fileNameBoxes)
             QVERIFY(box->text().isEmpty());
-        for (QLineEdit* box : w.Text11)
+        for (QLineEdit* box : w.previewLines)
             QVERIFY(box->text().isEmpty());
-        QVERIFY(w.Label22->text().contains(QStringLiteral(VARNEL_VERSION)));
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("Label22"))
+                    ->text()
+                    .contains(QStringLiteral(VARNEL_VERSION)));
         QVERIFY(!w.windowIcon().isNull());
         saveScreenshot(w, QStringLiteral("main_window_startup.png"));
     }
@@ -274,7 +276,7 @@ private slots:
             "Text5", "Text7", "Text10", "Option1", "Option2", "Check1", "Text110", "Text111",
             "Text112", "Text113", "Text114", "Text115", "Text1", "Text20", "Text21", "Text22" };
         QStringList chain;
-        QWidget* next = w.Command2;
+        QWidget* next = w.dataFileOpenButton;
         for (int i = 0; i < expected.size(); ++i) {
             chain << next->objectName();
             do
@@ -287,51 +289,51 @@ private slots:
         if (!families.contains(QStringLiteral("IPAPGothic"))
             || !families.contains(QStringLiteral("IPAGothic")))
             QSKIP("the Japanese substitute faces are not installed");
-        QCOMPARE(QFontInfo(w.Command2->font()).family(), QStringLiteral("IPAPGothic"));
-        QCOMPARE(QFontInfo(w.Text11[0]->font()).family(), QStringLiteral("IPAGothic"));
-        QVERIFY(QFontInfo(w.Label5->font()).bold());
-        QVERIFY(QFontInfo(w.Text1->font()).bold());
-        QVERIFY(QFontInfo(w.Text2[0]->font()).italic());
-        QCOMPARE(w.Text1->palette().color(QPalette::Text), QColor(255, 0, 0));
+        QCOMPARE(QFontInfo(w.dataFileOpenButton->font()).family(), QStringLiteral("IPAPGothic"));
+        QCOMPARE(QFontInfo(w.previewLines[0]->font()).family(), QStringLiteral("IPAGothic"));
+        QVERIFY(QFontInfo(w.findChild<QLabel*>(QStringLiteral("Label5"))->font()).bold());
+        QVERIFY(QFontInfo(w.statusBox->font()).bold());
+        QVERIFY(QFontInfo(w.fileNameBoxes[0]->font()).italic());
+        QCOMPARE(w.statusBox->palette().color(QPalette::Text), QColor(255, 0, 0));
     }
 
     void settingsFollowEveryKeystroke()
     {
         Form1& w = *m_window;
         settings::RunSettings& s = settings::runSettings();
-        w.Text4->setFocus();
-        w.Text4->selectAll();
-        QTest::keyClick(w.Text4, Qt::Key_Backspace);
+        w.xColumnBox->setFocus();
+        w.xColumnBox->selectAll();
+        QTest::keyClick(w.xColumnBox, Qt::Key_Backspace);
         QCOMPARE(s.XColumn, 1);  // empty text reads 0, clamped to 1
-        QTest::keyClick(w.Text4, Qt::Key_1);
+        QTest::keyClick(w.xColumnBox, Qt::Key_1);
         QCOMPARE(s.XColumn, 1);
-        QTest::keyClick(w.Text4, Qt::Key_2);
+        QTest::keyClick(w.xColumnBox, Qt::Key_2);
         QCOMPARE(s.XColumn, 12);
-        QTest::keyClick(w.Text4, Qt::Key_Backspace);
+        QTest::keyClick(w.xColumnBox, Qt::Key_Backspace);
         QCOMPARE(s.XColumn, 1);
-        QTest::keyClick(w.Text4, Qt::Key_Backspace);
-        QCOMPARE(w.Text4->text(), QString());
+        QTest::keyClick(w.xColumnBox, Qt::Key_Backspace);
+        QCOMPARE(w.xColumnBox->text(), QString());
         QCOMPARE(s.XColumn, 1);
 
-        w.Text5->selectAll();
-        QTest::keyClicks(w.Text5, QStringLiteral("7"));
+        w.yColumnBox->selectAll();
+        QTest::keyClicks(w.yColumnBox, QStringLiteral("7"));
         QCOMPARE(s.YColumn, 7);
-        w.Text10->selectAll();
-        QTest::keyClicks(w.Text10, QStringLiteral("3"));
+        w.skipLinesBox->selectAll();
+        QTest::keyClicks(w.skipLinesBox, QStringLiteral("3"));
         QCOMPARE(s.SkipLines, 3);
-        QTest::keyClicks(w.Text10, QStringLiteral("x"));
+        QTest::keyClicks(w.skipLinesBox, QStringLiteral("x"));
         QCOMPARE(s.SkipLines, 3);  // "3x" reads its leading number
-        w.Text10->selectAll();
-        QTest::keyClicks(w.Text10, QStringLiteral("abc"));
+        w.skipLinesBox->selectAll();
+        QTest::keyClicks(w.skipLinesBox, QStringLiteral("abc"));
         QCOMPARE(s.SkipLines, 0);
-        w.Text6->selectAll();
-        QTest::keyClicks(w.Text6, QStringLiteral("2.5"));
+        w.xCoefficientBox->selectAll();
+        QTest::keyClicks(w.xCoefficientBox, QStringLiteral("2.5"));
         QCOMPARE(s.XCoefficient, 2.5f);
-        w.Text7->selectAll();
-        QTest::keyClicks(w.Text7, QStringLiteral("-0.25"));
+        w.yCoefficientBox->selectAll();
+        QTest::keyClicks(w.yCoefficientBox, QStringLiteral("-0.25"));
         QCOMPARE(s.YCoefficient, -0.25f);
         // A value single precision cannot hold leaves the field at its last value.
-        w.Text7->setText(QStringLiteral("1e39"));
+        w.yCoefficientBox->setText(QStringLiteral("1e39"));
         QCOMPARE(s.YCoefficient, -0.25f);
     }
 
@@ -339,19 +341,20 @@ private slots:
     {
         Form1& w = *m_window;
         settings::RunSettings& s = settings::runSettings();
-        QTest::mouseClick(w.Check1, Qt::LeftButton);
-        QVERIFY(w.Check1->isChecked());
+        QTest::mouseClick(w.keepWorkingFilesBox, Qt::LeftButton);
+        QVERIFY(w.keepWorkingFilesBox->isChecked());
         QCOMPARE(s.KeepWorkingFiles, 1);
         // A second click cannot untick it: the working files stay kept for the session.
-        QTest::mouseClick(w.Check1, Qt::LeftButton);
-        QVERIFY(w.Check1->isChecked());
+        QTest::mouseClick(w.keepWorkingFilesBox, Qt::LeftButton);
+        QVERIFY(w.keepWorkingFilesBox->isChecked());
         QCOMPARE(s.KeepWorkingFiles, 1);
-        QVERIFY(w.Check1->toolTip().contains(QStringLiteral("until the program is started again")));
+        QVERIFY(w.keepWorkingFilesBox->toolTip().contains(
+            QStringLiteral("until the program is started again")));
 
-        QTest::mouseClick(w.Option2, Qt::LeftButton);
+        QTest::mouseClick(w.oneFileOption, Qt::LeftButton);
         QCOMPARE(s.OutputMode, 2);
-        QVERIFY(!w.Option1->isChecked());
-        QTest::mouseClick(w.Option1, Qt::LeftButton);
+        QVERIFY(!w.twoFilesOption->isChecked());
+        QTest::mouseClick(w.twoFilesOption, Qt::LeftButton);
         QCOMPARE(s.OutputMode, 1);
 
         // A new window starts from the defaults again.
@@ -363,29 +366,29 @@ private slots:
     void dataFileOpenSequence()
     {
         Form1& w = *m_window;
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QVERIFY(m_statuses.isEmpty());  // "Start" can't be pressed before the chooser
 
-        w.Text1->setText(QStringLiteral("old status"));
-        for (QLineEdit* box : w.Text2)
+        w.statusBox->setText(QStringLiteral("old status"));
+        for (QLineEdit* box : w.fileNameBoxes)
             box->setText(QStringLiteral("old name"));
         bool shown = false;
         w.showChooser = [&](frmOpenSave& chooser) {
             shown = true;
             QCOMPARE(chooser.windowTitle(), QStringLiteral("Data File Open"));
-            QCOMPARE(chooser.txtOpenSave->text(), QStringLiteral("*.prn"));
-            QCOMPARE(chooser.txtOpenSave->selectionStart(), 0);
-            QCOMPARE(chooser.txtOpenSave->selectedText(), QStringLiteral("*.prn"));
+            QCOMPARE(chooser.fileNameBox->text(), QStringLiteral("*.prn"));
+            QCOMPARE(chooser.fileNameBox->selectionStart(), 0);
+            QCOMPARE(chooser.fileNameBox->selectedText(), QStringLiteral("*.prn"));
             // Status and names are emptied before the chooser shows; "Start" waits for it.
-            QVERIFY(w.Text1->text().isEmpty());
-            for (QLineEdit* box : w.Text2)
+            QVERIFY(w.statusBox->text().isEmpty());
+            for (QLineEdit* box : w.fileNameBoxes)
                 QVERIFY(box->text().isEmpty());
-            QVERIFY(!w.Command1->isEnabled());
+            QVERIFY(!w.startButton->isEnabled());
             chooser.reject();
         };
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
         QVERIFY(shown);
-        QVERIFY(w.Command1->isEnabled());
+        QVERIFY(w.startButton->isEnabled());
     }
 
     void cancelledChooserKeepsPreviewAndClearsPicture()
@@ -394,24 +397,24 @@ private slots:
         const QString path = m_dir->filePath(QStringLiteral("kept.prn"));
         writeText(path, "first line\r\nsecond line\r\n");
         w.showChooser = picking(path);
-        w.Command2->click();
-        QCOMPARE(w.Text11[0]->text(), QStringLiteral("first line"));
-        QCOMPARE(w.Text11[1]->text(), QStringLiteral("second line"));
+        w.dataFileOpenButton->click();
+        QCOMPARE(w.previewLines[0]->text(), QStringLiteral("first line"));
+        QCOMPARE(w.previewLines[1]->text(), QStringLiteral("second line"));
 
-        w.Picture1->line(0, 0, 200, 200, QColor(255, 0, 0));
-        w.Text1->setText(QStringLiteral("Finish"));
-        w.Text2[1]->setText(QStringLiteral("name"));
+        w.pictureBox->line(0, 0, 200, 200, QColor(255, 0, 0));
+        w.statusBox->setText(QStringLiteral("Finish"));
+        w.fileNameBoxes[1]->setText(QStringLiteral("name"));
         w.showChooser = cancelling;
-        w.Command2->click();
-        QCOMPARE(w.Text11[0]->text(), QStringLiteral("first line"));
-        QCOMPARE(w.Text11[1]->text(), QStringLiteral("second line"));
+        w.dataFileOpenButton->click();
+        QCOMPARE(w.previewLines[0]->text(), QStringLiteral("first line"));
+        QCOMPARE(w.previewLines[1]->text(), QStringLiteral("second line"));
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(path).toStdString());
-        QVERIFY(w.Text1->text().isEmpty());
+        QVERIFY(w.statusBox->text().isEmpty());
         // The name box shows the file that "Start" will run; the output names wait for it.
-        QCOMPARE(w.Text2[0]->text(), path);
-        QVERIFY(w.Text2[1]->text().isEmpty());
-        QCOMPARE(countRed(w.Picture1->picture()), 0);
-        QVERIFY(w.Command1->isEnabled());
+        QCOMPARE(w.fileNameBoxes[0]->text(), path);
+        QVERIFY(w.fileNameBoxes[1]->text().isEmpty());
+        QCOMPARE(countRed(w.pictureBox->picture()), 0);
+        QVERIFY(w.startButton->isEnabled());
     }
 
     // A path longer than its box shows its end, the file name, after the chooser and after a
@@ -424,7 +427,7 @@ private slots:
         const QString path = folder + QStringLiteral("/specimen_07.prn");
         writeCyclicRecord(path, 50);
         w.showChooser = picking(path);
-        w.Command2->click();
+        w.dataFileOpenButton->click();
         // The box scrolls as it paints: ask where the end is once it has been drawn.
         const auto endShown = [](QLineEdit* box) {
             box->grab();
@@ -433,14 +436,14 @@ private slots:
                 && box->rect().contains(cursor.topLeft())
                 && box->fontMetrics().horizontalAdvance(box->text()) > box->width();
         };
-        QVERIFY(endShown(w.Text2[0]));
-        QCOMPARE(w.Text2[0]->toolTip(), path);
-        w.Text10->setText(QStringLiteral("1"));
-        w.Command1->click();
+        QVERIFY(endShown(w.fileNameBoxes[0]));
+        QCOMPARE(w.fileNameBoxes[0]->toolTip(), path);
+        w.skipLinesBox->setText(QStringLiteral("1"));
+        w.startButton->click();
         QCOMPARE(m_statuses, kFinishedRun);
-        for (QLineEdit* box : { w.Text2[0], w.Text2[1], w.Text2[2] })
+        for (QLineEdit* box : { w.fileNameBoxes[0], w.fileNameBoxes[1], w.fileNameBoxes[2] })
             QVERIFY2(endShown(box), qPrintable(box->text()));
-        QCOMPARE(w.Text2[2]->toolTip(), path.chopped(3) + "vnn");
+        QCOMPARE(w.fileNameBoxes[2]->toolTip(), path.chopped(3) + "vnn");
     }
 
     // A box whose text is not a plain number is tinted and says what it is read as; the
@@ -507,35 +510,36 @@ private slots:
         Form1& w = *m_window;
         const QString path = chooseCyclicRecord("cycles.prn");
         const QString base = path.left(path.size() - 3);
-        QCOMPARE(w.Text11[0]->text(), QStringLiteral("no.  deformation  load"));
+        QCOMPARE(w.previewLines[0]->text(), QStringLiteral("no.  deformation  load"));
 
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_statuses, kFinishedRun);
         QVERIFY(m_presenter.messages.isEmpty());
-        QCOMPARE(w.Text2[0]->text(), path);
-        QCOMPARE(w.Text2[1]->text(), base + "vnp");
-        QCOMPARE(w.Text2[2]->text(), base + "vnn");
+        QCOMPARE(w.fileNameBoxes[0]->text(), path);
+        QCOMPARE(w.fileNameBoxes[1]->text(), base + "vnp");
+        QCOMPARE(w.fileNameBoxes[2]->text(), base + "vnn");
         QCOMPARE(filesIn(m_dir->path()), QStringList({ "cycles.prn", "cycles.vnn", "cycles.vnp" }));
         QVERIFY(readAll(base + "vnp").startsWith(" X-axis        Y-axis\r\n"));
         QVERIFY(readAll(base + "vnn").startsWith(" X-axis        Y-axis\r\n"));
         // The record in group colours, red crossings and the red curve.
-        const QImage picture = w.Picture1->picture();
+        const QImage picture = w.pictureBox->picture();
         QVERIFY(countRed(picture) > 300);
         QVERIFY(countGroupColoured(picture) > 300);
 
         m_statuses.clear();
-        QTest::mouseClick(w.Option2, Qt::LeftButton);
-        w.Command1->click();
+        QTest::mouseClick(w.oneFileOption, Qt::LeftButton);
+        w.startButton->click();
         QCOMPARE(m_statuses, kFinishedRun);
-        QCOMPARE(w.Text2[1]->text(), base + "vnl");
-        QCOMPARE(w.Text2[2]->text(), base + "vnn");  // one output file: the box keeps its text
+        QCOMPARE(w.fileNameBoxes[1]->text(), base + "vnl");
+        QCOMPARE(
+            w.fileNameBoxes[2]->text(), base + "vnn");  // one output file: the box keeps its text
         QCOMPARE(filesIn(m_dir->path()), QStringList({ "cycles.prn", "cycles.vnl" }));
         QVERIFY(readAll(base + "vnl").startsWith(" X-axis        Y-axis\r\n"));
 
         // Keeping the working files, by the box, in a window that runs on.
         m_statuses.clear();
-        QTest::mouseClick(w.Check1, Qt::LeftButton);
-        w.Command1->click();
+        QTest::mouseClick(w.keepWorkingFilesBox, Qt::LeftButton);
+        w.startButton->click();
         QCOMPARE(m_statuses, kFinishedRun);
         QCOMPARE(filesIn(m_dir->path()),
             QStringList({ "cycles.bu0", "cycles.buf", "cycles.prn", "cycles.vnl", "cycles.vnn",
@@ -551,24 +555,24 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), path));
         bool accepted = false;
         w.showChooser = [&](frmOpenSave& chooser) {
-            chooser.txtOpenSave->setText(path);
-            QTest::mouseClick(chooser.cmdOpenSave[0], Qt::LeftButton);
+            chooser.fileNameBox->setText(path);
+            QTest::mouseClick(chooser.okButton, Qt::LeftButton);
             accepted = chooser.result() == QDialog::Accepted;
         };
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
         QVERIFY(accepted);
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(path).toStdString());
-        QCOMPARE(w.Text11[0]->text(),
+        QCOMPARE(w.previewLines[0]->text(),
             QStringLiteral("Synthetic cyclic record: 6 levels x 3 cycles, 1500 samples, seed 7"));
-        QCOMPARE(w.Text11[2]->text(), QStringLiteral("0.00 0.0831439 0.0124803"));
-        QCOMPARE(w.Text11[0]->cursorPosition(), 0);  // a long line shows from its start
-        for (QLineEdit* box : { w.Text4, w.Text5, w.Text10 })
+        QCOMPARE(w.previewLines[2]->text(), QStringLiteral("0.00 0.0831439 0.0124803"));
+        QCOMPARE(w.previewLines[0]->cursorPosition(), 0);  // a long line shows from its start
+        for (QLineEdit* box : { w.xColumnBox, w.yColumnBox, w.skipLinesBox })
             box->selectAll();
-        QTest::keyClicks(w.Text4, QStringLiteral("2"));
-        QTest::keyClicks(w.Text5, QStringLiteral("3"));
-        QTest::keyClicks(w.Text10, QStringLiteral("2"));
+        QTest::keyClicks(w.xColumnBox, QStringLiteral("2"));
+        QTest::keyClicks(w.yColumnBox, QStringLiteral("3"));
+        QTest::keyClicks(w.skipLinesBox, QStringLiteral("2"));
 
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_statuses, kFinishedRun);
         QVERIFY(m_presenter.messages.empty());
         for (const char* name : { "cyclic_wall.vnp", "cyclic_wall.vnn" }) {
@@ -611,17 +615,17 @@ private slots:
         if (vnpIsFolder)
             QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("bad.vnp")));
         w.showChooser = picking(path);
-        w.Command2->click();
-        w.Command1->click();
+        w.dataFileOpenButton->click();
+        w.startButton->click();
         QCOMPARE(m_presenter.messages.size(), 1);
         QCOMPARE(m_presenter.messages[0].title, QStringLiteral("Error"));
         QCOMPARE(m_presenter.messages[0].text, message);
         const QString shown = m_presenter.messages[0].detail;
         QVERIFY2(shown.startsWith(path + ": ") && shown.contains(detail), qPrintable(shown));
-        QVERIFY(w.Text1->text().isEmpty());
+        QVERIFY(w.statusBox->text().isEmpty());
         QVERIFY(!m_statuses.contains(QStringLiteral("Finish")));
-        QCOMPARE(w.Text2[0]->text(), path);
-        QVERIFY(w.Command1->isEnabled());
+        QCOMPARE(w.fileNameBoxes[0]->text(), path);
+        QVERIFY(w.startButton->isEnabled());
         QVERIFY(!w.runInProgress());
     }
 
@@ -640,7 +644,7 @@ private slots:
         const QString path = chooseCyclicRecord("stop.prn");
         w.yieldInterval = std::chrono::milliseconds(0);  // every yield processes the click
         int endedWhileRunning = -1;
-        connect(w.Text1, &QLineEdit::textChanged, this, [&](const QString& text) {
+        connect(w.statusBox, &QLineEdit::textChanged, this, [&](const QString& text) {
             if (text != QStringLiteral("Cross checking..."))
                 return;
             QTimer::singleShot(0, &w, [&] {
@@ -648,11 +652,11 @@ private slots:
                 if (byClosing)
                     w.close();
                 else
-                    QTest::mouseClick(w.Command4, Qt::LeftButton);
+                    QTest::mouseClick(w.exitButton, Qt::LeftButton);
                 endedWhileRunning = m_ended;
             });
         });
-        w.Command1->click();
+        w.startButton->click();
         QCOMPARE(endedWhileRunning, 0);  // nothing ended before the run had unwound
         QCOMPARE(m_ended, 1);
         QVERIFY(!w.runInProgress());
@@ -693,8 +697,8 @@ private slots:
         Form1& w = *m_window;
         const QString path = chooseCyclicRecord("paint.prn");
         w.yieldInterval = std::chrono::hours(1);
-        PaintedTexts painted(*w.Text1);
-        w.Command1->click();
+        PaintedTexts painted(*w.statusBox);
+        w.startButton->click();
         QCOMPARE(m_statuses, kFinishedRun);
         QTRY_VERIFY(painted.texts.contains(QStringLiteral("Finish")));
         painted.texts.removeAll(QString());
@@ -704,7 +708,7 @@ private slots:
 
     void exitWithoutARunEndsAtOnce()
     {
-        QTest::mouseClick(m_window->Command4, Qt::LeftButton);
+        QTest::mouseClick(m_window->exitButton, Qt::LeftButton);
         QCOMPARE(m_ended, 1);
     }
 
@@ -715,22 +719,22 @@ private slots:
         Form1& w = *m_window;
         const QString path = m_dir->filePath(QStringLiteral("dropped.prn"));
         writeText(path, "first line\r\nsecond line\r\n");
-        w.Text1->setText(QStringLiteral("Finish"));
-        for (QLineEdit* box : w.Text2)
+        w.statusBox->setText(QStringLiteral("Finish"));
+        for (QLineEdit* box : w.fileNameBoxes)
             box->setText(QStringLiteral("old name"));
-        w.Picture1->setWindow(0, 1, 1, 0);
-        w.Picture1->line(0, 0, 1, 1, QColor(255, 0, 0));
-        QVERIFY(countRed(w.Picture1->picture()) > 0);
+        w.pictureBox->setWindow(0, 1, 1, 0);
+        w.pictureBox->line(0, 0, 1, 1, QColor(255, 0, 0));
+        QVERIFY(countRed(w.pictureBox->picture()) > 0);
         dropUrls(w, { QUrl::fromLocalFile(path) });
         QVERIFY(m_presenter.messages.empty());
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(path).toStdString());
-        QCOMPARE(w.Text11[0]->text(), QStringLiteral("first line"));
-        QCOMPARE(w.Text11[1]->text(), QStringLiteral("second line"));
-        QVERIFY(w.Text1->text().isEmpty());
-        QCOMPARE(w.Text2[0]->text(), path);
-        QVERIFY(w.Text2[1]->text().isEmpty());
-        QCOMPARE(countRed(w.Picture1->picture()), 0);
-        QVERIFY(w.Command1->isEnabled());
+        QCOMPARE(w.previewLines[0]->text(), QStringLiteral("first line"));
+        QCOMPARE(w.previewLines[1]->text(), QStringLiteral("second line"));
+        QVERIFY(w.statusBox->text().isEmpty());
+        QCOMPARE(w.fileNameBoxes[0]->text(), path);
+        QVERIFY(w.fileNameBoxes[1]->text().isEmpty());
+        QCOMPARE(countRed(w.pictureBox->picture()), 0);
+        QVERIFY(w.startButton->isEnabled());
     }
 
     // A refused drop shows the warning the chooser shows for the same name and changes
@@ -751,11 +755,11 @@ private slots:
         for (const QString& name : { missing, locked }) {
             m_presenter.messages.clear();
             w.showChooser = [&](frmOpenSave& chooser) {
-                chooser.txtOpenSave->setText(name);
-                QTest::mouseClick(chooser.cmdOpenSave[0], Qt::LeftButton);
+                chooser.fileNameBox->setText(name);
+                QTest::mouseClick(chooser.okButton, Qt::LeftButton);
                 chooser.reject();
             };
-            w.Command2->click();
+            w.dataFileOpenButton->click();
             chooserSays << m_presenter.texts().value(0);
         }
         QVERIFY(!chooserSays[0].isEmpty());
@@ -777,22 +781,22 @@ private slots:
                 continue;
             Form1& fresh = w;
             fresh.showChooser = picking(kept);
-            fresh.Command2->click();
+            fresh.dataFileOpenButton->click();
             m_presenter.messages.clear();
-            fresh.Text1->setText(QStringLiteral("Finish"));
-            fresh.Command1->setEnabled(false);
-            fresh.Picture1->setWindow(0, 1, 1, 0);
-            fresh.Picture1->line(0, 0, 1, 1, QColor(255, 0, 0));
+            fresh.statusBox->setText(QStringLiteral("Finish"));
+            fresh.startButton->setEnabled(false);
+            fresh.pictureBox->setWindow(0, 1, 1, 0);
+            fresh.pictureBox->line(0, 0, 1, 1, QColor(255, 0, 0));
             dropUrls(fresh, drop.urls);
             QCOMPARE(m_presenter.messages.size(), 1);
             if (!drop.warning.isEmpty())
                 QCOMPARE(m_presenter.messages.first().text, drop.warning);
             QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(kept).toStdString());
-            QCOMPARE(fresh.Text11[0]->text(), QStringLiteral("kept line"));
-            QCOMPARE(fresh.Text1->text(), QStringLiteral("Finish"));
-            QCOMPARE(fresh.Text2[0]->text(), kept);
-            QVERIFY(countRed(fresh.Picture1->picture()) > 0);
-            QVERIFY(!fresh.Command1->isEnabled());
+            QCOMPARE(fresh.previewLines[0]->text(), QStringLiteral("kept line"));
+            QCOMPARE(fresh.statusBox->text(), QStringLiteral("Finish"));
+            QCOMPARE(fresh.fileNameBoxes[0]->text(), kept);
+            QVERIFY(countRed(fresh.pictureBox->picture()) > 0);
+            QVERIFY(!fresh.startButton->isEnabled());
         }
     }
 
@@ -804,23 +808,23 @@ private slots:
         writeText(other, "another file\r\n");
         w.yieldInterval = std::chrono::milliseconds(0);
         bool clicked = false;
-        connect(w.Text1, &QLineEdit::textChanged, this, [&](const QString& text) {
+        connect(w.statusBox, &QLineEdit::textChanged, this, [&](const QString& text) {
             if (text != QStringLiteral("Cross checking..."))
                 return;
             QTimer::singleShot(0, &w, [&] {
                 clicked = true;
-                QTest::mouseClick(w.Command1, Qt::LeftButton);
+                QTest::mouseClick(w.startButton, Qt::LeftButton);
                 w.showChooser = picking(other);
-                QTest::mouseClick(w.Command2, Qt::LeftButton);
+                QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
             });
         });
-        w.Command1->click();
+        w.startButton->click();
         QVERIFY(clicked);
         QCOMPARE(m_statuses, kFinishedRun);
-        QCOMPARE(w.Text2[0]->text(), path);
+        QCOMPARE(w.fileNameBoxes[0]->text(), path);
         QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("busy.vnp"))));
-        QVERIFY(countRed(w.Picture1->picture()) > 300);
-        QCOMPARE(w.Text11[0]->text(), QStringLiteral("another file"));
+        QVERIFY(countRed(w.pictureBox->picture()) > 300);
+        QCOMPARE(w.previewLines[0]->text(), QStringLiteral("another file"));
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(other).toStdString());
     }
 
@@ -833,10 +837,10 @@ private:
         const QString path = m_dir->filePath(QString::fromLatin1(name));
         writeCyclicRecord(path);
         w.showChooser = picking(path);
-        w.Command2->click();
-        w.Text10->setText(QStringLiteral("1"));
-        w.Text4->setText(QStringLiteral("2"));
-        w.Text5->setText(QStringLiteral("3"));
+        w.dataFileOpenButton->click();
+        w.skipLinesBox->setText(QStringLiteral("1"));
+        w.xColumnBox->setText(QStringLiteral("2"));
+        w.yColumnBox->setText(QStringLiteral("3"));
         return path;
     }
 

@@ -167,10 +167,10 @@ private slots:
         const QString& data = wall.data;
         const QTemporaryDir& dir = wall.dir;
         chooseWallExample(w, data);
-        w.Command1->click();
-        QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
-        w.Picture1->plotWindowAction()->trigger();
-        PlotWindow* plot = w.Picture1->plotWindow();
+        w.startButton->click();
+        QCOMPARE(w.statusBox->text(), QStringLiteral("Finish"));
+        w.pictureBox->plotWindowAction()->trigger();
+        PlotWindow* plot = w.pictureBox->plotWindow();
         QVERIFY(plot);
         QVERIFY(QTest::qWaitForWindowExposed(plot));
         QVERIFY(plot->cyclePanel()->hasTables());

@@ -74,14 +74,14 @@ private slots:
         QVERIFY(wall.ready());
         ui::Form1& w = wall.w;
         const QString& data = wall.data;
-        ui::PlotView* box = w.Picture1;
+        ui::PlotView* box = w.pictureBox;
         QTest::mouseDClick(box, Qt::LeftButton, {}, QPoint(20, 20));
         QVERIFY(!box->plotWindowAction()->isEnabled());
         QVERIFY(!box->plotWindow());
 
         chooseWallExample(w, data);
-        w.Command1->click();
-        QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
+        w.startButton->click();
+        QCOMPARE(w.statusBox->text(), QStringLiteral("Finish"));
         QVERIFY(box->plotWindowAction()->isEnabled());
 
         QTest::mouseDClick(box, Qt::LeftButton, {}, QPoint(20, 20));
@@ -135,11 +135,11 @@ private slots:
         ui::Form1& w = wall.w;
         const QString& data = wall.data;
         chooseWallExample(w, data);
-        w.Check1->click();  // keeps the cross-check file
-        w.Command1->click();
-        QCOMPARE(w.Text1->text(), QStringLiteral("Finish"));
-        w.Picture1->plotWindowAction()->trigger();
-        PlotWindow* plot = w.Picture1->plotWindow();
+        w.keepWorkingFilesBox->click();  // keeps the cross-check file
+        w.startButton->click();
+        QCOMPARE(w.statusBox->text(), QStringLiteral("Finish"));
+        w.pictureBox->plotWindowAction()->trigger();
+        PlotWindow* plot = w.pictureBox->plotWindow();
         QVERIFY(plot);
         const ui::PlotData& shown = plot->data();
         const std::size_t n = shown.x.size();

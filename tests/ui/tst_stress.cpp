@@ -36,8 +36,8 @@ namespace {
 auto choosing(const QString& path)
 {
     return [path](frmOpenSave& chooser) {
-        chooser.txtOpenSave->setText(path);
-        QTest::mouseClick(chooser.cmdOpenSave[0], Qt::LeftButton);
+        chooser.fileNameBox->setText(path);
+        QTest::mouseClick(chooser.okButton, Qt::LeftButton);
         QCOMPARE(chooser.result(), int(QDialog::Accepted));
     };
 }
@@ -62,9 +62,9 @@ private slots:
         Form1 w;
         w.endProgram = [] {};
         w.showChooser = choosing(path);
-        w.Command2->click();
+        w.dataFileOpenButton->click();
         setColumns(w);
-        w.Command1->click();
+        w.startButton->click();
         QVERIFY(m_presenter.messages.isEmpty());
         m_cleanPositive = readAll(dir.filePath(QStringLiteral("clean.vnp")));
         m_cleanNegative = readAll(dir.filePath(QStringLiteral("clean.vnn")));
@@ -95,7 +95,7 @@ private slots:
             ++m_ended;
         };
         w.yieldInterval = std::chrono::milliseconds(0);  // every yield handles the clicks
-        connect(w.Text1, &QLineEdit::textChanged, this, [this](const QString& text) {
+        connect(w.statusBox, &QLineEdit::textChanged, this, [this](const QString& text) {
             if (!text.isEmpty())
                 m_statuses << text;
             if (m_actions.contains(text)) {
@@ -106,7 +106,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.showChooser = choosing(m_path);
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(m_path).toStdString());
         setColumns(w);
     }
@@ -128,17 +128,17 @@ private slots:
             m_actions[phase] = [&] {
                 QVERIFY(w.runInProgress());
                 for (int i = 0; i < 5; ++i) {
-                    QTest::mouseClick(w.Command1, Qt::LeftButton);
+                    QTest::mouseClick(w.startButton, Qt::LeftButton);
                     ++clicks;
                 }
             };
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(clicks, 15);
         QCOMPARE(m_statuses, kFinishedRun);
         QVERIFY(m_presenter.messages.isEmpty());
         expectCleanOutput();
         QVERIFY(!w.runInProgress());
-        QVERIFY(w.Command1->isEnabled());
+        QVERIFY(w.startButton->isEnabled());
     }
 
     void endingInEachPhase_data()
@@ -165,12 +165,12 @@ private slots:
             if (byClosing)
                 w.close();
             else
-                QTest::mouseClick(w.Command4, Qt::LeftButton);
+                QTest::mouseClick(w.exitButton, Qt::LeftButton);
             // Clicks after the end was asked change nothing.
-            QTest::mouseClick(w.Command1, Qt::LeftButton);
+            QTest::mouseClick(w.startButton, Qt::LeftButton);
             endedDuringRun = m_ended;
         };
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(endedDuringRun, 0);
         QCOMPARE(m_ended, 1);
         QVERIFY(!w.isVisible());
@@ -195,13 +195,13 @@ private slots:
         Form1& w = *m_window;
         m_actions[QStringLiteral("Cross checking...")] = [&] {
             w.showChooser = [&](frmOpenSave& chooser) {
-                QTest::mouseClick(w.Command4, Qt::LeftButton);
+                QTest::mouseClick(w.exitButton, Qt::LeftButton);
                 QCOMPARE(m_ended, 0);
                 chooser.reject();
             };
-            QTest::mouseClick(w.Command2, Qt::LeftButton);
+            QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
         };
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_ended, 1);
         QVERIFY(!m_statuses.contains(QStringLiteral("Varnel creating...")));
     }
@@ -215,28 +215,28 @@ private slots:
         writeText(other, "other header\r\n0 0 0\r\n");
         m_actions[QStringLiteral("Data reading...")] = [&] {
             w.showChooser = choosing(m_path);
-            QTest::mouseClick(w.Command2, Qt::LeftButton);
-            QCOMPARE(w.Text11[0]->text(), QStringLiteral("no.  deformation  load"));
+            QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
+            QCOMPARE(w.previewLines[0]->text(), QStringLiteral("no.  deformation  load"));
         };
         m_actions[QStringLiteral("Cross checking...")] = [&] {
             w.showChooser = choosing(other);
-            QTest::mouseClick(w.Command2, Qt::LeftButton);
+            QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
         };
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_statuses, kFinishedRun);
         QVERIFY(m_presenter.messages.isEmpty());
         expectCleanOutput();
-        QCOMPARE(w.Text2[0]->text(), m_path);  // the run's names stay in their boxes
-        QCOMPARE(w.Text11[0]->text(), QStringLiteral("other header"));
-        QCOMPARE(w.Text11[1]->text(), QStringLiteral("0 0 0"));
+        QCOMPARE(w.fileNameBoxes[0]->text(), m_path);  // the run's names stay in their boxes
+        QCOMPARE(w.previewLines[0]->text(), QStringLiteral("other header"));
+        QCOMPARE(w.previewLines[1]->text(), QStringLiteral("0 0 0"));
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(other).toStdString());
 
         // The next run reads the file chosen meanwhile: two lines make one point, too few.
         m_statuses.clear();
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(
             m_presenter.texts(), QStringList { dataErrorText(run::FailureCode::IndexOutOfRange) });
-        QVERIFY(w.Text1->text().isEmpty());
+        QVERIFY(w.statusBox->text().isEmpty());
     }
 
     // Settings typed during a run reach the settings at once, but the run keeps the copy it
@@ -245,15 +245,16 @@ private slots:
     {
         Form1& w = *m_window;
         m_actions[QStringLiteral("Cross checking...")] = [&] {
-            for (QLineEdit* box : { w.Text4, w.Text5, w.Text6, w.Text7, w.Text10 })
+            for (QLineEdit* box : { w.xColumnBox, w.yColumnBox, w.xCoefficientBox,
+                     w.yCoefficientBox, w.skipLinesBox })
                 box->selectAll();
-            QTest::keyClicks(w.Text4, QStringLiteral("3"));
-            QTest::keyClicks(w.Text5, QStringLiteral("2"));
-            QTest::keyClicks(w.Text6, QStringLiteral("-1"));
-            QTest::keyClicks(w.Text7, QStringLiteral("2.5"));
-            QTest::keyClicks(w.Text10, QStringLiteral("7"));
-            QTest::mouseClick(w.Option2, Qt::LeftButton);
-            QTest::mouseClick(w.Check1, Qt::LeftButton);
+            QTest::keyClicks(w.xColumnBox, QStringLiteral("3"));
+            QTest::keyClicks(w.yColumnBox, QStringLiteral("2"));
+            QTest::keyClicks(w.xCoefficientBox, QStringLiteral("-1"));
+            QTest::keyClicks(w.yCoefficientBox, QStringLiteral("2.5"));
+            QTest::keyClicks(w.skipLinesBox, QStringLiteral("7"));
+            QTest::mouseClick(w.oneFileOption, Qt::LeftButton);
+            QTest::mouseClick(w.keepWorkingFilesBox, Qt::LeftButton);
             const settings::RunSettings& s = settings::runSettings();
             QCOMPARE(s.XColumn, 3);
             QCOMPARE(s.YColumn, 2);
@@ -263,14 +264,14 @@ private slots:
             QCOMPARE(s.OutputMode, 2);
             QCOMPARE(s.KeepWorkingFiles, 1);
         };
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_statuses, kFinishedRun);
         expectCleanOutput();
         QCOMPARE(filesIn(m_dir->path()), QStringList({ "busy.prn", "busy.vnn", "busy.vnp" }));
 
         // The next run takes what was typed: swapped columns, one file, working files kept.
         m_statuses.clear();
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_statuses, kFinishedRun);
         QCOMPARE(filesIn(m_dir->path()),
             QStringList(
@@ -284,15 +285,15 @@ private slots:
     {
         Form1& w = *m_window;
         QVERIFY(QFile::remove(m_path));
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(
             m_presenter.texts(), QStringList { dataErrorText(run::FailureCode::FileNotFound) });
-        QVERIFY(w.Text1->text().isEmpty());
+        QVERIFY(w.statusBox->text().isEmpty());
         QCOMPARE(filesIn(m_dir->path()), QStringList());
 
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("busy.prn")));
         m_presenter.messages.clear();
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_presenter.texts(),
             QStringList { dataErrorText(run::FailureCode::PathFileAccessError) });
 
@@ -300,7 +301,7 @@ private slots:
         writeCyclicRecord(m_path, 2000);
         m_presenter.messages.clear();
         m_statuses.clear();
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_statuses, kFinishedRun);
         QVERIFY(m_presenter.messages.isEmpty());
         expectCleanOutput();
@@ -324,7 +325,7 @@ private slots:
             QCOMPARE(filesIn(m_dir->path()), before);
             QCOMPARE(readAll(m_dir->filePath(QStringLiteral("busy.vnp"))), positive);
         };
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_statuses, kFinishedRun);
         QCOMPARE(batchStatus, 1);
         QVERIFY2(batchErrors.contains(QStringLiteral("application. (75)"))
@@ -345,18 +346,18 @@ private slots:
         file.write("another file of the user\r\n");
         file.close();
         QVERIFY(QFile::link(victim, m_dir->filePath(QStringLiteral("busy.vnn"))));
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QCOMPARE(m_presenter.texts(),
             QStringList { outputFileText(run::FailureCode::PathFileAccessError) });
-        QVERIFY(w.Text1->text().isEmpty());
+        QVERIFY(w.statusBox->text().isEmpty());
         QCOMPARE(readAll(victim), QByteArray("another file of the user\r\n"));
         QCOMPARE(QFileInfo(m_dir->filePath(QStringLiteral("busy.vnn"))).symLinkTarget(), victim);
 
         m_presenter.messages.clear();
         settings::runSettings().DataFilePath.clear();
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         QVERIFY(m_presenter.messages.isEmpty());
-        QVERIFY(w.Text1->text().isEmpty());
+        QVERIFY(w.statusBox->text().isEmpty());
     }
 
     // A long record made by the project's generator, with the window's own yield interval:
@@ -375,8 +376,8 @@ private slots:
         QVERIFY(generate.waitForFinished(120000));
         QCOMPARE(generate.exitCode(), 0);
         w.showChooser = choosing(path);
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
-        w.Text10->setText(QStringLiteral("0"));
+        QTest::mouseClick(w.dataFileOpenButton, Qt::LeftButton);
+        w.skipLinesBox->setText(QStringLiteral("0"));
 
         QElapsedTimer clock;
         qint64 last = 0;
@@ -390,11 +391,11 @@ private slots:
             ++ticks;
             // A click in the middle of the run is handled, and ignored.
             if (ticks == 3)
-                QTest::mouseClick(w.Command1, Qt::LeftButton);
+                QTest::mouseClick(w.startButton, Qt::LeftButton);
         });
         clock.start();
         ticker.start(20);
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QTest::mouseClick(w.startButton, Qt::LeftButton);
         ticker.stop();
         QCOMPARE(m_statuses, kFinishedRun);
         QVERIFY(m_presenter.messages.isEmpty());
@@ -402,16 +403,16 @@ private slots:
         qInfo("300000 samples: %lld ms, %d timer ticks, longest gap between them %lld ms",
             clock.elapsed(), ticks, longestGap);
         QVERIFY(readAll(m_dir->filePath(QStringLiteral("long.vnp"))).count('\n') > 100);
-        QTest::mouseClick(w.Command4, Qt::LeftButton);
+        QTest::mouseClick(w.exitButton, Qt::LeftButton);
         QCOMPARE(m_ended, 1);
     }
 
 private:
     static void setColumns(Form1& w)
     {
-        w.Text10->setText(QStringLiteral("1"));
-        w.Text4->setText(QStringLiteral("2"));
-        w.Text5->setText(QStringLiteral("3"));
+        w.skipLinesBox->setText(QStringLiteral("1"));
+        w.xColumnBox->setText(QStringLiteral("2"));
+        w.yColumnBox->setText(QStringLiteral("3"));
     }
 
     void expectCleanOutput()

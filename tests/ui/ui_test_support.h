@@ -38,10 +38,10 @@ inline auto picking(const QString& path)
 inline void chooseWallExample(ui::Form1& w, const QString& path)
 {
     w.showChooser = picking(path);
-    w.Command2->click();
-    w.Text10->setText(QStringLiteral("2"));
-    w.Text4->setText(QStringLiteral("2"));
-    w.Text5->setText(QStringLiteral("3"));
+    w.dataFileOpenButton->click();
+    w.skipLinesBox->setText(QStringLiteral("2"));
+    w.xColumnBox->setText(QStringLiteral("2"));
+    w.yColumnBox->setText(QStringLiteral("3"));
 }
 
 #ifdef EXAMPLES_DIR

@@ -102,77 +102,75 @@ frmOpenSave::frmOpenSave(QWidget* parent)
 
     buildControls();
 
-    drvOpenSave->Change = [this] { drvOpenSave_Change(); };
-    dirOpenSave->Change = [this] { dirOpenSave_Change(); };
-    filOpenSave->PathChange = [this] { filOpenSave_PathChange(); };
-    filOpenSave->PatternChange = [this] { filOpenSave_PatternChange(); };
-    filOpenSave->Click = [this] { filOpenSave_Click(); };
-    filOpenSave->DblClick = [this] { filOpenSave_DblClick(); };
+    driveList->Change = [this] { driveChanged(); };
+    folderList->Change = [this] { folderChanged(); };
+    fileList->PathChange = [this] { fileListPathChanged(); };
+    fileList->PatternChange = [this] { fileListPatternChanged(); };
+    fileList->Click = [this] { fileClicked(); };
+    fileList->DblClick = [this] { fileDoubleClicked(); };
     const GestureRunner runner = [this](const std::function<void()>& action) {
         return runUserAction(action);
     };
-    drvOpenSave->gestureRunner = runner;
-    dirOpenSave->gestureRunner = runner;
-    filOpenSave->gestureRunner = runner;
-    connect(txtOpenSave, &QLineEdit::textChanged, this, [this] { txtOpenSave_Change(); });
-    for (int index = 0; index < 2; ++index) {
-        connect(cmdOpenSave[index], &QPushButton::clicked, this,
-            [this, index] { cmdOpenSave_Click(index); });
-    }
+    driveList->gestureRunner = runner;
+    folderList->gestureRunner = runner;
+    fileList->gestureRunner = runner;
+    connect(fileNameBox, &QLineEdit::textChanged, this, [this] { fileNameEdited(); });
+    connect(
+        okButton, &QPushButton::clicked, this, [this] { runUserAction([this] { okClicked(); }); });
+    connect(cancelButton, &QPushButton::clicked, this, &frmOpenSave::reject);
 
-    Form_Load();
+    load();
 }
 
 void frmOpenSave::buildControls()
 {
-    lblOpenSave[0] =
+    m_fileNameLabel =
         makeLabel(this, 0, QStringLiteral("File Name:"), twipsRect(120, 120, 1455, 315));
-    lblOpenSave[1] = makeLabel(this, 1, QStringLiteral("Folder:"), twipsRect(2280, 720, 1455, 315));
-    lblOpenSave[2] = makeLabel(this, 2, QString(), twipsRect(2280, 480, 3375, 315));
-    lblOpenSave[2]->setFont(windowFont(kProportionalGothic, kPathLabelPoints));
-    lblOpenSave[3] = makeLabel(this, 3, QStringLiteral("Drive:"), twipsRect(2280, 120, 1455, 255));
+    m_folderLabel = makeLabel(this, 1, QStringLiteral("Folder:"), twipsRect(2280, 720, 1455, 315));
+    folderPathLabel = makeLabel(this, 2, QString(), twipsRect(2280, 480, 3375, 315));
+    folderPathLabel->setFont(windowFont(kProportionalGothic, kPathLabelPoints));
+    m_driveLabel = makeLabel(this, 3, QStringLiteral("Drive:"), twipsRect(2280, 120, 1455, 255));
 
-    filOpenSave = new FileList(this);
-    filOpenSave->setObjectName(QStringLiteral("filOpenSave"));
-    filOpenSave->setGeometry(twipsRect(120, 720, 2055, 2820));
-    filOpenSave->setPattern(kDesignPattern);
+    fileList = new FileList(this);
+    fileList->setObjectName(QStringLiteral("filOpenSave"));
+    fileList->setGeometry(twipsRect(120, 720, 2055, 2820));
+    fileList->setPattern(kDesignPattern);
 
-    dirOpenSave = new FolderList(this);
-    dirOpenSave->setObjectName(QStringLiteral("dirOpenSave"));
-    dirOpenSave->setGeometry(twipsRect(2280, 960, 3375, 2280));
+    folderList = new FolderList(this);
+    folderList->setObjectName(QStringLiteral("dirOpenSave"));
+    folderList->setGeometry(twipsRect(2280, 960, 3375, 2280));
 
-    txtOpenSave = new QLineEdit(kDesignPattern, this);
-    txtOpenSave->setObjectName(QStringLiteral("txtOpenSave"));
+    fileNameBox = new QLineEdit(kDesignPattern, this);
+    fileNameBox->setObjectName(QStringLiteral("txtOpenSave"));
     // A long name shows its end, which tells it from its neighbours, and whole as the tooltip.
-    connect(txtOpenSave, &QLineEdit::textChanged, txtOpenSave,
-        [box = txtOpenSave](const QString& text) { box->setToolTip(text); });
-    txtOpenSave->setGeometry(twipsRect(120, 360, 2055, 315));
+    connect(fileNameBox, &QLineEdit::textChanged, fileNameBox,
+        [box = fileNameBox](const QString& text) { box->setToolTip(text); });
+    fileNameBox->setGeometry(twipsRect(120, 360, 2055, 315));
 
-    drvOpenSave = new DriveList(this);
-    drvOpenSave->setObjectName(QStringLiteral("drvOpenSave"));
-    drvOpenSave->setGeometry(twipsRect(2280, 360, 3375, 315));
+    driveList = new DriveList(this);
+    driveList->setObjectName(QStringLiteral("drvOpenSave"));
+    driveList->setGeometry(twipsRect(2280, 360, 3375, 315));
 
-    const QString captions[2] = { QStringLiteral("OK"), QStringLiteral("Cancel") };
-    const int lefts[2] = { 2640, 4200 };
-    for (int index = 0; index < 2; ++index) {
-        cmdOpenSave[index] = new QPushButton(captions[index], this);
-        cmdOpenSave[index]->setObjectName(QStringLiteral("cmdOpenSave%1").arg(index));
-        cmdOpenSave[index]->setGeometry(twipsRect(lefts[index], 3360, 1095, 375));
-    }
-    cmdOpenSave[0]->setDefault(true);
-    cmdOpenSave[0]->setEnabled(false);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("cmdOpenSave0"));
+    okButton->setGeometry(twipsRect(2640, 3360, 1095, 375));
+    okButton->setDefault(true);
+    okButton->setEnabled(false);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cmdOpenSave1"));
+    cancelButton->setGeometry(twipsRect(4200, 3360, 1095, 375));
 
     // The path label's upper part lies under the drive list, as do the other labels' lower
     // edges under their controls.
-    for (QLabel* label : lblOpenSave)
+    for (QLabel* label : { m_fileNameLabel, m_folderLabel, folderPathLabel, m_driveLabel })
         label->lower();
 
-    setTabOrder(filOpenSave, dirOpenSave);
-    setTabOrder(dirOpenSave, txtOpenSave);
-    setTabOrder(txtOpenSave, drvOpenSave);
-    setTabOrder(drvOpenSave, cmdOpenSave[0]);
-    setTabOrder(cmdOpenSave[0], cmdOpenSave[1]);
-    filOpenSave->setFocus();
+    setTabOrder(fileList, folderList);
+    setTabOrder(folderList, fileNameBox);
+    setTabOrder(fileNameBox, driveList);
+    setTabOrder(driveList, okButton);
+    setTabOrder(okButton, cancelButton);
+    fileList->setFocus();
 }
 
 void frmOpenSave::showEvent(QShowEvent* event)
@@ -186,7 +184,7 @@ void frmOpenSave::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void frmOpenSave::Form_Load()
+void frmOpenSave::load()
 {
     // Centred in twips, each half in floating point and kept in single precision.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -200,74 +198,66 @@ void frmOpenSave::Form_Load()
     }
     runUserAction([this] {
         const QString folder = file_system::currentFolder();
-        drvOpenSave->setDrive(folder);
-        dirOpenSave->setPath(folder);
-        lblOpenSave[2]->setText(dirOpenSave->Path());
+        driveList->setDrive(folder);
+        folderList->setPath(folder);
+        folderPathLabel->setText(folderList->Path());
     });
 }
 
 // A drive change completes the whole folder chain before it makes the drive current.
-void frmOpenSave::drvOpenSave_Change()
+void frmOpenSave::driveChanged()
 {
-    dirOpenSave->setPath(drvOpenSave->Drive());
-    file_system::setCurrentDrive(drvOpenSave->Drive());
+    folderList->setPath(driveList->Drive());
+    file_system::setCurrentDrive(driveList->Drive());
 }
 
-void frmOpenSave::dirOpenSave_Change()
+void frmOpenSave::folderChanged()
 {
-    filOpenSave->setPath(dirOpenSave->Path());
-    lblOpenSave[2]->setText(dirOpenSave->Path());
-    file_system::setCurrentFolder(dirOpenSave->Path());
+    fileList->setPath(folderList->Path());
+    folderPathLabel->setText(folderList->Path());
+    file_system::setCurrentFolder(folderList->Path());
 }
 
 // Both file-list handlers move the drive list before the folder list, and the folder list
 // follows the file list's Path as it stands after the drive list moved.
-void frmOpenSave::filOpenSave_PathChange()
+void frmOpenSave::fileListPathChanged()
 {
-    txtOpenSave->setText(filOpenSave->Pattern());
-    drvOpenSave->setDrive(filOpenSave->Path());
-    dirOpenSave->setPath(filOpenSave->Path());
+    fileNameBox->setText(fileList->Pattern());
+    driveList->setDrive(fileList->Path());
+    folderList->setPath(fileList->Path());
 }
 
-void frmOpenSave::filOpenSave_PatternChange()
+void frmOpenSave::fileListPatternChanged()
 {
-    drvOpenSave->setDrive(filOpenSave->Path());
-    dirOpenSave->setPath(filOpenSave->Path());
+    driveList->setDrive(fileList->Path());
+    folderList->setPath(fileList->Path());
 }
 
-void frmOpenSave::filOpenSave_Click()
+void frmOpenSave::fileClicked()
 {
-    txtOpenSave->setText(filOpenSave->List(filOpenSave->ListIndex()));
+    fileNameBox->setText(fileList->List(fileList->ListIndex()));
 }
 
-void frmOpenSave::filOpenSave_DblClick()
+void frmOpenSave::fileDoubleClicked()
 {
-    const QString fullPath = file_system::joinPath(filOpenSave->Path(), filOpenSave->FileName());
+    const QString fullPath = file_system::joinPath(fileList->Path(), fileList->FileName());
     choose(fullPath, windowTitle() == kDataFileCaption);
     accept();
 }
 
-void frmOpenSave::txtOpenSave_Change()
+void frmOpenSave::fileNameEdited()
 {
     // Once enabled, "OK" stays enabled until the dialog closes.
-    if (txtOpenSave->text() != kDesignPattern)
-        cmdOpenSave[0]->setEnabled(true);
-}
-
-void frmOpenSave::cmdOpenSave_Click(int index)
-{
-    if (index == 0)
-        runUserAction([this] { okClicked(); });
-    else
-        reject();
+    if (fileNameBox->text() != kDesignPattern)
+        okButton->setEnabled(true);
 }
 
 void frmOpenSave::okClicked()
 {
-    const QString text = txtOpenSave->text();
+    const QString text = fileNameBox->text();
     followTypedDrive(text);
     try {
-        filOpenSave->setFileName(text);
+        fileList->setFileName(text);
         return;
     } catch (const file_system::Failure& failure) {
         // Only a name that names nothing goes on to the search; a refusal by the system (a
@@ -289,14 +279,14 @@ void frmOpenSave::followTypedDrive(const QString& text)
     if (slash < 0 || file_system::hasWildcards(text.mid(slash + 1)))
         return;
     const QString base =
-        filOpenSave->Path().isEmpty() ? file_system::currentFolder() : filOpenSave->Path();
+        fileList->Path().isEmpty() ? file_system::currentFolder() : fileList->Path();
     const QString folder = file_system::normalFolder(text.left(slash + 1), base);
     if (!file_system::isFolder(folder)
         || !file_system::isNormalFile(file_system::joinPath(folder, text.mid(slash + 1)))
-        || file_system::driveOf(folder) == drvOpenSave->Drive())
+        || file_system::driveOf(folder) == driveList->Drive())
         return;
-    drvOpenSave->setDrive(folder);
-    dirOpenSave->setPath(folder);
+    driveList->setDrive(folder);
+    folderList->setPath(folder);
 }
 
 bool frmOpenSave::runUserAction(const std::function<void()>& action) noexcept
@@ -313,8 +303,8 @@ bool frmOpenSave::runUserAction(const std::function<void()>& action) noexcept
         description = QStringLiteral("Unknown failure");
     }
     try {
-        if (!dirOpenSave->Path().isEmpty())
-            drvOpenSave->showDriveOf(dirOpenSave->Path());
+        if (!folderList->Path().isEmpty())
+            driveList->showDriveOf(folderList->Path());
         warn(description);
     } catch (...) {
         // Nothing more can be shown; the dialog stays open.

@@ -25,27 +25,28 @@ class frmOpenSave : public QDialog
 public:
     explicit frmOpenSave(QWidget* parent = nullptr);
 
-    QLineEdit* txtOpenSave = nullptr;  // the file-name box
-    QPushButton* cmdOpenSave[2] = {};  // 0 "OK" (default button), 1 "Cancel" (Esc)
-    QLabel* lblOpenSave[4] = {};
-    DriveList* drvOpenSave = nullptr;
-    FolderList* dirOpenSave = nullptr;
-    FileList* filOpenSave = nullptr;
+    // The working controls and the folder's path; each comment is the control's objectName.
+    QLineEdit* fileNameBox = nullptr;  // txtOpenSave
+    QPushButton* okButton = nullptr;  // cmdOpenSave0, the default button
+    QPushButton* cancelButton = nullptr;  // cmdOpenSave1; Esc does the same
+    QLabel* folderPathLabel = nullptr;  // lblOpenSave2
+    DriveList* driveList = nullptr;  // drvOpenSave
+    FolderList* folderList = nullptr;  // dirOpenSave
+    FileList* fileList = nullptr;  // filOpenSave
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
-    void Form_Load();
-    void drvOpenSave_Change();
-    void dirOpenSave_Change();
-    void filOpenSave_PathChange();
-    void filOpenSave_PatternChange();
-    void filOpenSave_Click();
-    void filOpenSave_DblClick();
-    void txtOpenSave_Change();
-    void cmdOpenSave_Click(int index);
+    void load();
+    void driveChanged();
+    void folderChanged();
+    void fileListPathChanged();
+    void fileListPatternChanged();
+    void fileClicked();
+    void fileDoubleClicked();
+    void fileNameEdited();
     void okClicked();
     void followTypedDrive(const QString& text);
 
@@ -53,6 +54,10 @@ private:
     // open and usable. Returns whether `action` went through.
     bool runUserAction(const std::function<void()>& action) noexcept;
     void warn(const QString& text);
+
+    QLabel* m_fileNameLabel = nullptr;  // lblOpenSave0
+    QLabel* m_folderLabel = nullptr;  // lblOpenSave1
+    QLabel* m_driveLabel = nullptr;  // lblOpenSave3
 };
 
 // Makes the file at `path` the data file as a choice in the "Data File Open" chooser does: the

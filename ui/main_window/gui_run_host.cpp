@@ -36,7 +36,7 @@ void GuiRunHost::runFinished(run::FinishedRun&& run)
 
 void GuiRunHost::setStatus(const std::string& text)
 {
-    m_form.Text1->setText(QString::fromStdString(text));
+    m_form.statusBox->setText(QString::fromStdString(text));
     m_statusChanged = true;
 }
 
@@ -46,8 +46,8 @@ void GuiRunHost::showFileName(int index, const std::string& name)
         return;
     // File names are the file system's bytes; show them as the file system decodes them.
     if (index == 0)
-        m_form.Picture1->setRunDataFile(name);
-    QLineEdit* box = m_form.Text2[index];
+        m_form.pictureBox->setRunDataFile(name);
+    QLineEdit* box = m_form.fileNameBoxes[index];
     box->setText(QFile::decodeName(QByteArray::fromStdString(name)));
     box->setCursorPosition(0);
 }
@@ -68,27 +68,27 @@ bool GuiRunHost::yield()
 
 void GuiRunHost::clearPlot()
 {
-    m_form.Picture1->clear();
+    m_form.pictureBox->clear();
 }
 
 void GuiRunHost::setPlotWindow(float left, float top, float right, float bottom)
 {
-    m_form.Picture1->setWindow(left, top, right, bottom);
+    m_form.pictureBox->setWindow(left, top, right, bottom);
 }
 
 void GuiRunHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 {
-    m_form.Picture1->line(x1, y1, x2, y2, toColour(colour));
+    m_form.pictureBox->line(x1, y1, x2, y2, toColour(colour));
 }
 
 void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
 {
-    m_form.Picture1->dot(x, y, toColour(colour));
+    m_form.pictureBox->dot(x, y, toColour(colour));
 }
 
 void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
 {
-    m_form.Picture1->lineTo(x, y, toColour(colour));
+    m_form.pictureBox->lineTo(x, y, toColour(colour));
 }
 
 void GuiRunHost::showError(const std::string& message)

@@ -14,7 +14,7 @@ namespace ui {
 class Form1;
 
 // The main window as a run's front end: status and file names into the window's boxes, the
-// plot into Picture1, errors through the message presenter.
+// plot into the picture box, errors through the message presenter.
 class GuiRunHost : public run::RunHost
 {
 public:

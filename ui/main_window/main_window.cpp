@@ -184,65 +184,66 @@ Form1::~Form1()
 void Form1::buildControls()
 {
     // Panels first: later siblings are drawn over earlier ones.
-    Shape3 = place<QFrame>(this, "Shape3", 240, 720, 2055, 3255);
-    Shape3->setAutoFillBackground(true);
-    paint(Shape3, QPalette::Window, kPanelGrey);
-    Label14 = greyLabel(
+    m_settingsPanel = place<QFrame>(this, "Shape3", 240, 720, 2055, 3255);
+    m_settingsPanel->setAutoFillBackground(true);
+    paint(m_settingsPanel, QPalette::Window, kPanelGrey);
+    m_dataFilePanel = greyLabel(
         this, "Label14", QStringLiteral("Data file"), 240, 4080, 6255, 2295, Qt::AlignLeft);
 
-    Command2 = place<QPushButton>(this, "Command2", 240, 240, 1575, 375);
-    Command2->setText(QStringLiteral("Data File Open"));
-    Command1 = place<QPushButton>(this, "Command1", 1920, 240, 1575, 375);
-    Command1->setText(QStringLiteral("Start"));
-    Command1->setEnabled(false);
-    Text1 = displayBox(this, "Text1", 3600, 240, 1815, 375);
-    Text1->setFont(windowFont(kProportionalGothic, 9.75, true));
-    paint(Text1, QPalette::Text, kStatusRed);
-    Command4 = place<QPushButton>(this, "Command4", 5520, 240, 975, 375);
-    Command4->setText(QStringLiteral("Exit"));
+    dataFileOpenButton = place<QPushButton>(this, "Command2", 240, 240, 1575, 375);
+    dataFileOpenButton->setText(QStringLiteral("Data File Open"));
+    startButton = place<QPushButton>(this, "Command1", 1920, 240, 1575, 375);
+    startButton->setText(QStringLiteral("Start"));
+    startButton->setEnabled(false);
+    statusBox = displayBox(this, "Text1", 3600, 240, 1815, 375);
+    statusBox->setFont(windowFont(kProportionalGothic, 9.75, true));
+    paint(statusBox, QPalette::Text, kStatusRed);
+    exitButton = place<QPushButton>(this, "Command4", 5520, 240, 975, 375);
+    exitButton->setText(QStringLiteral("Exit"));
 
-    Picture1 = place<PlotView>(this, "Picture1", 2400, 720, 4095, 3255);
-    Picture1->setFocusPolicy(Qt::NoFocus);
+    pictureBox = place<PlotView>(this, "Picture1", 2400, 720, 4095, 3255);
+    pictureBox->setFocusPolicy(Qt::NoFocus);
 
-    Label5 = greyLabel(
+    m_xAxisLabel = greyLabel(
         this, "Label5", QStringLiteral("X-axis"), 360, 840, 1815, 255, Qt::AlignHCenter, true);
-    Label4 =
+    m_xColumnLabel =
         greyLabel(this, "Label4", QStringLiteral("column"), 360, 1080, 735, 255, Qt::AlignHCenter);
-    Label8 = greyLabel(
+    m_xCoefficientLabel = greyLabel(
         this, "Label8", QStringLiteral("coeficient"), 1080, 1080, 1095, 255, Qt::AlignHCenter);
-    Text4 = place<QLineEdit>(this, "Text4", 360, 1320, 735, 285);
-    Text6 = place<QLineEdit>(this, "Text6", 1080, 1320, 1095, 285);
+    xColumnBox = place<QLineEdit>(this, "Text4", 360, 1320, 735, 285);
+    xCoefficientBox = place<QLineEdit>(this, "Text6", 1080, 1320, 1095, 285);
 
-    Label6 = greyLabel(this, "Label6", QStringLiteral("Y-axis column"), 360, 1680, 1815, 255,
+    m_yAxisLabel = greyLabel(this, "Label6", QStringLiteral("Y-axis column"), 360, 1680, 1815, 255,
         Qt::AlignHCenter, true);
-    Label7 =
+    m_yColumnLabel =
         greyLabel(this, "Label7", QStringLiteral("column"), 360, 1920, 735, 255, Qt::AlignHCenter);
-    Label9 = greyLabel(
+    m_yCoefficientLabel = greyLabel(
         this, "Label9", QStringLiteral("coeficient"), 1080, 1920, 1095, 255, Qt::AlignHCenter);
-    Text5 = place<QLineEdit>(this, "Text5", 360, 2160, 735, 285);
-    Text7 = place<QLineEdit>(this, "Text7", 1080, 2160, 1095, 285);
+    yColumnBox = place<QLineEdit>(this, "Text5", 360, 2160, 735, 285);
+    yCoefficientBox = place<QLineEdit>(this, "Text7", 1080, 2160, 1095, 285);
 
-    Label12 = greyLabel(
+    m_skipLinesLabel = greyLabel(
         this, "Label12", QStringLiteral("Skip line"), 360, 2520, 1815, 255, Qt::AlignHCenter, true);
-    Text10 = place<QLineEdit>(this, "Text10", 360, 2760, 1815, 285);
+    skipLinesBox = place<QLineEdit>(this, "Text10", 360, 2760, 1815, 285);
 
-    Option1 = place<QRadioButton>(this, "Option1", 360, 3120, 1815, 255);
-    Option1->setText(QStringLiteral("2 output files"));
-    paint(Option1, QPalette::WindowText, Qt::black);
-    paint(Option1, QPalette::ButtonText, Qt::black);
-    Option2 = place<QRadioButton>(this, "Option2", 360, 3360, 1815, 255);
-    Option2->setText(QStringLiteral("1 output file"));
-    Check1 = place<QCheckBox>(this, "Check1", 360, 3600, 1815, 255);
-    Check1->setText(QStringLiteral("Keep temporals"));
-    Check1->setToolTip(QStringLiteral("Keeps the point file and the cross-check file beside the "
-                                      "curve files. Once ticked, it stays on until the program "
-                                      "is started again."));
+    twoFilesOption = place<QRadioButton>(this, "Option1", 360, 3120, 1815, 255);
+    twoFilesOption->setText(QStringLiteral("2 output files"));
+    paint(twoFilesOption, QPalette::WindowText, Qt::black);
+    paint(twoFilesOption, QPalette::ButtonText, Qt::black);
+    oneFileOption = place<QRadioButton>(this, "Option2", 360, 3360, 1815, 255);
+    oneFileOption->setText(QStringLiteral("1 output file"));
+    keepWorkingFilesBox = place<QCheckBox>(this, "Check1", 360, 3600, 1815, 255);
+    keepWorkingFilesBox->setText(QStringLiteral("Keep temporals"));
+    keepWorkingFilesBox->setToolTip(
+        QStringLiteral("Keeps the point file and the cross-check file beside the "
+                       "curve files. Once ticked, it stays on until the program "
+                       "is started again."));
 
-    Label1 = greyLabel(
+    m_dataFileLabel = greyLabel(
         this, "Label1", QStringLiteral("input file"), 1080, 4080, 855, 255, Qt::AlignRight);
-    Label3 = greyLabel(
+    m_outputFile1Label = greyLabel(
         this, "Label3", QStringLiteral("ounput file1"), 840, 4320, 1095, 255, Qt::AlignRight);
-    Label2 = greyLabel(
+    m_outputFile2Label = greyLabel(
         this, "Label2", QStringLiteral("output file2"), 840, 4560, 1095, 255, Qt::AlignRight);
     const QFont italic = [] {
         QFont font = windowFont(kProportionalGothic, 9.75);
@@ -259,31 +260,33 @@ void Form1::buildControls()
         paint(box, QPalette::Base, kLabelGrey);
         paint(box, QPalette::Text, kLabelText);
         showPathEnd(box);
-        Text2[i] = box;
+        fileNameBoxes[i] = box;
     }
     const QFont fixed = windowFont(kFixedGothic, 9.75);
     for (int i = 0; i < 6; ++i) {
         QLineEdit* box = displayBox(this, "Text11", 360, 4800 + 240 * i, 6015, 255);
         box->setObjectName(objectNameWithIndex("Text11", i));
         box->setFont(fixed);
-        Text11[i] = box;
+        previewLines[i] = box;
     }
 
-    Label22 = place<QLabel>(this, "Label22", 120, 6360, 6495, 255);
-    Label22->setText(
+    m_titleLabel = place<QLabel>(this, "Label22", 120, 6360, 6495, 255);
+    m_titleLabel->setText(
         QStringLiteral("Varnel " VARNEL_VERSION " \u2014 curves of cyclic load\u2013deformation "
                        "records"));
-    Label22->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label22->setFont(windowFont(kArial, 8.25, true));
-    paint(Label22, QPalette::WindowText, kTitlePink);
+    m_titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_titleLabel->setFont(windowFont(kArial, 8.25, true));
+    paint(m_titleLabel, QPalette::WindowText, kTitlePink);
 }
 
 void Form1::chainTabOrder()
 {
     // Keyboard order of the window; labels and the picture box never take the focus.
-    QWidget* const order[] = { Command2, Command1, Command4, Text4, Text6, Text5, Text7, Text10,
-        Option1, Option2, Check1, Text11[0], Text11[1], Text11[2], Text11[3], Text11[4], Text11[5],
-        Text1, Text2[0], Text2[1], Text2[2] };
+    QWidget* const order[] = { dataFileOpenButton, startButton, exitButton, xColumnBox,
+        xCoefficientBox, yColumnBox, yCoefficientBox, skipLinesBox, twoFilesOption, oneFileOption,
+        keepWorkingFilesBox, previewLines[0], previewLines[1], previewLines[2], previewLines[3],
+        previewLines[4], previewLines[5], statusBox, fileNameBoxes[0], fileNameBoxes[1],
+        fileNameBoxes[2] };
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -317,29 +320,31 @@ void Form1::connectHandlers()
             showReading(box, text, readAs);
         });
     };
-    follow(Text4, settings::setXColumn, &settings::RunSettings::XColumn);
-    follow(Text5, settings::setYColumn, &settings::RunSettings::YColumn);
-    follow(Text10, settings::setSkipLines, &settings::RunSettings::SkipLines);
-    followCoefficient(Text6, settings::setXCoefficient, &settings::RunSettings::XCoefficient);
-    followCoefficient(Text7, settings::setYCoefficient, &settings::RunSettings::YCoefficient);
-    connect(Option1, &QRadioButton::toggled, [](bool on) {
+    follow(xColumnBox, settings::setXColumn, &settings::RunSettings::XColumn);
+    follow(yColumnBox, settings::setYColumn, &settings::RunSettings::YColumn);
+    follow(skipLinesBox, settings::setSkipLines, &settings::RunSettings::SkipLines);
+    followCoefficient(
+        xCoefficientBox, settings::setXCoefficient, &settings::RunSettings::XCoefficient);
+    followCoefficient(
+        yCoefficientBox, settings::setYCoefficient, &settings::RunSettings::YCoefficient);
+    connect(twoFilesOption, &QRadioButton::toggled, [](bool on) {
         if (on)
             settings::runSettings().OutputMode = 1;
     });
-    connect(Option2, &QRadioButton::toggled, [](bool on) {
+    connect(oneFileOption, &QRadioButton::toggled, [](bool on) {
         if (on)
             settings::runSettings().OutputMode = 2;
     });
     // Every change of the box keeps the working files, unticking included; the box stays
     // ticked so that it never shows a state the run does not have.
-    connect(Check1, &QCheckBox::toggled, this, [this](bool ticked) {
+    connect(keepWorkingFilesBox, &QCheckBox::toggled, this, [this](bool ticked) {
         settings::runSettings().KeepWorkingFiles = 1;
         if (!ticked)
-            Check1->setChecked(true);
+            keepWorkingFilesBox->setChecked(true);
     });
-    connect(Command2, &QPushButton::clicked, this, &Form1::dataFileOpenClicked);
-    connect(Command1, &QPushButton::clicked, this, &Form1::startClicked);
-    connect(Command4, &QPushButton::clicked, this, &Form1::exitClicked);
+    connect(dataFileOpenButton, &QPushButton::clicked, this, &Form1::dataFileOpenClicked);
+    connect(startButton, &QPushButton::clicked, this, &Form1::startClicked);
+    connect(exitButton, &QPushButton::clicked, this, &Form1::exitClicked);
 }
 
 void Form1::load()
@@ -350,17 +355,17 @@ void Form1::load()
         move(whole.left() + whole.width() / 2 - width() / 2,
             whole.top() + whole.height() / 2 - height() / 2);
     }
-    Text4->setText(QStringLiteral("1"));
-    Text5->setText(QStringLiteral("2"));
-    Text10->setText(QStringLiteral("0"));
-    Text6->setText(QStringLiteral("1"));
-    Text7->setText(QStringLiteral("1"));
-    for (QLineEdit* box : Text11)
+    xColumnBox->setText(QStringLiteral("1"));
+    yColumnBox->setText(QStringLiteral("2"));
+    skipLinesBox->setText(QStringLiteral("0"));
+    xCoefficientBox->setText(QStringLiteral("1"));
+    yCoefficientBox->setText(QStringLiteral("1"));
+    for (QLineEdit* box : previewLines)
         box->clear();
-    Text1->clear();
-    for (QLineEdit* box : Text2)
+    statusBox->clear();
+    for (QLineEdit* box : fileNameBoxes)
         box->clear();
-    Option1->setChecked(true);
+    twoFilesOption->setChecked(true);
     settings::runSettings().OutputMode = 1;
     settings::runSettings().KeepWorkingFiles = 0;
 }
@@ -370,8 +375,8 @@ void Form1::setPreviewLine(int index, const QString& text)
     if (index < 0 || index >= 6)
         return;
     // Show a long line from its start, where the columns begin.
-    Text11[index]->setText(text);
-    Text11[index]->setCursorPosition(0);
+    previewLines[index]->setText(text);
+    previewLines[index]->setCursorPosition(0);
 }
 
 void Form1::dataFileOpenClicked()
@@ -380,24 +385,24 @@ void Form1::dataFileOpenClicked()
     // meanwhile only picks and previews a file.
     const bool duringRun = m_running;
     if (!duringRun) {
-        Text1->clear();
-        for (QLineEdit* box : Text2)
+        statusBox->clear();
+        for (QLineEdit* box : fileNameBoxes)
             box->clear();
     }
     {
         frmOpenSave chooser(this);
         chooser.setWindowTitle(QStringLiteral("Data File Open"));
-        chooser.txtOpenSave->setText(QStringLiteral("*.prn"));
-        chooser.txtOpenSave->setSelection(0, 5);
+        chooser.fileNameBox->setText(QStringLiteral("*.prn"));
+        chooser.fileNameBox->setSelection(0, 5);
         showChooser(chooser);
     }
-    Command1->setEnabled(true);
+    startButton->setEnabled(true);
     if (!duringRun) {
-        Picture1->clear();
+        pictureBox->clear();
         // Chosen now or kept from before a cancelled chooser, this is the file "Start" runs.
         const std::string& chosen = settings::runSettings().DataFilePath;
         if (!chosen.empty())
-            Text2[0]->setText(QFile::decodeName(QByteArray::fromStdString(chosen)));
+            fileNameBoxes[0]->setText(QFile::decodeName(QByteArray::fromStdString(chosen)));
     }
 }
 
@@ -433,14 +438,14 @@ void Form1::dataFileDropped(const QList<QUrl>& urls)
     const QString path = urls.first().toLocalFile();
     if (!chooseDataFile(this, path))
         return;
-    Command1->setEnabled(true);
+    startButton->setEnabled(true);
     if (m_running)
         return;
-    Text1->clear();
-    for (QLineEdit* box : Text2)
+    statusBox->clear();
+    for (QLineEdit* box : fileNameBoxes)
         box->clear();
-    Picture1->clear();
-    Text2[0]->setText(
+    pictureBox->clear();
+    fileNameBoxes[0]->setText(
         QFile::decodeName(QByteArray::fromStdString(settings::runSettings().DataFilePath)));
 }
 
@@ -455,8 +460,8 @@ void Form1::startClicked()
     // The run reports every failure itself, an unforeseen one included.
     // The files the run writes are named now: a file chosen during the run is for the next.
     const settings::RunSettings atStart = settings::runSettings();
-    const run::RunReport report = run::runVarnel(
-        host, settings::runSettings(), Text6->text().toStdString(), Text7->text().toStdString());
+    const run::RunReport report = run::runVarnel(host, settings::runSettings(),
+        xCoefficientBox->text().toStdString(), yCoefficientBox->text().toStdString());
     // The run ends as soon as it has shown its error, so the box can wait until the run's
     // report says where or why.
     if (host.error) {
@@ -465,7 +470,7 @@ void Form1::startClicked()
             QString::fromStdString(run::failureDetailLine(atStart.DataFilePath, report)));
     }
     if (std::optional<run::FinishedRun> finished = host.takeFinishedRun())
-        Picture1->showFinishedRun(std::move(*finished));
+        pictureBox->showFinishedRun(std::move(*finished));
     m_running = false;
     if (m_stopRequested)
         endProgram();

@@ -22,7 +22,7 @@ class PlotView;
 
 // The program's only main window: the run settings, "Data File Open", "Start", "Exit", the
 // status and file-name boxes, the preview lines and the picture box a run draws in.
-// Controls carry the system's names, as members and as objectName.
+// Controls carry the system's names as objectName; the members say what they are.
 class Form1 : public QWidget, public PreviewTarget
 {
     Q_OBJECT
@@ -56,34 +56,22 @@ public:
         return m_stopRequested;
     }
 
-    QPushButton* Command2 = nullptr;  // "Data File Open"
-    QPushButton* Command1 = nullptr;  // "Start"
-    QPushButton* Command4 = nullptr;  // "Exit"
-    QLineEdit* Text1 = nullptr;  // status
-    QFrame* Shape3 = nullptr;
-    PlotView* Picture1 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLineEdit* Text4 = nullptr;  // X column
-    QLineEdit* Text6 = nullptr;  // X coefficient
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLineEdit* Text5 = nullptr;  // Y column
-    QLineEdit* Text7 = nullptr;  // Y coefficient
-    QLabel* Label12 = nullptr;
-    QLineEdit* Text10 = nullptr;  // header lines to skip
-    QRadioButton* Option1 = nullptr;  // two output files
-    QRadioButton* Option2 = nullptr;  // one output file
-    QCheckBox* Check1 = nullptr;  // keep working files
-    QLabel* Label14 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Text2[3] = {};  // data file, output file 1, output file 2
-    QLineEdit* Text11[6] = {};  // preview lines
-    QLabel* Label22 = nullptr;  // title
+    // The controls that tests and the run use; each comment is the control's objectName.
+    QPushButton* dataFileOpenButton = nullptr;  // Command2
+    QPushButton* startButton = nullptr;  // Command1
+    QPushButton* exitButton = nullptr;  // Command4
+    QLineEdit* statusBox = nullptr;  // Text1
+    PlotView* pictureBox = nullptr;  // Picture1
+    QLineEdit* xColumnBox = nullptr;  // Text4
+    QLineEdit* xCoefficientBox = nullptr;  // Text6
+    QLineEdit* yColumnBox = nullptr;  // Text5
+    QLineEdit* yCoefficientBox = nullptr;  // Text7
+    QLineEdit* skipLinesBox = nullptr;  // Text10
+    QRadioButton* twoFilesOption = nullptr;  // Option1
+    QRadioButton* oneFileOption = nullptr;  // Option2
+    QCheckBox* keepWorkingFilesBox = nullptr;  // Check1
+    QLineEdit* fileNameBoxes[3] = {};  // Text20..Text22: data file, output file 1, output file 2
+    QLineEdit* previewLines[6] = {};  // Text110..Text115
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -100,6 +88,21 @@ private:
     void dataFileDropped(const QList<QUrl>& urls);
     void startClicked();
     void exitClicked();
+
+    // The panels and labels, which only show; each comment is the control's objectName.
+    QFrame* m_settingsPanel = nullptr;  // Shape3
+    QLabel* m_dataFilePanel = nullptr;  // Label14
+    QLabel* m_xAxisLabel = nullptr;  // Label5
+    QLabel* m_xColumnLabel = nullptr;  // Label4
+    QLabel* m_xCoefficientLabel = nullptr;  // Label8
+    QLabel* m_yAxisLabel = nullptr;  // Label6
+    QLabel* m_yColumnLabel = nullptr;  // Label7
+    QLabel* m_yCoefficientLabel = nullptr;  // Label9
+    QLabel* m_skipLinesLabel = nullptr;  // Label12
+    QLabel* m_dataFileLabel = nullptr;  // Label1
+    QLabel* m_outputFile1Label = nullptr;  // Label3
+    QLabel* m_outputFile2Label = nullptr;  // Label2
+    QLabel* m_titleLabel = nullptr;  // Label22
 
     bool m_running = false;
     bool m_stopRequested = false;
