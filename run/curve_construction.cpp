@@ -62,8 +62,9 @@ namespace {
 
 }  // namespace
 
-std::unique_ptr<TextWriter> CurveStream::finish(
-    RunHost& host, const std::string& positivePath, const std::string& negativePath)
+std::unique_ptr<TextWriter> CurveStream::finish(RunHost& host, const std::string& positivePath,
+    const std::string& negativePath, const std::string& positiveName,
+    const std::string& negativeName)
 {
     host.enterPhase(RunPhase::Curve);
     host.setStatus("Varnel creating...");
@@ -71,11 +72,11 @@ std::unique_ptr<TextWriter> CurveStream::finish(
     const auto positiveCount = static_cast<std::int64_t>(m_positive.kept.size() / 2);
     const auto total = positiveCount + static_cast<std::int64_t>(m_negative.kept.size() / 2);
     {
-        TextWriter positive(positivePath);
+        TextWriter positive(positivePath, positiveName);
         writeSide(host, m_positive.kept, positive, 0, total);
         positive.close();
     }
-    auto negative = std::make_unique<TextWriter>(negativePath);
+    auto negative = std::make_unique<TextWriter>(negativePath, negativeName);
     writeSide(host, m_negative.kept, *negative, positiveCount, total);
     negative->flush();
     host.progress(total, total);

@@ -27,9 +27,11 @@ public:
 
     // Writes the positive side into `positivePath` (closed when done), then the negative side
     // into `negativePath`, which is handed back flushed and still open for the finishing
-    // stage to close. Draws the curve in red.
-    std::unique_ptr<TextWriter> finish(
-        RunHost& host, const std::string& positivePath, const std::string& negativePath);
+    // stage to close. Draws the curve in red. Failures name the files `positiveName` and
+    // `negativeName` when given (the curve files that the paths, written beside them, become).
+    std::unique_ptr<TextWriter> finish(RunHost& host, const std::string& positivePath,
+        const std::string& negativePath, const std::string& positiveName = {},
+        const std::string& negativeName = {});
 
     // Both sides as the curve files hold them.
     CurveSides sides() const;

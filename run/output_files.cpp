@@ -21,11 +21,11 @@ namespace {
 }  // namespace
 
 void mergeCurveFiles(RunHost& host, const std::string& positivePath,
-    const std::string& negativePath, const std::string& combinedPath)
+    const std::string& negativePath, const std::string& combinedPath, const std::string& writtenAs)
 {
     Pace pace(&host, 0, 4096);
     auto positive = std::make_unique<TextReader>(positivePath, TextReader::Links::Refuse);
-    TextWriter combined(combinedPath);
+    TextWriter combined(writtenAs.empty() ? combinedPath : writtenAs, combinedPath);
     positive->readLine();  // each side file's own header is dropped
     combined.writeText(kCurveHeader);
     copyPointLines(*positive, combined, pace);

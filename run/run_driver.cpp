@@ -8,8 +8,10 @@
 #include "run/point_preparation.h"
 #include "run/run_lock.h"
 #include "run/run_pace.h"
+#include "run/whole_file.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <optional>
@@ -102,6 +104,70 @@ namespace {
         yieldOrStop(host);
         drawRecord(host, points);
         return points;
+    }
+
+    // A curve file's content is written into a new file beside it, which takes the name at the
+    // end of the run: a run killed on the way leaves the name holding "Test output", never a
+    // curve cut short that looks whole. Where the folder takes no new file (a writable file in a
+    // folder that is not), the file is written in place, as it always could be.
+    class WrittenBeside
+    {
+    public:
+        explicit WrittenBeside(const std::string& name)
+            : m_name(name)
+        {
+            std::string temporary = temporaryNameBeside(name);
+            const int fd = ::open(
+                temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (fd >= 0) {
+                ::close(fd);
+                m_temporary = std::move(temporary);
+            } else if (errno != EACCES && errno != EPERM) {
+                throwFileFailure(errno, name, true);
+            }
+        }
+
+        ~WrittenBeside()
+        {
+            if (!m_temporary.empty())
+                ::unlink(m_temporary.c_str());
+        }
+
+        WrittenBeside(const WrittenBeside&) = delete;
+        WrittenBeside& operator=(const WrittenBeside&) = delete;
+
+        // Where the content is written.
+        const std::string& path() const
+        {
+            return m_temporary.empty() ? m_name : m_temporary;
+        }
+
+        // The content takes the name; the lock moves with it onto the locked file's name.
+        void takeName(RunLock* lock = nullptr)
+        {
+            if (m_temporary.empty())
+                return;
+            if (lock)
+                lock->renameInto(m_temporary);
+            else if (::rename(m_temporary.c_str(), m_name.c_str()) != 0)
+                throwFileFailure(errno, m_name, true);
+            m_temporary.clear();
+        }
+
+    private:
+        std::string m_name;
+        std::string m_temporary;
+    };
+
+    // A symbolic link at one of the run's names is never written through nor replaced.
+    void refuseLinkAt(const std::string& path)
+    {
+        struct stat st
+        {
+        };
+
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            throwOwnFileFailure(ELOOP, path, true);
     }
 
     // Passes the cross check's records on to the curve, keeping the groups and crossings the
@@ -299,6 +365,7 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         // Held until the last file operation below, the removals included, and by a host that
         // asks for it until it has written what it makes of the run.
         const auto lock = std::make_shared<RunLock>(names.positive);
+        removeLeftoverTemporaries({ names.positive, names.negative, names.combined });
         probe(names.positive);
         probe(names.negative);
 
@@ -323,17 +390,25 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         if (parts.points)
             finished.points = std::move(points);
         points = {};
-        std::unique_ptr<TextWriter> negative = curve.finish(host, names.positive, names.negative);
+        WrittenBeside positiveCurve(names.positive);
+        WrittenBeside negativeCurve(names.negative);
+        std::unique_ptr<TextWriter> negative = curve.finish(
+            host, positiveCurve.path(), negativeCurve.path(), names.positive, names.negative);
 
         exit = ErrorExit::Finishing;
         host.enterPhase(RunPhase::Finishing);
         negative->close();
         negative.reset();
+        positiveCurve.takeName(lock.get());
+        negativeCurve.takeName();
         if (!keep)
             removeStaleFile(names.crossCheck);
         const bool held = host.holdsNamesAfterRun();
         if (oneFile) {
-            mergeCurveFiles(host, names.positive, names.negative, names.combined);
+            refuseLinkAt(names.combined);
+            WrittenBeside combined(names.combined);
+            mergeCurveFiles(host, names.positive, names.negative, names.combined, combined.path());
+            combined.takeName();
             if (!keep) {
                 // The locked file goes last: once its name is gone, a second run may take a new
                 // lock at once. A host that holds the names on has it removed as it lets go.

@@ -75,6 +75,24 @@ RunLock::~RunLock()
     }
 }
 
+void RunLock::renameInto(const std::string& temporaryPath)
+{
+    const int fd = ::open(temporaryPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        throwFileFailure(errno, m_path, false);
+    // Locked before it has the name: a second run that opens the name then finds it held. The
+    // file is new, so the lock cannot be refused; a file system without locks goes unguarded.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    if (::rename(temporaryPath.c_str(), m_path.c_str()) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throwFileFailure(error, m_path, true);
+    }
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+}
+
 void RunLock::release()
 {
     if (m_fd < 0)

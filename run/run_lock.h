@@ -26,6 +26,10 @@ public:
         m_removeWhenReleased = true;
     }
 
+    // The file `temporaryPath`, written beside the locked file, takes its name, and the lock
+    // moves onto it, so that the name stays held. Throws RunFailure with the file system's code.
+    void renameInto(const std::string& temporaryPath);
+
     // Lets go of the names, first removing the locked file when asked. Throws RunFailure with
     // the file system's code when it cannot be removed (the lock is let go all the same).
     void release();

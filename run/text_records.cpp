@@ -274,8 +274,8 @@ double readNumberItem(TextReader& r)
 
 // ---- TextWriter ----
 
-TextWriter::TextWriter(const std::string& path)
-    : m_path(path)
+TextWriter::TextWriter(const std::string& path, const std::string& name)
+    : m_path(name.empty() ? path : name)
 {
     // Non-blocking so that a FIFO without a reader fails instead of hanging the run.
     m_fd = ::open(

@@ -164,8 +164,9 @@ struct ZoneValue
 class TextWriter
 {
 public:
-    // Creates or empties `path`; throws RunFailure with the file system's code.
-    explicit TextWriter(const std::string& path);
+    // Creates or empties `path`; throws RunFailure with the file system's code. Failures name
+    // the file `name` when given: the file that `path`, a temporary file beside it, becomes.
+    explicit TextWriter(const std::string& path, const std::string& name = {});
     // Closes without reporting: an error exit closes files this way.
     ~TextWriter();
     TextWriter(const TextWriter&) = delete;

@@ -3,11 +3,16 @@
 #include "run/run_driver.h"
 #include "run/run_failure.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,17 +92,85 @@ namespace {
 
 }  // namespace
 
+namespace {
+
+    constexpr std::string_view kTemporaryMark = ".varnel-";
+    constexpr std::string_view kTemporaryEnd = ".part";
+
+    // The part of a name's last component that its temporary name holds: all of it, or as much
+    // as leaves room for the suffix.
+    std::string_view temporaryStem(std::string_view last, long nameMax, std::size_t suffix)
+    {
+        const long room = nameMax - 1 - static_cast<long>(suffix);
+        if (room > 0 && static_cast<long>(last.size()) > room)
+            return last.substr(0, static_cast<std::size_t>(room));
+        return last;
+    }
+
+    bool allDigits(std::string_view text)
+    {
+        return !text.empty()
+            && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    }
+
+}  // namespace
+
 std::string temporaryNameBeside(const std::string& path)
 {
-    const std::string suffix = ".varnel-" + std::to_string(::getpid()) + "-"
-        + std::to_string(g_temporaryCount.fetch_add(1)) + ".part";
+    const std::string suffix = std::string(kTemporaryMark) + std::to_string(::getpid()) + "-"
+        + std::to_string(g_temporaryCount.fetch_add(1)) + std::string(kTemporaryEnd);
     // A long name is shortened in its temporary name, so that every name the file system takes
     // can be written whole.
-    const long room = nameMax(path) - 1 - static_cast<long>(suffix.size());
-    std::string last = lastPart(path);
-    if (room > 0 && static_cast<long>(last.size()) > room)
-        last.resize(static_cast<std::size_t>(room));
-    return folderPart(path) + "." + last + suffix;
+    return folderPart(path) + "."
+        + std::string(temporaryStem(lastPart(path), nameMax(path), suffix.size())) + suffix;
+}
+
+void removeLeftoverTemporaries(const std::vector<std::string>& names)
+{
+    std::map<std::string, std::vector<std::string>> byFolder;
+    for (const std::string& name : names)
+        byFolder[folderOf(name)].push_back(lastPart(name));
+    for (const auto& [folder, lasts] : byFolder) {
+        DIR* const dir = ::opendir(folder.c_str());
+        if (!dir)
+            continue;
+        const long max = nameMax(folder + "/x");
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view name(entry->d_name);
+            if (!name.starts_with('.') || !name.ends_with(kTemporaryEnd))
+                continue;
+            // ".<stem>.varnel-<pid>-<n>.part"
+            const std::size_t mark = name.rfind(kTemporaryMark);
+            if (mark == std::string_view::npos || mark == 0)
+                continue;
+            const std::string_view numbers = name.substr(mark + kTemporaryMark.size(),
+                name.size() - mark - kTemporaryMark.size() - kTemporaryEnd.size());
+            const std::size_t dash = numbers.find('-');
+            if (dash == std::string_view::npos || !allDigits(numbers.substr(0, dash))
+                || !allDigits(numbers.substr(dash + 1)) || dash > 9)
+                continue;
+            const std::string_view stem = name.substr(1, mark - 1);
+            const std::size_t suffix = name.size() - mark;
+            if (std::none_of(lasts.begin(), lasts.end(), [&](const std::string& last) {
+                    return temporaryStem(last, max, suffix) == stem;
+                }))
+                continue;
+            int pid = 0;
+            std::from_chars(numbers.data(), numbers.data() + dash, pid);
+            // A process that runs (or that this one may not signal) may still be writing it.
+            if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH)
+                continue;
+
+            struct stat st
+            {
+            };
+
+            if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISREG(st.st_mode))
+                ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+        ::closedir(dir);
+    }
 }
 
 PendingFile::PendingFile(

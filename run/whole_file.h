@@ -49,6 +49,11 @@ private:
 void writeWholeFile(const std::string& path, std::string_view bytes,
     const std::vector<std::string>& protectedFiles = {});
 
+// Removes the temporary files beside `names` (see temporaryNameBeside) whose writing process no
+// longer runs: what a killed run or job left behind. Never another file, and never one that a
+// running process may still be writing. Quiet: what cannot be removed stays.
+void removeLeftoverTemporaries(const std::vector<std::string>& names);
+
 // Why `path` may not be written as a PendingFile, checked before a job starts: a symbolic link
 // at the name, a folder or other non-regular file there, a protected file, a missing or
 // unwritable folder, or a name or temporary name too long for the file system. Throws

@@ -21,6 +21,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -532,6 +533,50 @@ TEST_F(Faults, ASecondRunOnTheSameNamesChangesNothing)
         // Once the first run has ended, the names are free again.
         EXPECT_EQ(batch({ dataPath() }).status, 0);
     }
+}
+
+// A run killed while it writes its curve leaves each name holding "Test output" or the whole
+// curve, never a curve cut short; the next run on the names removes what the killed one left
+// beside them.
+TEST_F(Faults, AKilledRunLeavesNoCurveCutShort)
+{
+    const std::string record = m_dir.file("big.prn");
+    ASSERT_EQ(runProgram(VARNEL_GENERATE,
+                  { "--samples", "30000", "--noise", "0.01", "--seed", "4", "-o", record })
+                  .status,
+        0);
+    const std::vector<std::string> args = { "--x-column", "2", "--y-column", "3", record };
+    ASSERT_EQ(runProgram(VARNEL_BATCH, args).status, 0);
+    const std::string vnp = readFile(m_dir.file("big.vnp"));
+    const std::string vnn = readFile(m_dir.file("big.vnn"));
+    ASSERT_GT(vnn.size(), 100000u);
+    const auto others = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir.path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const std::set<std::string> before = others();
+    bool leftBehind = false;
+    for (const int delayMs : { 0, 1, 3, 6, 10, 20 }) {
+        SCOPED_TRACE(delayMs);
+        runProgram(VARNEL_BATCH, args, false, std::chrono::seconds(60),
+            [&](const std::string& line, pid_t pid) {
+                if (line.ends_with("Varnel creating...")) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+                    ::kill(pid, SIGKILL);
+                }
+            });
+        for (const auto& [name, whole] : { std::pair { "big.vnp", &vnp }, { "big.vnn", &vnn } }) {
+            const std::string now = readFile(m_dir.file(name));
+            EXPECT_TRUE(now == kProbe || now == *whole) << name << " holds " << now.size();
+        }
+        leftBehind = leftBehind || others() != before;
+    }
+    EXPECT_TRUE(leftBehind);  // the kills left temporary files beside the names
+    ASSERT_EQ(runProgram(VARNEL_BATCH, args).status, 0);
+    EXPECT_EQ(others(), before);
+    EXPECT_EQ(readFile(m_dir.file("big.vnn")), vnn);
 }
 
 // ---- permissions, as an unprivileged user (root writes through permission bits) ----
