@@ -28,31 +28,48 @@ namespace batch {
 
 std::string escapeControls(const std::string& text)
 {
+    static constexpr char kHex[] = "0123456789abcdef";
     std::string shown;
     shown.reserve(text.size());
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7f) {
-            shown += c;
+    const auto hex = [&](unsigned char u) {
+        shown += "\\x";
+        shown += kHex[u >> 4];
+        shown += kHex[u & 0xf];
+    };
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char u = byte(i);
+        if (u < 0x20 || u == 0x7f) {
+            if (u == '\n')
+                shown += "\\n";
+            else if (u == '\r')
+                shown += "\\r";
+            else if (u == '\t')
+                shown += "\\t";
+            else
+                hex(u);
+            ++i;
             continue;
         }
-        switch (c) {
-        case '\n':
-            shown += "\\n";
-            break;
-        case '\r':
-            shown += "\\r";
-            break;
-        case '\t':
-            shown += "\\t";
-            break;
-        default: {
-            static constexpr char kHex[] = "0123456789abcdef";
-            shown += "\\x";
-            shown += kHex[u >> 4];
-            shown += kHex[u & 0xf];
+        // A character of several bytes passes whole when it is valid UTF-8 and no C1 control
+        // (U+0080 to U+009F, which terminals take as commands); any other byte is shown escaped.
+        std::size_t length = u < 0x80  ? 1
+            : (u >= 0xc2 && u <= 0xdf) ? 2
+            : (u >= 0xe0 && u <= 0xef) ? 3
+            : (u >= 0xf0 && u <= 0xf4) ? 4
+                                       : 0;
+        for (std::size_t k = 1; k < length; ++k)
+            if (i + k >= text.size() || (byte(i + k) & 0xc0) != 0x80)
+                length = 0;
+        if (length == 2 && u == 0xc2 && byte(i + 1) < 0xa0)
+            length = 0;
+        if (length == 0) {
+            hex(u);
+            ++i;
+            continue;
         }
-        }
+        shown.append(text, i, length);
+        i += length;
     }
     return shown;
 }

@@ -8,8 +8,9 @@
 
 namespace batch {
 
-// `text` with its control characters spelt out ("\n", "\t", "\x1b", ...), so that a file name
-// holding them can neither break a line apart nor drive the terminal.
+// `text` with its control characters spelt out ("\n", "\t", "\x1b", C1 controls as "\xc2\x9b"),
+// and any byte that is not part of valid UTF-8 as "\xe9", so that a file name holding them can
+// neither break a line apart nor drive the terminal.
 std::string escapeControls(const std::string& text);
 
 // varnel-batch's stderr, shared by the jobs of a batch. Every job's lines come out whole and in

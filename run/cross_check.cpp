@@ -929,11 +929,19 @@ namespace {
             m_sink.take(x, y, m_group);
         }
 
+        // The segment ending at point `segment` has no slope or intercept: the detail says
+        // whether its points share an X or its line lies beyond the double range.
         [[noreturn]] void throwSameX(std::size_t segment)
         {
-            throw RunFailure(FailureCode::DivisionByZero,
-                "points " + std::to_string(segment - 1) + " and " + std::to_string(segment)
-                    + " of the prepared record share an X value",
+            const std::string points = "points " + std::to_string(segment - 1) + " and "
+                + std::to_string(segment) + " of the prepared record";
+            if (m_points.x[segment - 1] == m_points.x[segment - 2])
+                throw RunFailure(FailureCode::DivisionByZero, points + " share an X value", 0,
+                    static_cast<std::int64_t>(segment));
+            throw RunFailure(FailureCode::Overflow,
+                "the line through " + points
+                    + " is too steep or too far out: its slope or intercept lies beyond the "
+                      "double range",
                 0, static_cast<std::int64_t>(segment));
         }
 

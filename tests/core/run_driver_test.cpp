@@ -409,11 +409,21 @@ TEST(RunFailures, SameXNamesThePreparedPoint)
     writeFile(dir.file("d.prn"), "0 1\n0.5 2\n1 3\n1.0000000000000002 4\n2 5\n");
     auto s = settingsFor(dir.file("d.prn"));
     RecordingHost host;
-    runOn(host, s);
+    const run::RunReport shared = runOn(host, s);
     EXPECT_EQ(host.errors,
         std::vector<std::string> {
             "These data include the same x-value at 4 line. Please remove them." });
     EXPECT_EQ(host.statuses.back(), "");
+    EXPECT_NE(shared.detail.find("share an X value"), std::string::npos) << shared.detail;
+
+    // A line too steep to hold shows the same message, but the detail names the cause.
+    writeFile(dir.file("d.prn"), "0 0\n1 5\n2 1\n3 1.79769313486231e308\n4 2\n");
+    RecordingHost steep;
+    const run::RunReport overflow = runOn(steep, s);
+    EXPECT_EQ(steep.errors, std::vector<std::string> { run::sameXErrorMessage(4) });
+    EXPECT_EQ(overflow.code, FailureCode::Overflow);
+    EXPECT_EQ(overflow.detail.find("share an X value"), std::string::npos) << overflow.detail;
+    EXPECT_NE(overflow.detail.find("beyond the double range"), std::string::npos);
 }
 
 TEST(RunFailures, OutputFileHeldBeforeAnyDataIsRead)

@@ -180,12 +180,17 @@ TEST_F(BatchNames, OptionValuesMustBePlainNumbers)
 // Control characters in a file name are spelt out, never written to the terminal as they are.
 TEST_F(BatchNames, ControlCharactersInNamesAreShownEscaped)
 {
-    const std::string name = m_dir.file("odd\nname\x1b[2J.prn");
+    // C0 and C1 controls (the latter as UTF-8 and as a raw byte), and a Latin-1 byte; a valid
+    // UTF-8 character stays as it is.
+    const std::string name = m_dir.file("odd\nname\x1b[2J\xc2\x9b\x9b\xe9\xc3\xa9.prn");
     writeFile(name, m_record);
     const BatchResult r = runProgram(VARNEL_BATCH, { name });
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(hasLine(r, m_dir.file("odd\\nname\\x1b[2J.prn") + ": Finish")) << r.err;
-    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+    EXPECT_TRUE(
+        hasLine(r, m_dir.file("odd\\nname\\x1b[2J\\xc2\\x9b\\x9b\\xe9\xc3\xa9.prn") + ": Finish"))
+        << r.err;
+    for (const char c : { '\x1b', '\x9b', '\xe9' })
+        EXPECT_EQ(r.err.find(c), std::string::npos);
 }
 
 #ifdef VARNEL_WITH_PLOT
