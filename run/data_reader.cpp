@@ -199,6 +199,11 @@ namespace {
             return m_fileLine;
         }
 
+        TextReader& reader()
+        {
+            return m_r;
+        }
+
         // The number of values of the first data line; 0 before it was read.
         std::int64_t width() const
         {
@@ -322,6 +327,11 @@ namespace {
         void parse(LineParser& parser, int skipLines, std::size_t chunkLines)
         {
             ParsedChunk chunk;
+            // A value or line of gigabytes is left at the next read once the run stops.
+            parser.reader().setBeforeRead([this] {
+                if (m_stopping.load(std::memory_order_relaxed))
+                    throw RunStopped {};
+            });
             try {
                 parser.skipHeader(skipLines);
                 for (;;) {
@@ -428,8 +438,10 @@ std::int64_t countDataLines(
     const std::string& path, int skipLines, RunHost* host, std::vector<std::string>* headerLines)
 {
     TextReader r(path);
-    skipHeaderLines(r, skipLines, host, headerLines);
     Pace pace(host, 0, 1 << 20);  // in bytes
+    // A header line of gigabytes yields too.
+    r.setBeforeRead([&] { pace.step(0, 1 << 20); });
+    skipHeaderLines(r, skipLines, host, headerLines);
     std::int64_t count = 0;
     bool content = false;
     bool afterCr = false;
@@ -516,9 +528,12 @@ PreparedPoints readDataFile(const settings::RunSettings& s, const std::string& p
         if (keeps.dataValues)
             *keeps.dataValues = earlyParser->width();
     } else {
+        std::int64_t a = 0;
+        // Each read counts as some lines' work, so that a value of gigabytes yields too.
+        r->setBeforeRead([&] { pace.step(a, 64); });
         skipHeaderLines(*r, s.SkipLines, host);
         LineParser parser(s, *r);
-        for (std::int64_t a = 0; a < lines;) {
+        while (a < lines) {
             double x = 0.0;
             double y = 0.0;
             if (!parser.next(x, y)) {

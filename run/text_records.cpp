@@ -157,6 +157,8 @@ bool TextReader::fill()
 {
     if (m_eof)
         return false;
+    if (m_beforeRead)
+        m_beforeRead();
     if (m_pos > 0) {
         std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
         m_end -= m_pos;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,6 +111,13 @@ public:
     // Reads more, keeping the unread bytes. Returns false when nothing more came.
     bool fill();
 
+    // Called before each read of the file (a megabyte at most), so that a reader in the middle
+    // of a value or line of gigabytes still answers a stop: it may throw to end the reading.
+    void setBeforeRead(std::function<void()> check)
+    {
+        m_beforeRead = std::move(check);
+    }
+
     const std::string& path() const
     {
         return m_path;
@@ -117,6 +125,7 @@ public:
 
 private:
     std::string m_path;
+    std::function<void()> m_beforeRead;
     int m_fd = -1;
     std::vector<char> m_buffer;
     std::size_t m_pos = 0;
