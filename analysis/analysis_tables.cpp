@@ -10,8 +10,10 @@ namespace analysis {
 namespace {
 
     constexpr const char* kCyclesHeader =
-        "cycle,level,first_point,last_point,u_pos,F_u_pos,u_neg,F_u_neg,F_max,F_min,stiffness,"
-        "energy,cumulative_energy,damping,retention_pos,retention_neg";
+        "cycle,level,cycle_in_level,first_line,last_line,u_pos,F_u_pos,u_neg,F_u_neg,F_max,"
+        "u_F_max,F_min,u_F_min,stiffness,energy,cumulative_energy,damping,residual_pos,"
+        "residual_neg,retention_pos,retention_neg";
+    constexpr const char* kEnvelopeHeader = "side,level,cycles,u_first,F_first,u_last,F_last";
     constexpr const char* kBackboneHeader =
         "side,peak_load,peak_deformation,elastic_stiffness,yield_load,yield_deformation,"
         "ultimate_deformation,energy_to_ultimate,ductility";
@@ -31,7 +33,8 @@ namespace {
             m_out += value;
         }
 
-        void whole(std::size_t value)
+        template <typename Whole>
+        void whole(Whole value)
         {
             separate();
             char buffer[24];
@@ -68,10 +71,15 @@ namespace {
         bool m_started = false;
     };
 
+    const char* sideName(Side side)
+    {
+        return side == Side::Positive ? "positive" : "negative";
+    }
+
     void appendBackboneRow(std::string& out, const BackboneRow& row)
     {
         CsvLine line(out);
-        line.text(row.side == Side::Positive ? "positive" : "negative");
+        line.text(sideName(row.side));
         line.number(row.peakLoad);
         line.number(row.peakDeformation);
         line.number(row.elasticStiffness);
@@ -93,20 +101,43 @@ std::string cyclesCsv(const std::vector<CycleRow>& rows)
         CsvLine line(out);
         line.whole(row.cycle);
         line.whole(row.level);
-        line.whole(row.firstPoint);
-        line.whole(row.lastPoint);
+        line.whole(row.cycleInLevel);
+        line.whole(row.firstLine);
+        line.whole(row.lastLine);
         line.number(row.uPos);
         line.number(row.fUPos);
         line.number(row.uNeg);
         line.number(row.fUNeg);
         line.number(row.fMax);
+        line.number(row.uFMax);
         line.number(row.fMin);
+        line.number(row.uFMin);
         line.number(row.stiffness);
         line.number(row.energy);
         line.number(row.cumulativeEnergy);
         line.number(row.damping);
+        line.number(row.residualPos);
+        line.number(row.residualNeg);
         line.number(row.retentionPos);
         line.number(row.retentionNeg);
+        line.finish();
+    }
+    return out;
+}
+
+std::string envelopeCsv(const std::vector<EnvelopeRow>& rows)
+{
+    std::string out = kEnvelopeHeader;
+    out += "\r\n";
+    for (const EnvelopeRow& row : rows) {
+        CsvLine line(out);
+        line.text(sideName(row.side));
+        line.whole(row.level);
+        line.whole(row.cycles);
+        line.number(row.uFirst);
+        line.number(row.fFirst);
+        line.number(row.uLast);
+        line.number(row.fLast);
         line.finish();
     }
     return out;
@@ -137,18 +168,6 @@ std::string curveCsv(const CurveSide& positive, const CurveSide& negative)
     append("positive", positive);
     append("negative", negative);
     return out;
-}
-
-void writeCyclesCsv(std::ostream& out, const std::vector<CycleRow>& rows)
-{
-    const std::string text = cyclesCsv(rows);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
-void writeBackboneCsv(std::ostream& out, const BackboneRow& positive, const BackboneRow& negative)
-{
-    const std::string text = backboneCsv(positive, negative);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 }  // namespace analysis

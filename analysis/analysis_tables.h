@@ -2,28 +2,27 @@
 
 #include "analysis/backbone.h"
 #include "analysis/cycle_analysis.h"
+#include "analysis/envelope.h"
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace analysis {
 
-// What the run's name base is followed by in the names of the two tables.
+// What the run's name base is followed by in the names of the three tables.
 inline constexpr const char* kCyclesFileSuffix = "cycles.csv";
+inline constexpr const char* kEnvelopeFileSuffix = "envelope.csv";
 inline constexpr const char* kBackboneFileSuffix = "backbone.csv";
 
 // The tables as CSV text: a header line, then one line per row, each ending with CR LF.
 // Numbers are the shortest text that reads back to the same value (negative zero as "0");
 // an empty value, or one that is not finite, is an empty field.
 std::string cyclesCsv(const std::vector<CycleRow>& rows);
+std::string envelopeCsv(const std::vector<EnvelopeRow>& rows);
 std::string backboneCsv(const BackboneRow& positive, const BackboneRow& negative);
 
 // Both sides of a curve as one table "side,x,y": the positive side's points in order, then the
 // negative side's, each as its curve file holds it (the negative side not mirrored).
 std::string curveCsv(const CurveSide& positive, const CurveSide& negative);
-
-void writeCyclesCsv(std::ostream& out, const std::vector<CycleRow>& rows);
-void writeBackboneCsv(std::ostream& out, const BackboneRow& positive, const BackboneRow& negative);
 
 }  // namespace analysis

@@ -1,17 +1,10 @@
 #include "analysis/backbone.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace analysis {
 
 namespace {
-
-    struct Point
-    {
-        double x;
-        double y;
-    };
 
     std::optional<double> held(double value)
     {
@@ -20,25 +13,8 @@ namespace {
         return value;
     }
 
-    // The origin, then every point beyond the origin and beyond every earlier point of the side.
-    std::vector<Point> backboneOf(const CurveSide& points, Side side)
-    {
-        std::vector<Point> backbone { { 0.0, 0.0 } };
-        const double sign = side == Side::Negative ? -1.0 : 1.0;
-        double furthest = 0.0;  // points at or before the origin never join
-        const std::size_t n = std::min(points.x.size(), points.y.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            const double x = sign * points.x[i];
-            if (x > furthest) {
-                backbone.push_back({ x, sign * points.y[i] });
-                furthest = x;
-            }
-        }
-        return backbone;
-    }
-
     // The x where the segment from a to b meets y = level; b itself when it lies on the level.
-    double crossingX(const Point& a, const Point& b, double level)
+    double crossingX(const PlanePoint& a, const PlanePoint& b, double level)
     {
         if (b.y == level)
             return b.x;
@@ -47,11 +23,27 @@ namespace {
 
 }  // namespace
 
-BackboneRow analyseBackbone(const CurveSide& points, Side side)
+std::vector<PlanePoint> backbonePoints(const std::vector<EnvelopeRow>& envelope, Side side)
+{
+    std::vector<PlanePoint> backbone { { 0.0, 0.0 } };
+    double furthest = 0.0;  // points at or before the origin never join
+    for (const EnvelopeRow& row : envelope) {
+        if (row.side != side)
+            continue;
+        const PlanePoint p = side == Side::Positive ? PlanePoint { row.uFirst, row.fFirst }
+                                                    : PlanePoint { -row.uFirst, -row.fFirst };
+        if (p.x > furthest) {
+            backbone.push_back(p);
+            furthest = p.x;
+        }
+    }
+    return backbone;
+}
+
+BackboneRow analyseBackbone(const std::vector<PlanePoint>& backbone, Side side)
 {
     BackboneRow row;
     row.side = side;
-    const std::vector<Point> backbone = backboneOf(points, side);
     if (backbone.size() < 2)
         return row;
     std::size_t peak = 0;
@@ -62,10 +54,10 @@ BackboneRow analyseBackbone(const CurveSide& points, Side side)
     if (!(pp > 0.0))
         return row;
 
-    // Elastic stiffness: the secant to where the backbone first reaches 0.4 Pp.
+    // Elastic stiffness: the secant to where the backbone first reaches 0.4 Pp (the peak does).
     const double elasticLoad = 0.4 * pp;
     std::size_t j = 1;
-    while (backbone[j].y < elasticLoad)
+    while (j < peak && backbone[j].y < elasticLoad)
         ++j;
     const double elasticX = crossingX(backbone[j - 1], backbone[j], elasticLoad);
     const double ke = elasticLoad / elasticX;
@@ -76,7 +68,7 @@ BackboneRow analyseBackbone(const CurveSide& points, Side side)
     while (end < backbone.size() && backbone[end].y > ultimateLoad)
         ++end;
     double du = backbone.back().x;
-    Point last = backbone.back();
+    PlanePoint last = backbone.back();
     if (end < backbone.size()) {
         du = crossingX(backbone[end - 1], backbone[end], ultimateLoad);
         last = { du, ultimateLoad };
@@ -90,20 +82,26 @@ BackboneRow analyseBackbone(const CurveSide& points, Side side)
         area += (backbone[i].y + backbone[i + 1].y) / 2 * (backbone[i + 1].x - backbone[i].x);
     area += (backbone[end - 1].y + last.y) / 2 * (last.x - backbone[end - 1].x);
 
-    const double duSquared = du * du;
-    const double elasticEnergyRatio = 2 * area / ke;
-    double py = 0.85 * pp;
-    if (duSquared >= elasticEnergyRatio)
-        py = ke * (du - std::sqrt(duSquared - elasticEnergyRatio));
-    const double dy = py / ke;
-
     row.peakLoad = held(pp);
     row.peakDeformation = held(backbone[peak].x);
     row.elasticStiffness = held(ke);
-    row.yieldLoad = held(py);
-    row.yieldDeformation = held(dy);
     row.ultimateDeformation = held(du);
     row.energyToUltimate = held(area);
+
+    // With a single point beyond the origin the radicand is 0 but for rounding, which may leave
+    // it a hair below; one that overflows gives no yield point at all.
+    const double duSquared = du * du;
+    const double radicand = duSquared - 2 * area / ke;
+    if (!std::isfinite(radicand))
+        return row;
+    double py = 0.85 * pp;
+    if (radicand >= 0.0)
+        py = ke * (du - std::sqrt(radicand));
+    else if (radicand >= -1e-12 * duSquared)
+        py = ke * (du - std::sqrt(0.0));
+    const double dy = py / ke;
+    row.yieldLoad = held(py);
+    row.yieldDeformation = held(dy);
     row.ductility = held(du / dy);
     return row;
 }

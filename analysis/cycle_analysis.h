@@ -1,67 +1,110 @@
 #pragma once
 
-#include "run/point_preparation.h"
+#include "run/finished_run.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace analysis {
 
-// How reversals and levels are told apart.
+// Which point of each cycle the envelope takes.
+enum class EnvelopeKind
+{
+    Load,  // the peak load of each side
+    Deformation,  // the load at the largest deformation of each side
+};
+
+// How reversals, cycles and levels are told apart, and what the envelope takes.
 struct CycleOptions
 {
     double cycleTolerance = 0.01;  // deadband, as a share of the record's X range
+    double turnBackRatio = 0.25;  // a turn-back shorter than this share of its neighbours goes
     double levelTolerance = 0.05;  // amplitude change, as a share of the level's first amplitude
+    EnvelopeKind envelope = EnvelopeKind::Load;
 };
 
 // Why the options cannot be used, in words for the user; empty when they can. The batch and
 // the window both check the options here, so they refuse the same values.
 std::string checkCycleOptions(const CycleOptions& options);
 
-// One cycle: from a peak to the next peak, points numbered from 1. An empty optional is an
-// empty field (a division by zero, or a value that cannot be held).
+// A reversal of X: a row (0-based) where X turns, a peak or a valley.
+struct Reversal
+{
+    std::size_t row = 0;
+    bool peak = false;
+};
+
+// The reversals of `x` with a deadband of `cycleTolerance` times the X range, in record order,
+// peaks and valleys alternating. O(N).
+std::vector<Reversal> findReversals(const std::vector<double>& x, double cycleTolerance);
+
+// Removes each short turn-back (a pair of reversals whose swing is less than `ratio` times the
+// shorter swing on either side of it), first ones first, until none is left. O(number of
+// reversals).
+std::vector<Reversal> removeTurnBacks(
+    const std::vector<double>& x, std::vector<Reversal> reversals, double ratio);
+
+// A point of the plane, in the record's own signs.
+struct PlanePoint
+{
+    double x = 0.0;
+    double y = 0.0;
+
+    friend bool operator==(const PlanePoint&, const PlanePoint&) = default;
+};
+
+// A cycle's closed loop, enough to draw it: its start S, the rows firstRow … lastRow (0-based,
+// both included, never empty), its end E. S and E lie on the record at the smaller of the two
+// peaks' deformations; the rows after E up to the next peak belong to no loop.
+struct CycleLoop
+{
+    PlanePoint start;
+    std::size_t firstRow = 0;
+    std::size_t lastRow = 0;
+    PlanePoint end;
+    // The cycle's peak, valley and next peak (0-based rows).
+    std::size_t peak = 0;
+    std::size_t valley = 0;
+    std::size_t nextPeak = 0;
+};
+
+// One row of the cycle table. An empty optional is an empty field (a division by zero, or a
+// crossing that is not there).
 struct CycleRow
 {
     std::size_t cycle = 0;
     std::size_t level = 0;
-    std::size_t firstPoint = 0;
-    std::size_t lastPoint = 0;
+    std::size_t cycleInLevel = 0;
+    std::int64_t firstLine = 0;  // the data file's lines of the cycle's two peaks
+    std::int64_t lastLine = 0;
     double uPos = 0.0;
     double fUPos = 0.0;
     double uNeg = 0.0;
     double fUNeg = 0.0;
     double fMax = 0.0;
+    double uFMax = 0.0;
     double fMin = 0.0;
-    std::optional<double> stiffness;
+    double uFMin = 0.0;
+    double stiffness = 0.0;
     double energy = 0.0;
     double cumulativeEnergy = 0.0;
     std::optional<double> damping;
+    std::optional<double> residualPos;
+    std::optional<double> residualNeg;
     std::optional<double> retentionPos;
     std::optional<double> retentionNeg;
 };
 
-// The 1-based indices of the peaks and valleys of X, in record order.
-struct Reversals
+struct Cycles
 {
-    std::vector<std::size_t> peaks;
-    std::vector<std::size_t> valleys;
+    std::vector<CycleRow> rows;
+    std::vector<CycleLoop> loops;  // one per row
 };
 
-// Finds the reversals of `x` with a deadband of `cycleTolerance` times the X range. O(N).
-Reversals findReversals(const std::vector<double>& x, double cycleTolerance);
-
-// The per-cycle table of the prepared points (x[i], y[i]). O(N). `x` and `y` have one size.
-// Options that checkCycleOptions refuses give no rows.
-std::vector<CycleRow> analyseCycles(
-    const std::vector<double>& x, const std::vector<double>& y, const CycleOptions& options = {});
-
-// The per-cycle table of a finished run's prepared points.
-inline std::vector<CycleRow> analyseCycles(
-    const run::PreparedPoints& points, const CycleOptions& options = {})
-{
-    return analyseCycles(points.x, points.y, options);
-}
+// The cycles of a run's rows. O(N). Options that checkCycleOptions refuses give no cycles.
+Cycles analyseCycles(const run::Rows& rows, const CycleOptions& options = {});
 
 }  // namespace analysis

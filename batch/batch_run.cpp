@@ -136,6 +136,7 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
     JobHost host(console, job, file, o.quiet);
     const bool reportPicture = o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Report;
     run::FinishedRunParts parts;
+    parts.rows = o.cycles || reportPicture;
     parts.points = o.cycles || reportPicture;
     parts.groups = reportPicture;
     parts.crossings = reportPicture;

@@ -23,9 +23,13 @@ bool writeCycleTables(
     const std::vector<std::string> names = cycleTableNames(o, file);
     try {
         const analysis::RunTables tables = analysis::analyseFinishedRun(run, o.cycleOptions);
+        // A warning about the data, not a failure: the tables are written all the same.
+        if (tables.loopsReversed)
+            console.print(job, file + ": " + analysis::kLoopsReversedMessage);
         const std::string texts[] = { analysis::cyclesCsv(tables.cycles),
+            analysis::envelopeCsv(tables.envelope),
             analysis::backboneCsv(tables.positive, tables.negative) };
-        // Both are written whole before either takes its name.
+        // All are written whole before any takes its name.
         std::vector<run::PendingFile> pending;
         for (std::size_t i = 0; i < names.size(); ++i)
             pending.emplace_back(names[i], texts[i], std::vector<std::string> { file });
@@ -37,7 +41,8 @@ bool writeCycleTables(
         return fail("the tables do not fit in memory");
     }
     if (!o.quiet)
-        console.print(job, file + ": cycle tables " + names[0] + " and " + names[1]);
+        console.print(
+            job, file + ": cycle tables " + names[0] + ", " + names[1] + " and " + names[2]);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "batch/options.h"
 
 #include "batch/console.h"
+#include "run/text_records.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -31,7 +32,7 @@ namespace {
     // The options that take a value, and those that take none.
     constexpr std::string_view kValueOptions[] = { "--x-column", "--y-column", "--x-coefficient",
         "--y-coefficient", "--skip-lines", "--plot", "--plot-style", "--jobs", "--cycle-tolerance",
-        "--level-tolerance" };
+        "--turn-back-ratio", "--level-tolerance", "--envelope" };
     constexpr std::string_view kFlags[] = { "--one-file", "--keep-working-files", "--cycles",
         "--quiet", "--help", "--version" };
 
@@ -132,14 +133,15 @@ namespace {
         return n;
     }
 
-    // A tolerance: the whole argument is one finite number, within the range `check` allows.
-    double readTolerance(
+    // A cycle option's number: a plain number, as for the coefficients, within the range
+    // `check` allows.
+    double readCycleNumber(
         const std::string& value, const char* option, const char* range, bool (*check)(double))
     {
         double t = 0.0;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), t);
-        if (value.empty() || ec != std::errc() || end != value.data() + value.size()
-            || !std::isfinite(t) || t < 0.0 || !check(t))
+        bool overflow = false;
+        if (!isPlainNumber(value, false) || !run::parseNumber(value, t, overflow)
+            || !std::isfinite(t) || !(t >= 0.0) || !check(t))
             throw UsageError(
                 std::string(option) + " takes a number " + range + ", not '" + value + "'");
         return t;
@@ -283,26 +285,53 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
         "file by file, in the order of the files",
         [&](const std::string& v) { o.jobs = readJobs(v); });
     flag("--cycles",
-        "also write the cycle table and the backbone's bilinear idealisation\n"
-        "of each finished run beside its data file: FILE's name less its\n"
-        "last three characters, plus \"cycles.csv\" and \"backbone.csv\"",
+        "also write the cycle table, the envelope and the backbone's bilinear\n"
+        "idealisation of each finished run beside its data file: FILE's name\n"
+        "less its last three characters, plus \"cycles.csv\", \"envelope.csv\"\n"
+        "and \"backbone.csv\"",
         [&] { o.cycles = true; });
-    bool toleranceGiven = false;
+    std::string cycleOptionGiven;  // the first of the options that need --cycles
+    const auto cycleOption = [&](const char* name) {
+        if (cycleOptionGiven.empty())
+            cycleOptionGiven = name;
+    };
     value("--cycle-tolerance", "T",
         "with --cycles: the deadband of a reversal, as a share of the\n"
         "record's X range (0 <= T < 0.5, default 0.01)",
         [&](const std::string& v) {
-            o.cycleOptions.cycleTolerance = readTolerance(v, "--cycle-tolerance",
+            o.cycleOptions.cycleTolerance = readCycleNumber(v, "--cycle-tolerance",
                 "from 0 up to but not including 0.5", [](double t) { return t < 0.5; });
-            toleranceGiven = true;
+            cycleOption("--cycle-tolerance");
+        });
+    value("--turn-back-ratio", "Q",
+        "with --cycles: a turn-back of X shorter than Q times the shorter\n"
+        "swing on either side of it is no reversal (0 <= Q < 1, default 0.25;\n"
+        "0 keeps every reversal)",
+        [&](const std::string& v) {
+            o.cycleOptions.turnBackRatio = readCycleNumber(v, "--turn-back-ratio",
+                "from 0 up to but not including 1", [](double q) { return q < 1.0; });
+            cycleOption("--turn-back-ratio");
         });
     value("--level-tolerance", "L",
         "with --cycles: the change of amplitude that opens a new level, as a\n"
         "share of the level's first amplitude (L >= 0, default 0.05)",
         [&](const std::string& v) {
-            o.cycleOptions.levelTolerance =
-                readTolerance(v, "--level-tolerance", "of at least 0", [](double) { return true; });
-            toleranceGiven = true;
+            o.cycleOptions.levelTolerance = readCycleNumber(
+                v, "--level-tolerance", "of at least 0", [](double) { return true; });
+            cycleOption("--level-tolerance");
+        });
+    value("--envelope", "load|deformation",
+        "with --cycles: the point of each cycle the envelope and the backbone\n"
+        "take, its peak load (\"load\", the default) or the load at its\n"
+        "largest deformation",
+        [&](const std::string& v) {
+            if (equalNoCase(v, "load"))
+                o.cycleOptions.envelope = analysis::EnvelopeKind::Load;
+            else if (equalNoCase(v, "deformation"))
+                o.cycleOptions.envelope = analysis::EnvelopeKind::Deformation;
+            else
+                throw UsageError("--envelope takes load or deformation, not '" + v + "'");
+            cycleOption("--envelope");
         });
     flag("--quiet", "print nothing but failures", [&] { o.quiet = true; });
     app.set_help_flag("--help", "show this help and exit");
@@ -330,8 +359,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
         return usageError("no data file given");
     if (styleGiven && o.plot == PlotMode::None)
         return usageError("--plot-style needs --plot");
-    if (toleranceGiven && !o.cycles)
-        return usageError("--cycle-tolerance and --level-tolerance need --cycles");
+    if (!cycleOptionGiven.empty() && !o.cycles)
+        return usageError(cycleOptionGiven + " needs --cycles");
     if (o.plot == PlotMode::OneFile && o.files.size() > 1)
         return usageError("--plot " + o.plotName
             + " names one picture for several data files; use --plot png or --plot svg to "

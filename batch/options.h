@@ -37,7 +37,7 @@ struct Options
     std::string plotName;  // the extension for BesideEachFile, the file for OneFile
     PictureStyle pictureStyle = PictureStyle::Report;
     unsigned jobs = 1;
-    bool cycles = false;  // --cycles: the cycle and backbone tables beside each finished run
+    bool cycles = false;  // --cycles: the cycle tables beside each finished run
     analysis::CycleOptions cycleOptions;
     std::vector<std::string> files;
 };

@@ -33,6 +33,7 @@ std::vector<std::string> cycleTableNames(const Options& options, const std::stri
     if (!options.cycles)
         return {};
     return { besideName(file, analysis::kCyclesFileSuffix),
+        besideName(file, analysis::kEnvelopeFileSuffix),
         besideName(file, analysis::kBackboneFileSuffix) };
 }
 

@@ -19,8 +19,8 @@ std::string besideName(const std::string& file, const std::string& extension);
 // The picture of the run of `file` that --plot asks for.
 std::string pictureName(const Options& options, const std::string& file);
 
-// The cycle and backbone tables of the run of `file` that --cycles asks for, in that order;
-// none without --cycles.
+// The cycle, envelope and backbone tables of the run of `file` that --cycles asks for, in that
+// order; none without --cycles.
 std::vector<std::string> cycleTableNames(const Options& options, const std::string& file);
 
 // Every name the job of `file` may write or remove: the run's own five, then what the options

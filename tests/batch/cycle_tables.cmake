@@ -1,5 +1,5 @@
-# varnel-batch --cycles as a user runs it: both tables beside each finished run, none beside a
-# failed one, the tolerances it refuses, and the names it never writes through.
+# varnel-batch --cycles as a user runs it: the three tables beside each finished run, none beside
+# a failed one, the options it refuses, the sign check, and the names it never writes through.
 #
 #   cmake -DBATCH=<varnel-batch> -DEXAMPLES_DIR=<examples> -DWORK_DIR=<scratch> -P cycle_tables.cmake
 cmake_minimum_required(VERSION 3.22)
@@ -29,8 +29,9 @@ set(options --skip-lines 2 --x-column 2 --y-column 3)
 # The example's 6 levels of 3 cycles, each cycle 0 -> +A -> -A -> 0, give 18 peaks: 17 cycles
 # from peak to peak. brace.dat has two columns, not three: its run fails and writes no table.
 batch(1 --cycles ${options} cyclic_wall.prn brace.dat)
-expect_in("${err}" "cyclic_wall.prn: cycle tables cyclic_wall.cycles.csv and cyclic_wall.backbone.csv")
+expect_in("${err}" "cyclic_wall.prn: cycle tables cyclic_wall.cycles.csv, cyclic_wall.envelope.csv and cyclic_wall.backbone.csv")
 file(READ "${WORK_DIR}/cyclic_wall.cycles.csv" cycles)
+file(READ "${WORK_DIR}/cyclic_wall.envelope.csv" envelope)
 file(READ "${WORK_DIR}/cyclic_wall.backbone.csv" backbone)
 # Counts the line ends, in hex since CMake's strings lose the CRs: every one a CR LF.
 file(READ "${WORK_DIR}/cyclic_wall.cycles.csv" hex HEX)
@@ -41,17 +42,41 @@ list(LENGTH lf lf_count)
 if(NOT crlf_count EQUAL 18 OR NOT lf_count EQUAL 18)
   message(FATAL_ERROR "cyclic_wall.cycles.csv has ${crlf_count} CR LF of ${lf_count} lines, not 18:\n${cycles}")
 endif()
-string(FIND "${cycles}" "cycle,level,first_point,last_point,u_pos,F_u_pos,u_neg,F_u_neg,F_max,F_min,stiffness,energy,cumulative_energy,damping,retention_pos,retention_neg\n1,1," at)
+string(FIND "${cycles}" "cycle,level,cycle_in_level,first_line,last_line,u_pos,F_u_pos,u_neg,F_u_neg,F_max,u_F_max,F_min,u_F_min,stiffness,energy,cumulative_energy,damping,residual_pos,residual_neg,retention_pos,retention_neg\n1,1,1,24,107," at)
 if(NOT at EQUAL 0)
   message(FATAL_ERROR "cyclic_wall.cycles.csv does not begin with its header and cycle 1:\n${cycles}")
 endif()
+# Six levels on each side, the positive ones first.
+string(REPEAT "positive,[1-6],[23],[-0-9.e,]+\n" 6 positive_rows)
+string(REPEAT "negative,[1-6],[23],[-0-9.e,]+\n" 6 negative_rows)
+if(NOT envelope MATCHES "^side,level,cycles,u_first,F_first,u_last,F_last\n${positive_rows}${negative_rows}$")
+  message(FATAL_ERROR "cyclic_wall.envelope.csv is not a header and six rows a side:\n${envelope}")
+endif()
 if(NOT backbone MATCHES "^side,peak_load,peak_deformation,elastic_stiffness,yield_load,yield_deformation,ultimate_deformation,energy_to_ultimate,ductility\npositive(,[-0-9.e]+)+\nnegative(,[-0-9.e]+)+\n$")
   message(FATAL_ERROR "cyclic_wall.backbone.csv is not a header and two full rows:\n${backbone}")
+endif()
+if(err MATCHES "wrong way round")
+  message(FATAL_ERROR "the wall's loops were taken to run the wrong way round:\n${err}")
 endif()
 file(GLOB brace_tables "${WORK_DIR}/brace.*.csv")
 if(brace_tables)
   message(FATAL_ERROR "a failed run wrote ${brace_tables}")
 endif()
+
+# A reversed load turns every loop round: one line says so, also with --quiet, and the tables
+# are written with the exit status of a run that finished. Every option takes a signed number
+# as the coefficients do, and the envelope kind changes the envelope.
+batch(0 --quiet --cycles ${options} --y-coefficient -1 --cycle-tolerance +0.01 --turn-back-ratio +0.25
+  --level-tolerance 5e-2 --envelope deformation cyclic_wall.prn)
+string(STRIP "${err}" err)
+if(NOT err STREQUAL "cyclic_wall.prn: the loops run the wrong way round (negative total energy and stiffness): is the load's sign reversed? A negative Y coefficient turns it")
+  message(FATAL_ERROR "not the sign check's line alone:\n${err}")
+endif()
+file(READ "${WORK_DIR}/cyclic_wall.envelope.csv" reversed)
+if(reversed STREQUAL envelope OR NOT EXISTS "${WORK_DIR}/cyclic_wall.cycles.csv")
+  message(FATAL_ERROR "--envelope deformation and a reversed load left the envelope as it was:\n${reversed}")
+endif()
+batch(0 --cycles ${options} cyclic_wall.prn)
 
 # One combined curve file gives the same tables as two.
 file(RENAME "${WORK_DIR}/cyclic_wall.cycles.csv" "${WORK_DIR}/two_files.csv")
@@ -67,8 +92,9 @@ file(REMOVE_RECURSE "${WORK_DIR}/refused")
 file(MAKE_DIRECTORY "${WORK_DIR}/refused")
 file(COPY "${EXAMPLES_DIR}/cyclic_wall.prn" DESTINATION "${WORK_DIR}/refused")
 foreach(case "--cycle-tolerance|0.5" "--cycle-tolerance|-0.01" "--cycle-tolerance|abc"
-    "--cycle-tolerance|nan" "--cycle-tolerance|0.1x" "--level-tolerance|-1"
-    "--level-tolerance|inf" "--level-tolerance|")
+    "--cycle-tolerance|nan" "--cycle-tolerance|0.1x" "--turn-back-ratio|1" "--turn-back-ratio|-0.1"
+    "--turn-back-ratio|0.25e" "--level-tolerance|-1" "--level-tolerance|inf" "--level-tolerance|1e999"
+    "--level-tolerance|" "--envelope|peak")
   string(REPLACE "|" ";" case "${case}")
   list(GET case 0 option)
   list(LENGTH case n)
@@ -79,30 +105,37 @@ foreach(case "--cycle-tolerance|0.5" "--cycle-tolerance|-0.01" "--cycle-toleranc
   batch(2 --cycles ${options} ${option} "${value}" refused/cyclic_wall.prn)
   expect_in("${err}" "${option}")
 endforeach()
-batch(2 ${options} --level-tolerance 0.1 refused/cyclic_wall.prn)
-expect_in("${err}" "need --cycles")
+foreach(case "--cycle-tolerance|0.1" "--turn-back-ratio|0.5" "--level-tolerance|0.1" "--envelope|load")
+  string(REPLACE "|" ";" case "${case}")
+  batch(2 ${options} ${case} refused/cyclic_wall.prn)
+  list(GET case 0 option)
+  expect_in("${err}" "${option} needs --cycles")
+endforeach()
 file(GLOB written "${WORK_DIR}/refused/*.csv" "${WORK_DIR}/refused/*.vn?")
 if(written)
   message(FATAL_ERROR "a refused command line wrote ${written}")
 endif()
 
 # A table's name that is a symbolic link is refused, the file it points to untouched; a table
-# that would replace another data file of the batch is refused before either table is written.
+# that would replace another data file of the batch is refused before any table is written.
 file(WRITE "${WORK_DIR}/refused/keep.txt" "kept")
-file(CREATE_LINK "keep.txt" "${WORK_DIR}/refused/cyclic_wall.backbone.csv" SYMBOLIC)
+file(CREATE_LINK "keep.txt" "${WORK_DIR}/refused/cyclic_wall.envelope.csv" SYMBOLIC)
 batch(1 --cycles ${options} refused/cyclic_wall.prn)
 expect_in("${err}" "symbolic link")
 file(READ "${WORK_DIR}/refused/keep.txt" kept)
-if(NOT kept STREQUAL "kept" OR NOT IS_SYMLINK "${WORK_DIR}/refused/cyclic_wall.backbone.csv")
-  message(FATAL_ERROR "a table was written through a symbolic link")
+if(NOT kept STREQUAL "kept" OR NOT IS_SYMLINK "${WORK_DIR}/refused/cyclic_wall.envelope.csv"
+    OR EXISTS "${WORK_DIR}/refused/cyclic_wall.cycles.csv")
+  message(FATAL_ERROR "a table was written through a symbolic link, or without the others")
 endif()
-file(REMOVE "${WORK_DIR}/refused/cyclic_wall.backbone.csv" "${WORK_DIR}/refused/cyclic_wall.cycles.csv")
+file(REMOVE "${WORK_DIR}/refused/cyclic_wall.backbone.csv" "${WORK_DIR}/refused/cyclic_wall.cycles.csv"
+  "${WORK_DIR}/refused/cyclic_wall.envelope.csv")
 file(COPY_FILE "${WORK_DIR}/cyclic_wall.prn" "${WORK_DIR}/refused/cyclic_wall.cycles.csv")
 file(READ "${WORK_DIR}/refused/cyclic_wall.cycles.csv" before HEX)
 execute_process(COMMAND "${BATCH}" --cycles ${options} cyclic_wall.prn cyclic_wall.cycles.csv
   WORKING_DIRECTORY "${WORK_DIR}/refused" RESULT_VARIABLE result ERROR_VARIABLE err)
 file(READ "${WORK_DIR}/refused/cyclic_wall.cycles.csv" after HEX)
-if(result EQUAL 0 OR NOT before STREQUAL after OR EXISTS "${WORK_DIR}/refused/cyclic_wall.backbone.csv")
+if(result EQUAL 0 OR NOT before STREQUAL after OR EXISTS "${WORK_DIR}/refused/cyclic_wall.backbone.csv"
+    OR EXISTS "${WORK_DIR}/refused/cyclic_wall.envelope.csv")
   message(FATAL_ERROR "a table replaced the data file cyclic_wall.cycles.csv (exit ${result}):\n${err}")
 endif()
 expect_in("${err}" "data file")

@@ -34,8 +34,8 @@ analysis::CycleRow cycle(std::size_t k, std::size_t first, std::size_t last,
     analysis::CycleRow row;
     row.cycle = k;
     row.level = 1;
-    row.firstPoint = first;
-    row.lastPoint = last;
+    row.firstLine = static_cast<std::int64_t>(first);
+    row.lastLine = static_cast<std::int64_t>(last);
     row.damping = damping;
     row.energy = energy;
     return row;
@@ -101,12 +101,14 @@ private slots:
     void cyclePanel()
     {
         analysis::RunTables tables;
-        tables.cycles = { cycle(1, 1, 40, 10, 1.5), cycle(2, 40, 90, std::nullopt, -2),
-            cycle(3, 90, 150, 9, 30), cycle(4, 150, 230, 100, 0.25) };
+        // The cycles' first and last lines, under two header lines.
+        tables.cycles = { cycle(1, 3, 42, 10, 1.5), cycle(2, 42, 92, std::nullopt, -2),
+            cycle(3, 92, 152, 9, 30), cycle(4, 152, 232, 100, 0.25) };
         ui::PlotData data;
         for (int i = 0; i < 230; ++i) {
             data.x.push_back(std::sin(i * 0.1) * i);
             data.y.push_back(std::cos(i * 0.1) * i);
+            data.lines.push_back(static_cast<std::uint32_t>(i + 3));
         }
         PlotWindow plot;
         plot.setData(data);

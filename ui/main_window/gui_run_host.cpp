@@ -22,6 +22,7 @@ GuiRunHost::GuiRunHost(Form1& form, std::chrono::milliseconds yieldInterval)
 run::FinishedRunParts GuiRunHost::finishedRunParts() const
 {
     run::FinishedRunParts parts;
+    parts.rows = true;  // the cycle tables' input
     parts.points = true;
     parts.pointLines = true;
     parts.groups = true;

@@ -24,7 +24,7 @@ namespace {
         return -1;
     }
 
-    std::optional<std::size_t> pointAt(const QTableWidget& table, int row, int column)
+    std::optional<std::size_t> lineAt(const QTableWidget& table, int row, int column)
     {
         const QTableWidgetItem* item = column >= 0 ? table.item(row, column) : nullptr;
         bool ok = false;
@@ -85,12 +85,12 @@ void CyclePanel::save()
 void CyclePanel::selectionChanged()
 {
     const QTableWidget& table = *m_view->cyclesTable();
-    const int firstColumn = columnNamed(table, QStringLiteral("first_point"));
-    const int lastColumn = columnNamed(table, QStringLiteral("last_point"));
+    const int firstColumn = columnNamed(table, QStringLiteral("first_line"));
+    const int lastColumn = columnNamed(table, QStringLiteral("last_line"));
     std::optional<PointStretch> stretch;
     for (const QModelIndex& index : table.selectionModel()->selectedRows()) {
-        const auto first = pointAt(table, index.row(), firstColumn);
-        const auto last = pointAt(table, index.row(), lastColumn);
+        const auto first = lineAt(table, index.row(), firstColumn);
+        const auto last = lineAt(table, index.row(), lastColumn);
         if (!first || !last)
             continue;
         stretch = stretch

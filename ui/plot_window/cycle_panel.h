@@ -16,7 +16,7 @@ namespace ui {
 
 class CycleTablesView;
 
-// A stretch of the record: the first and last point, numbered from 1 as the prepared points.
+// A stretch of the record: the data file's lines of its first and last point.
 using PointStretch = std::pair<std::size_t, std::size_t>;
 
 // The plot window's panel of the run's cycle table and backbone rows. Selecting cycles names
@@ -55,7 +55,7 @@ public:
     std::function<QString(const QString& title, const QString& suggested)> askFileName;
 
 signals:
-    // From the first point of the first selected cycle to the last point of the last one;
+    // From the first line of the first selected cycle to the last line of the last one;
     // empty when no cycle is selected.
     void stretchSelected(std::optional<PointStretch> stretch);
 

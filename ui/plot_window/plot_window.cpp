@@ -411,11 +411,20 @@ void PlotWindow::setTables(const analysis::RunTables* tables, const std::string&
 
 void PlotWindow::setHighlight(std::optional<PointStretch> stretch)
 {
-    // Points numbered from 1, inclusive, to the renderer's [from, to) from 0.
-    if (stretch && stretch->first >= 1 && stretch->first <= stretch->second)
-        setHighlightedStretch(stretch->first - 1, stretch->second);
-    else
-        setHighlightedStretch(0, 0);
+    // The points from the first one of a line at or after the first line to the last one of a
+    // line up to the last; a zero point (line 0) lies between its neighbours.
+    const std::vector<std::uint32_t>& lines = m_data->lines;
+    std::size_t from = 0;
+    std::size_t to = 0;
+    if (stretch && stretch->first <= stretch->second) {
+        while (from < lines.size() && (lines[from] == 0 || lines[from] < stretch->first))
+            ++from;
+        for (std::size_t i = from;
+             i < lines.size() && (lines[i] == 0 || lines[i] <= stretch->second); ++i)
+            if (lines[i] != 0)
+                to = i + 1;
+    }
+    setHighlightedStretch(from, std::max(from, to));
 }
 
 void PlotWindow::showCursor(const QPointF* value)

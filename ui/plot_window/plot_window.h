@@ -182,8 +182,9 @@ public:
         return m_cyclePanel;
     }
 
-    // Emphasises the stretch of the record from its first to its last point, numbered from 1
-    // (the selected cycles); none for none.
+    // Emphasises the stretch of the record from the data file's first to its last line (the
+    // selected cycles), the points of those lines and the zero points between them; none for
+    // none, or when the points' lines are unknown.
     void setHighlight(std::optional<PointStretch> stretch);
 
     PlotExporter* exporter() const
