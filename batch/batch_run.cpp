@@ -6,6 +6,7 @@
 #include "batch/job_queue.h"
 #include "batch/output_names.h"
 #include "run/run_driver.h"
+#include "run/whole_file.h"
 
 #ifdef VARNEL_WITH_PLOT
 #include "batch/picture.h"
@@ -35,39 +36,16 @@ namespace batch {
 
 namespace {
 
-    // The folder a name is made in, as the run would reach it.
-    std::string folderOf(const std::string& path)
+    // Why the file `name` that a job writes beside the run's own (`what`: "picture", "table")
+    // cannot be made. Checked before the run, so that no run is spent on a job that cannot
+    // write all its files.
+    std::optional<JobRefusal> besideRefusal(const std::string& name, const char* what)
     {
-        const std::size_t slash = path.rfind('/');
-        if (slash == std::string::npos)
-            return ".";
-        return slash == 0 ? "/" : path.substr(0, slash);
-    }
-
-    // Whether `picture` can be made: its folder exists and may be written, and the name is no
-    // symbolic link. Checked before the run, so that a run is not spent on a picture that
-    // cannot be written.
-    std::optional<JobRefusal> pictureRefusal(const std::string& picture)
-    {
-        struct stat st
-        {
-        };
-
-        if (::lstat(picture.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            return JobRefusal { run::FailureCode::PathFileAccessError,
-                picture + ": is a symbolic link; no picture is written through it" };
-        const std::string folder = folderOf(picture);
-        int error = 0;
-        if (::stat(folder.c_str(), &st) != 0)
-            error = errno;
-        else if (!S_ISDIR(st.st_mode))
-            error = ENOTDIR;
-        else if (::access(folder.c_str(), W_OK | X_OK) != 0)
-            error = errno;
-        if (error == 0)
+        const std::optional<run::NameProblem> problem = run::nameProblem(name);
+        if (!problem)
             return std::nullopt;
-        return JobRefusal { run::failureFromErrno(error, picture, true),
-            "cannot write the picture " + picture + ": " + std::strerror(error) };
+        return JobRefusal { problem->code,
+            std::string("cannot write the ") + what + " " + name + ": " + problem->reason };
     }
 
     int terminalWidth()
@@ -122,7 +100,10 @@ std::vector<std::optional<JobRefusal>> refusedJobs(const Options& o)
             }
         }
         if (!refused[i] && o.plot != PlotMode::None)
-            refused[i] = pictureRefusal(pictureName(o, o.files[i]));
+            refused[i] = besideRefusal(pictureName(o, o.files[i]), "picture");
+        for (const std::string& table : cycleTableNames(o, o.files[i]))
+            if (!refused[i])
+                refused[i] = besideRefusal(table, "table");
     }
     return refused;
 }

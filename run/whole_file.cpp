@@ -242,36 +242,38 @@ void writeWholeFile(
     file.commit();
 }
 
-void checkWritableName(const std::string& path, const std::vector<std::string>& protectedFiles)
+std::optional<NameProblem> nameProblem(
+    const std::string& path, const std::vector<std::string>& protectedFiles)
 {
-    refuseProtected(path, protectedFiles);
+    for (const std::string& file : protectedFiles)
+        if (sameFile(file, path))
+            return NameProblem { FailureCode::PathFileAccessError,
+                "it would replace the data file " + file };
 
     struct stat st
     {
     };
 
+    const auto problem = [&](int error) {
+        return NameProblem { failureFromErrno(error, path, true), std::strerror(error) };
+    };
     if (::lstat(path.c_str(), &st) == 0) {
         if (S_ISLNK(st.st_mode))
-            throwLink(path);
-        if (!S_ISREG(st.st_mode)) {
-            const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-            throw RunFailure(failureFromErrno(error, path, true),
-                "cannot write " + path + ": " + std::strerror(error));
-        }
+            return NameProblem { FailureCode::PathFileAccessError,
+                "is a symbolic link; nothing is written through it" };
+        if (!S_ISREG(st.st_mode))
+            return problem(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
     const std::string folder = folderOf(path);
-    int error = 0;
     if (::stat(folder.c_str(), &st) != 0)
-        error = errno;
-    else if (!S_ISDIR(st.st_mode))
-        error = ENOTDIR;
-    else if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        error = errno;
-    else if (static_cast<long>(lastPart(path).size()) > nameMax(path))
-        error = ENAMETOOLONG;
-    if (error != 0)
-        throw RunFailure(failureFromErrno(error, path, true),
-            "cannot write " + path + ": " + std::strerror(error));
+        return problem(errno);
+    if (!S_ISDIR(st.st_mode))
+        return problem(ENOTDIR);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return problem(errno);
+    if (static_cast<long>(lastPart(path).size()) > nameMax(path))
+        return problem(ENAMETOOLONG);
+    return std::nullopt;
 }
 
 }  // namespace run

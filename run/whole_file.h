@@ -1,5 +1,8 @@
 #pragma once
 
+#include "run/run_failure.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,11 +57,18 @@ void writeWholeFile(const std::string& path, std::string_view bytes,
 // running process may still be writing. Quiet: what cannot be removed stays.
 void removeLeftoverTemporaries(const std::vector<std::string>& names);
 
+// Why a file could not be written at a name, and the failure code that goes with it.
+struct NameProblem
+{
+    FailureCode code = FailureCode::None;
+    std::string reason;  // "is a symbolic link", "No such file or directory", ...
+};
+
 // Why `path` may not be written as a PendingFile, checked before a job starts: a symbolic link
 // at the name, a folder or other non-regular file there, a protected file, a missing or
-// unwritable folder, or a name or temporary name too long for the file system. Throws
-// RunFailure as the write would.
-void checkWritableName(
+// unwritable folder, or a name too long for the file system (its temporary name is shortened
+// to fit). Nothing when it may.
+std::optional<NameProblem> nameProblem(
     const std::string& path, const std::vector<std::string>& protectedFiles = {});
 
 }  // namespace run
