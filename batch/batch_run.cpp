@@ -9,9 +9,9 @@
 
 #ifdef VARNEL_WITH_PLOT
 #include "batch/picture.h"
-#include "ui/plot/plot_file.h"
-#include "ui/plot/plot_recording.h"
-#include "ui/plot_window/plot_data.h"
+#include "plot/plot_data.h"
+#include "plot/plot_file.h"
+#include "plot/plot_recording.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -138,15 +138,15 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
     if (o.cycles)
         host.keepPoints();
 #ifdef VARNEL_WITH_PLOT
-    std::optional<ui::PlotRecording> recording;
-    std::optional<ui::CrossingCollector> crossings;
-    ui::CompactPoints points;
+    std::optional<plot::PlotRecording> recording;
+    std::optional<plot::CrossingCollector> crossings;
+    plot::CompactPoints points;
     if (o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Box) {
         recording.emplace();
         // A PNG is drawn as the run goes, so that a record that crosses itself tens of millions
         // of times does not keep every call until the end.
-        if (ui::isPngFileName(QFile::decodeName(pictureName(o, file).c_str())))
-            recording->drawOnto(ui::blankPlotFileImage());
+        if (plot::isPngFileName(QFile::decodeName(pictureName(o, file).c_str())))
+            recording->drawOnto(plot::blankPlotFileImage());
         host.record(&*recording);
     } else if (o.plot != PlotMode::None) {
         crossings.emplace();

@@ -3,9 +3,9 @@
 #include "batch/interrupt.h"
 
 #ifdef VARNEL_WITH_PLOT
+#include "plot/plot_data.h"
+#include "plot/plot_recording.h"
 #include "run/point_preparation.h"
-#include "ui/plot/plot_recording.h"
-#include "ui/plot_window/plot_data.h"
 #endif
 
 namespace batch {
@@ -50,7 +50,7 @@ void JobHost::pointsPrepared(std::span<const double> x, std::span<const double> 
 #ifdef VARNEL_WITH_PLOT
     if (m_crossings) {
         // The crossings' density grid spans the record.
-        m_crossings->reset(ui::recordExtent(x, y));
+        m_crossings->reset(plot::recordExtent(x, y));
         if (m_plotPoints)
             m_plotPoints->assign(x, y);
     }
@@ -107,7 +107,7 @@ void JobHost::setPlotWindow(float left, float top, float right, float bottom)
 void JobHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 {
     if (m_recording)
-        m_recording->line(x1, y1, x2, y2, ui::toColour(colour));
+        m_recording->line(x1, y1, x2, y2, plot::toColour(colour));
 }
 
 void JobHost::drawDot(float x, float y, run::Rgb colour)
@@ -116,7 +116,7 @@ void JobHost::drawDot(float x, float y, run::Rgb colour)
     if (m_crossings && m_phase == run::RunPhase::CrossCheck && colour == run::kRed)
         m_crossings->add(x, -static_cast<double>(y));
     if (m_recording)
-        m_recording->dot(x, y, ui::toColour(colour));
+        m_recording->dot(x, y, plot::toColour(colour));
 }
 
 void JobHost::drawLineTo(float x, float y, run::Rgb colour)
@@ -125,7 +125,7 @@ void JobHost::drawLineTo(float x, float y, run::Rgb colour)
     if (m_plotPoints && m_phase == run::RunPhase::CrossCheck)
         m_plotPoints->colours.segmentDrawn(colour.red, colour.green, colour.blue);
     if (m_recording)
-        m_recording->lineTo(x, y, ui::toColour(colour));
+        m_recording->lineTo(x, y, plot::toColour(colour));
 }
 
 #else

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace ui {
+namespace plot {
 class CompactPoints;
 class CrossingCollector;
 class PlotRecording;
-}  // namespace ui
+}  // namespace plot
 
 namespace batch {
 
@@ -25,14 +25,14 @@ public:
     JobHost(Console& console, std::size_t job, const std::string& file, bool quiet);
 
     // Keeps the run's drawing in `recording` (a build with pictures only).
-    void record(ui::PlotRecording* recording)
+    void record(plot::PlotRecording* recording)
     {
         m_recording = recording;
     }
 
     // Gathers the crossings the run marks into `collector` and the prepared points into
     // `points` for the report picture (a build with pictures only).
-    void collectForPicture(ui::CrossingCollector* collector, ui::CompactPoints* points)
+    void collectForPicture(plot::CrossingCollector* collector, plot::CompactPoints* points)
     {
         m_crossings = collector;
         m_plotPoints = points;
@@ -75,9 +75,9 @@ private:
     const std::string& m_file;
     bool m_quiet;
     bool m_showProgress;
-    ui::PlotRecording* m_recording = nullptr;
-    ui::CrossingCollector* m_crossings = nullptr;
-    ui::CompactPoints* m_plotPoints = nullptr;
+    plot::PlotRecording* m_recording = nullptr;
+    plot::CrossingCollector* m_crossings = nullptr;
+    plot::CompactPoints* m_plotPoints = nullptr;
     bool m_keepPoints = false;
     std::vector<double> m_x;
     std::vector<double> m_y;

@@ -3,10 +3,10 @@
 #include "analysis/backbone.h"
 #include "analysis/curve_sides.h"
 #include "batch/output_names.h"
+#include "plot/plot_data.h"
+#include "plot/plot_file.h"
+#include "plot/plot_renderer.h"
 #include "run/run_driver.h"
-#include "ui/plot/plot_file.h"
-#include "ui/plot_window/plot_data.h"
-#include "ui/plot_window/plot_renderer.h"
 
 #include <QFile>
 #include <QPainter>
@@ -54,24 +54,24 @@ namespace {
 
 }  // namespace
 
-bool writePicture(const Options& o, const std::string& file, const ui::PlotRecording& recording,
+bool writePicture(const Options& o, const std::string& file, const plot::PlotRecording& recording,
     Console& console, std::size_t job)
 {
     return savePicture(o, file, console, job,
-        [&](const QString& path, int* code) { return ui::writePlotFile(recording, path, code); });
+        [&](const QString& path, int* code) { return plot::writePlotFile(recording, path, code); });
 }
 
-bool writeReportPicture(const Options& o, const std::string& file, ui::CompactPoints points,
-    ui::PlotCrossings crossings, Console& console, std::size_t job)
+bool writeReportPicture(const Options& o, const std::string& file, plot::CompactPoints points,
+    plot::PlotCrossings crossings, Console& console, std::size_t job)
 {
     const settings::RunSettings& s = o.settings;
-    ui::PlotData data;
+    plot::PlotData data;
     data.crossings = std::move(crossings);
     data.xColumn = s.XColumn;
     data.yColumn = s.YColumn;
-    ui::readAxisTitles(file, s.SkipLines, s.XColumn, s.YColumn, data.xTitle, data.yTitle);
+    plot::readAxisTitles(file, s.SkipLines, s.XColumn, s.YColumn, data.xTitle, data.yTitle);
     // The coefficients the run read into its own settings, as the command line gave them.
-    ui::scaleAxisTitles(data, std::strtod(o.xCoefficient.c_str(), nullptr),
+    plot::scaleAxisTitles(data, std::strtod(o.xCoefficient.c_str(), nullptr),
         std::strtod(o.yCoefficient.c_str(), nullptr));
     const bool oneFile = s.OutputMode == 2;
     const std::string base = run::runNameBase(file);
@@ -81,25 +81,25 @@ bool writeReportPicture(const Options& o, const std::string& file, ui::CompactPo
         data.sides = std::move(read.sides);
     if (read) {
         using analysis::Side;
-        data.backbone.positive = ui::backboneOf(data.sides.positive, Side::Positive);
-        data.backbone.negative = ui::backboneOf(data.sides.negative, Side::Negative);
+        data.backbone.positive = plot::backboneOf(data.sides.positive, Side::Positive);
+        data.backbone.negative = plot::backboneOf(data.sides.negative, Side::Negative);
         data.backbone.positiveBilinear =
-            ui::bilinearOf(analysis::analyseBackbone(data.sides.positive, Side::Positive));
+            plot::bilinearOf(analysis::analyseBackbone(data.sides.positive, Side::Positive));
         data.backbone.negativeBilinear =
-            ui::bilinearOf(analysis::analyseBackbone(data.sides.negative, Side::Negative));
+            plot::bilinearOf(analysis::analyseBackbone(data.sides.negative, Side::Negative));
     }
     points.expand(data.x, data.y);
     if (std::vector<std::uint8_t> colours = points.colours.take(); colours.size() == data.x.size())
         data.colours = std::move(colours);
     points = {};
-    const ui::PlotRange range = ui::fullPlotRange(data);
-    ui::PlotStyle style;
+    const plot::PlotRange range = plot::fullPlotRange(data);
+    plot::PlotStyle style;
     style.layers.grid = true;
     return savePicture(o, file, console, job, [&](const QString& path, int* code) {
-        return ui::writePlotDrawing(
+        return plot::writePlotDrawing(
             QSize(kReportWidth, kReportHeight),
             [&](QPainter& painter, const QRect& target) {
-                ui::renderPlot(painter, target, data, range, style);
+                plot::renderPlot(painter, target, data, range, style);
             },
             path, code);
     });

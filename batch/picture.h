@@ -6,25 +6,25 @@
 #include <cstddef>
 #include <string>
 
-namespace ui {
+namespace plot {
 class PlotRecording;
 class CompactPoints;
 struct PlotCrossings;
-}  // namespace ui
+}  // namespace plot
 
 namespace batch {
 
 // Draws the picture of the finished run of `file` that --plot asks for; returns false after
 // printing why it could not.
 bool writePicture(const Options& options, const std::string& file,
-    const ui::PlotRecording& recording, Console& console, std::size_t job);
+    const plot::PlotRecording& recording, Console& console, std::size_t job);
 
 // Draws the report picture of the finished run of `file` from its prepared points, the
 // crossings the run marked and the curve files it wrote: axes, titles from the data file's
 // header, legend, the curve's sides with their backbone, the record and the crossings, in the
 // plot window's drawing. Returns false after printing why it could not.
-bool writeReportPicture(const Options& options, const std::string& file, ui::CompactPoints points,
-    ui::PlotCrossings crossings, Console& console, std::size_t job);
+bool writeReportPicture(const Options& options, const std::string& file, plot::CompactPoints points,
+    plot::PlotCrossings crossings, Console& console, std::size_t job);
 
 // The report picture's size in logical pixels (a PNG has two device pixels for each).
 inline constexpr int kReportWidth = 900;

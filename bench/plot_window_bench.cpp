@@ -5,7 +5,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen varnel-plot-window-bench [SAMPLES [CROSSINGS [PICTURE.png]]]
 
-#include "ui/plot_window/plot_data.h"
+#include "plot/plot_data.h"
 #include "ui/plot_window/plot_window.h"
 
 #include <QApplication>
@@ -49,10 +49,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const long samples = argc > 1 ? std::atol(argv[1]) : 1'000'000;
     const long crossings = argc > 2 ? std::atol(argv[2]) : 40'000'000;
-    ui::PlotData data;
+    plot::PlotData data;
     std::mt19937 random(7);
     std::normal_distribution<double> noise(0, 0.02);
-    ui::PlotRange extent { 0, 0, 0, 0 };
+    plot::PlotRange extent { 0, 0, 0, 0 };
     for (long i = 0; i < samples; ++i) {
         const double t = 60.0 * 2 * M_PI * static_cast<double>(i) / static_cast<double>(samples);
         const double amplitude = 1 + t / 40;
@@ -70,7 +70,7 @@ int main(int argc, char** argv)
 
     // The crossings a run would mark, on the record's segments.
     auto start = Clock::now();
-    ui::CrossingCollector collector;
+    plot::CrossingCollector collector;
     collector.reset(extent);
     std::uniform_int_distribution<long> segment(0, samples - 2);
     std::uniform_real_distribution<double> along(0, 1);

@@ -103,7 +103,7 @@ private slots:
         analysis::RunTables tables;
         tables.cycles = { cycle(1, 1, 40, 10, 1.5), cycle(2, 40, 90, std::nullopt, -2),
             cycle(3, 90, 150, 9, 30), cycle(4, 150, 230, 100, 0.25) };
-        ui::PlotData data;
+        plot::PlotData data;
         for (int i = 0; i < 230; ++i) {
             data.x.push_back(std::sin(i * 0.1) * i);
             data.y.push_back(std::cos(i * 0.1) * i);
@@ -176,9 +176,9 @@ private slots:
         QVERIFY(plot->cyclePanel()->hasTables());
 
         ui::PlotExporter& exporter = *plot->exporter();
-        ui::PictureSize suggested;
-        ui::PictureSize chosen { QSize(640, 400), 96 };
-        exporter.askSize = [&](const ui::PictureSize& size) {
+        plot::PictureSize suggested;
+        plot::PictureSize chosen { QSize(640, 400), 96 };
+        exporter.askSize = [&](const plot::PictureSize& size) {
             suggested = size;
             return std::optional(chosen);
         };

@@ -1,10 +1,10 @@
 #include "ui/main_window/gui_run_host.h"
 
+#include "plot/plot_recording.h"
 #include "run/point_preparation.h"
 #include "ui/common/message_presenter.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
-#include "ui/plot/plot_recording.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -25,7 +25,7 @@ void GuiRunHost::pointsPrepared(std::span<const double> x, std::span<const doubl
     m_y.assign(y.begin(), y.end());
     m_lines.clear();
     // The crossings' density grid spans the record.
-    m_crossings.reset(recordExtent(m_x, m_y));
+    m_crossings.reset(plot::recordExtent(m_x, m_y));
     m_colours.reset(m_x.size());
 }
 
@@ -39,9 +39,9 @@ void GuiRunHost::enterPhase(run::RunPhase phase)
     m_phase = phase;
 }
 
-PlotData GuiRunHost::takePlotData()
+plot::PlotData GuiRunHost::takePlotData()
 {
-    PlotData data;
+    plot::PlotData data;
     data.x = std::move(m_x);
     data.y = std::move(m_y);
     if (m_lines.size() == data.x.size())
@@ -97,7 +97,7 @@ void GuiRunHost::setPlotWindow(float left, float top, float right, float bottom)
 
 void GuiRunHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 {
-    m_form.Picture1->line(x1, y1, x2, y2, toColour(colour));
+    m_form.Picture1->line(x1, y1, x2, y2, plot::toColour(colour));
 }
 
 void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
@@ -105,7 +105,7 @@ void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
     // The cross check marks each crossing with a red dot, in the plot's upside-down y.
     if (m_phase == run::RunPhase::CrossCheck && colour == run::kRed)
         m_crossings.add(x, -static_cast<double>(y));
-    m_form.Picture1->dot(x, y, toColour(colour));
+    m_form.Picture1->dot(x, y, plot::toColour(colour));
 }
 
 void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
@@ -113,7 +113,7 @@ void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
     // The cross check draws the record again, each segment in its group's colour.
     if (m_phase == run::RunPhase::CrossCheck)
         m_colours.segmentDrawn(colour.red, colour.green, colour.blue);
-    m_form.Picture1->lineTo(x, y, toColour(colour));
+    m_form.Picture1->lineTo(x, y, plot::toColour(colour));
 }
 
 void GuiRunHost::showError(const std::string& message)

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "plot/plot_data.h"
 #include "run/run_host.h"
-#include "ui/plot_window/plot_data.h"
 
 #include <QElapsedTimer>
 
@@ -36,7 +36,7 @@ public:
 
     // Hands over the points, their lines and the crossings gathered so far (for the plot
     // window); the host keeps none of them.
-    PlotData takePlotData();
+    plot::PlotData takePlotData();
 
     void setStatus(const std::string& text) override;
     void showFileName(int index, const std::string& name) override;
@@ -59,8 +59,8 @@ private:
     std::vector<double> m_x;
     std::vector<double> m_y;
     std::vector<std::uint32_t> m_lines;
-    CrossingCollector m_crossings;
-    RecordColours m_colours;
+    plot::CrossingCollector m_crossings;
+    plot::RecordColours m_colours;
     run::RunPhase m_phase = run::RunPhase::Reading;
     bool m_statusChanged = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/main_window/main_window.h"
 
+#include "plot/plot_data.h"
 #include "run/run_driver.h"
 #include "settings/number_text.h"
 #include "settings/run_settings.h"
@@ -9,7 +10,6 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/gui_run_host.h"
 #include "ui/main_window/plot_view.h"
-#include "ui/plot_window/plot_data.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -466,12 +466,12 @@ void Form1::startClicked()
             QString::fromStdString(run::failureDetailLine(atStart.DataFilePath, report)));
     }
     if (report.outcome == run::RunOutcome::Finished) {
-        PlotData plot = host.takePlotData();
+        plot::PlotData plot = host.takePlotData();
         plot.xColumn = atStart.XColumn;
         plot.yColumn = atStart.YColumn;
-        readAxisTitles(atStart.DataFilePath, atStart.SkipLines, atStart.XColumn, atStart.YColumn,
-            plot.xTitle, plot.yTitle);
-        scaleAxisTitles(plot, atStart.XCoefficient, atStart.YCoefficient);
+        plot::readAxisTitles(atStart.DataFilePath, atStart.SkipLines, atStart.XColumn,
+            atStart.YColumn, plot.xTitle, plot.yTitle);
+        plot::scaleAxisTitles(plot, atStart.XCoefficient, atStart.YCoefficient);
         Picture1->analyseFinishedRun(
             std::move(plot), atStart.DataFilePath, atStart.OutputMode == 2);
     }

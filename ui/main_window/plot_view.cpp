@@ -2,12 +2,12 @@
 
 #include "analysis/curve_sides.h"
 #include "analysis/run_tables.h"
+#include "plot/plot_data.h"
+#include "plot/plot_file.h"
 #include "run/run_driver.h"
 #include "settings/run_settings.h"
 #include "ui/common/message_presenter.h"
 #include "ui/cycles/cycles_dialog.h"
-#include "ui/plot/plot_file.h"
-#include "ui/plot_window/plot_data.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -63,7 +63,7 @@ PlotView::~PlotView()
 
 QColor PlotView::background()
 {
-    return PlotCanvas::background();
+    return plot::PlotCanvas::background();
 }
 
 void PlotView::clear()
@@ -148,8 +148,8 @@ void PlotView::savePicture()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".png");
-    const QString error =
-        m_recordingComplete ? writePlotFile(m_recording, path) : writePlotImage(picture(), path);
+    const QString error = m_recordingComplete ? plot::writePlotFile(m_recording, path)
+                                              : plot::writePlotImage(picture(), path);
     if (!error.isEmpty())
         messagePresenter().warning(window(), applicationTitle(),
             tr("The picture could not be saved as %1: %2").arg(path, error));
@@ -166,7 +166,7 @@ QImage PlotView::picture()
     return m_image;
 }
 
-bool PlotView::analyseFinishedRun(PlotData plot, const std::string& dataFile, bool oneFile)
+bool PlotView::analyseFinishedRun(plot::PlotData plot, const std::string& dataFile, bool oneFile)
 {
     m_tables.reset();
     m_cyclesAction->setEnabled(false);
@@ -185,12 +185,12 @@ bool PlotView::analyseFinishedRun(PlotData plot, const std::string& dataFile, bo
         result.message = failure.what();  // no curve to show beside the record
     }
     if (result) {
-        plot.backbone.positive = backboneOf(plot.sides.positive, analysis::Side::Positive);
-        plot.backbone.negative = backboneOf(plot.sides.negative, analysis::Side::Negative);
-        plot.backbone.positiveBilinear = bilinearOf(result.tables.positive);
-        plot.backbone.negativeBilinear = bilinearOf(result.tables.negative);
+        plot.backbone.positive = plot::backboneOf(plot.sides.positive, analysis::Side::Positive);
+        plot.backbone.negative = plot::backboneOf(plot.sides.negative, analysis::Side::Negative);
+        plot.backbone.positiveBilinear = plot::bilinearOf(result.tables.positive);
+        plot.backbone.negativeBilinear = plot::bilinearOf(result.tables.negative);
     }
-    m_plotData = std::make_shared<const PlotData>(std::move(plot));
+    m_plotData = std::make_shared<const plot::PlotData>(std::move(plot));
     m_plotWindowAction->setEnabled(true);
     if (m_plotWindow)
         m_plotWindow->setData(m_plotData);

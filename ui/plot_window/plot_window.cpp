@@ -61,12 +61,12 @@ PlotArea::PlotArea(PlotWindow& window)
 
 QRect PlotArea::dataRect() const
 {
-    return PlotRenderer::dataRect(rect(), QFontMetricsF(font(), this));
+    return plot::PlotRenderer::dataRect(rect(), QFontMetricsF(font(), this));
 }
 
 QPointF PlotArea::toPixels(double x, double y) const
 {
-    const PlotRange r = m_window.visibleRange();
+    const plot::PlotRange r = m_window.visibleRange();
     const QRectF d = dataRect();
     return { d.left() + (x - r.xMin) / (r.xMax - r.xMin) * d.width(),
         d.top() + d.height() - (y - r.yMin) / (r.yMax - r.yMin) * d.height() };
@@ -74,7 +74,7 @@ QPointF PlotArea::toPixels(double x, double y) const
 
 QPointF PlotArea::toData(QPointF pixel) const
 {
-    const PlotRange r = m_window.visibleRange();
+    const plot::PlotRange r = m_window.visibleRange();
     const QRectF d = dataRect();
     return { r.xMin + (pixel.x() - d.left()) / d.width() * (r.xMax - r.xMin),
         r.yMin + (d.top() + d.height() - pixel.y()) / d.height() * (r.yMax - r.yMin) };
@@ -267,25 +267,25 @@ PlotWindow::PlotWindow(QWidget* parent)
     resizeDocks({ m_cyclePanel }, { 340 }, Qt::Vertical);
 }
 
-void PlotWindow::setData(PlotData data)
+void PlotWindow::setData(plot::PlotData data)
 {
-    setData(std::make_shared<const PlotData>(std::move(data)));
+    setData(std::make_shared<const plot::PlotData>(std::move(data)));
 }
 
-void PlotWindow::setData(std::shared_ptr<const PlotData> data)
+void PlotWindow::setData(std::shared_ptr<const plot::PlotData> data)
 {
-    m_data = data ? std::move(data) : std::make_shared<const PlotData>();
+    m_data = data ? std::move(data) : std::make_shared<const plot::PlotData>();
     m_renderer.setData(m_data.get());
     m_index.build(*m_data);
     m_highlight = {};
     clearHover();
-    m_full = fullPlotRange(*m_data);
+    m_full = plot::fullPlotRange(*m_data);
     resetView();
 }
 
-PlotLayers PlotWindow::layers() const
+plot::PlotLayers PlotWindow::layers() const
 {
-    PlotLayers layers;
+    plot::PlotLayers layers;
     layers.record = m_recordLayer->isChecked();
     layers.crossings = m_crossingsLayer->isChecked();
     layers.positive = m_positiveLayer->isChecked();
@@ -309,9 +309,9 @@ void PlotWindow::renderView(QPainter& painter, const QRect& target) const
     m_renderer.render(painter, target, m_range, { layers(), m_highlight });
 }
 
-void PlotWindow::setVisibleRange(const PlotRange& range)
+void PlotWindow::setVisibleRange(const plot::PlotRange& range)
 {
-    if (!usablePlotRange(range))
+    if (!plot::usablePlotRange(range))
         return;
     m_range = range;
     m_area->update();
@@ -325,7 +325,7 @@ void PlotWindow::resetView()
 void PlotWindow::zoomAround(QPointF pixel, double xFactor, double yFactor)
 {
     const QPointF at = m_area->toData(pixel);
-    const PlotRange r = m_range;
+    const plot::PlotRange r = m_range;
     setVisibleRange({ at.x() - (at.x() - r.xMin) * xFactor, at.x() + (r.xMax - at.x()) * xFactor,
         at.y() - (at.y() - r.yMin) * yFactor, at.y() + (r.yMax - at.y()) * yFactor });
 }
@@ -356,7 +356,7 @@ void PlotWindow::hoverAt(QPointF pixel)
 {
     constexpr double kHoverRadius = 6;
     const QRectF d = m_area->dataRect();
-    PlotPointRef found;
+    plot::PlotPointRef found;
     if (d.adjusted(-kHoverRadius, -kHoverRadius, kHoverRadius, kHoverRadius).contains(pixel)) {
         const QPointF at = m_area->toData(pixel);
         found = m_index.nearest(at.x(), at.y(), (m_range.xMax - m_range.xMin) / d.width(),
@@ -370,7 +370,7 @@ void PlotWindow::hoverAt(QPointF pixel)
     double y = 0;
     QString text;
     switch (found.source) {
-    case PlotPointRef::Source::Record:
+    case plot::PlotPointRef::Source::Record:
         x = m_data->x[found.index];
         y = m_data->y[found.index];
         text = tr("Record point %1: x = %2, y = %3").arg(found.index + 1).arg(number(x), number(y));
@@ -379,9 +379,9 @@ void PlotWindow::hoverAt(QPointF pixel)
                 ? tr(", line %1 of the data file").arg(m_data->lines[found.index])
                 : tr(", a zero point inserted where the load changes sign");
         break;
-    case PlotPointRef::Source::Positive:
-    case PlotPointRef::Source::Negative: {
-        const bool positive = found.source == PlotPointRef::Source::Positive;
+    case plot::PlotPointRef::Source::Positive:
+    case plot::PlotPointRef::Source::Negative: {
+        const bool positive = found.source == plot::PlotPointRef::Source::Positive;
         const analysis::CurveSide& side =
             positive ? m_data->sides.positive : m_data->sides.negative;
         x = side.x[found.index];
@@ -392,7 +392,7 @@ void PlotWindow::hoverAt(QPointF pixel)
                    .arg(number(x), number(y));
         break;
     }
-    case PlotPointRef::Source::None:
+    case plot::PlotPointRef::Source::None:
         break;
     }
     m_highlight.point = bool(found);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "analysis/run_tables.h"
+#include "plot/plot_data.h"
+#include "plot/plot_renderer.h"
 #include "ui/plot_window/cycle_panel.h"
-#include "ui/plot_window/plot_data.h"
-#include "ui/plot_window/plot_renderer.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -63,24 +63,24 @@ public:
     explicit PlotWindow(QWidget* parent = nullptr);
 
     // Shows `data` in full view.
-    void setData(PlotData data);
+    void setData(plot::PlotData data);
     // The same, sharing the data with whoever else holds it (a record can be large).
-    void setData(std::shared_ptr<const PlotData> data);
+    void setData(std::shared_ptr<const plot::PlotData> data);
 
-    const PlotData& data() const
+    const plot::PlotData& data() const
     {
         return *m_data;
     }
 
-    PlotRange visibleRange() const
+    plot::PlotRange visibleRange() const
     {
         return m_range;
     }
 
-    void setVisibleRange(const PlotRange& range);
+    void setVisibleRange(const plot::PlotRange& range);
 
     // The whole record and curve with a small margin.
-    PlotRange fullRange() const
+    plot::PlotRange fullRange() const
     {
         return m_full;
     }
@@ -145,10 +145,10 @@ public:
     }
 
     // The layers as the View menu sets them.
-    PlotLayers layers() const;
+    plot::PlotLayers layers() const;
 
     // What is emphasised besides the layers; the window keeps the point under the cursor here.
-    const PlotHighlight& highlight() const
+    const plot::PlotHighlight& highlight() const
     {
         return m_highlight;
     }
@@ -169,7 +169,7 @@ public:
     void hoverAt(QPointF pixel);
 
     // The point highlighted under the cursor; none when the cursor is near none.
-    PlotPointRef hoveredPoint() const
+    plot::PlotPointRef hoveredPoint() const
     {
         return m_hovered;
     }
@@ -195,9 +195,9 @@ private:
     void clearHover();
     void showPointText(const QString& text);
 
-    std::shared_ptr<const PlotData> m_data = std::make_shared<const PlotData>();
-    PlotRange m_full;
-    PlotRange m_range;
+    std::shared_ptr<const plot::PlotData> m_data = std::make_shared<const plot::PlotData>();
+    plot::PlotRange m_full;
+    plot::PlotRange m_range;
     PlotArea* m_area;
     QLabel* m_cursorLabel;
     QLabel* m_pointLabel;
@@ -210,10 +210,10 @@ private:
     QAction* m_bilinearLayer;
     QAction* m_gridAction;
     QAction* m_boxRedAction;
-    PlotRenderer m_renderer;
-    PlotHighlight m_highlight;
-    PlotPointIndex m_index;
-    PlotPointRef m_hovered;
+    plot::PlotRenderer m_renderer;
+    plot::PlotHighlight m_highlight;
+    plot::PlotPointIndex m_index;
+    plot::PlotPointRef m_hovered;
     CyclePanel* m_cyclePanel;
     PlotExporter* m_exporter;
 };

@@ -1,7 +1,6 @@
-#include "ui/main_window/plot_view.h"
-#include "ui/plot/plot_canvas.h"
-#include "ui/plot/plot_file.h"
-#include "ui/plot/plot_recording.h"
+#include "plot/plot_canvas.h"
+#include "plot/plot_file.h"
+#include "plot/plot_recording.h"
 
 #include <QImage>
 #include <QPainter>
@@ -13,11 +12,10 @@
 #include <cmath>
 #include <random>
 
-using ui::kPlotFileBox;
-using ui::PlotCanvas;
-using ui::PlotRecording;
-using ui::PlotView;
-using ui::writePlotFile;
+using plot::kPlotFileBox;
+using plot::PlotCanvas;
+using plot::PlotRecording;
+using plot::writePlotFile;
 
 namespace {
 
@@ -71,39 +69,6 @@ class TestPlotCanvas : public QObject
     Q_OBJECT
 
 private slots:
-
-    // The window's picture box and the picture files draw through the same canvas: the same
-    // calls give the same pixels, whether drawn at once or recorded and replayed.
-    void windowDirectAndReplayedPicturesAreTheSame()
-    {
-        PlotView view;
-        view.resize(273, 217);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        view.clear();
-        drawRun(view);
-        const QImage fromView = view.picture();
-
-        const QSize box = view.contentsRect().size();
-        QImage direct = blankImage(box, fromView.devicePixelRatio());
-        {
-            PlotCanvas canvas { QSizeF(box) };
-            canvas.setDevice(&direct);
-            drawRun(canvas);
-        }
-        QCOMPARE(direct, fromView);
-
-        PlotRecording recording;
-        recording.dot(1.0f, 1.0f, kRed);  // forgotten by the clear, as a run's first clear does
-        recording.clear();
-        drawRun(recording);
-        QImage replayed = blankImage(box, fromView.devicePixelRatio());
-        PlotCanvas canvas { QSizeF(box) };
-        canvas.setDevice(&replayed);
-        recording.replay(canvas);
-        QCOMPARE(replayed, fromView);
-        QVERIFY(countRed(fromView) > 50);
-    }
 
     // Dots are stamped onto images without QPainter: round, of the stroke's width, centred where
     // asked at either pixel ratio, landing in the same pixels as the painter's lines, and leaving
@@ -205,7 +170,7 @@ private slots:
 
         // Drawn at once for a PNG, calls before the last clear forgotten: the same file, no SVG.
         PlotRecording live;
-        live.drawOnto(ui::blankPlotFileImage());
+        live.drawOnto(plot::blankPlotFileImage());
         live.dot(1.0f, 1.0f, kRed);
         live.clear();
         drawRun(live);

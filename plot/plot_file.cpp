@@ -1,7 +1,7 @@
-#include "ui/plot/plot_file.h"
+#include "plot/plot_file.h"
 
-#include "ui/plot/plot_canvas.h"
-#include "ui/plot/plot_recording.h"
+#include "plot/plot_canvas.h"
+#include "plot/plot_recording.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace ui {
+namespace plot {
 
 namespace {
 
@@ -233,4 +233,4 @@ QString writePlotImage(const QImage& image, const QString& path, int* code)
         });
 }
 
-}  // namespace ui
+}  // namespace plot

@@ -8,7 +8,7 @@
 
 class QPainter;
 
-namespace ui {
+namespace plot {
 
 class PlotRecording;
 
@@ -39,4 +39,4 @@ QString writePlotDrawing(const QSize& size,
 // The same for a picture already drawn: `image` as it is, in a PNG or embedded in an SVG.
 QString writePlotImage(const QImage& image, const QString& path, int* code = nullptr);
 
-}  // namespace ui
+}  // namespace plot

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/backbone.h"
-#include "ui/plot_window/plot_renderer.h"
+#include "plot/plot_renderer.h"
 
 #include <QString>
 
@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-namespace ui {
+namespace plot {
 
 // Gathers a run's crossings as they are found: every one up to `exactLimit`, then their
 // counts on a grid of `columns` × `rows` cells over `extent` (the record's), so that memory
@@ -147,4 +147,4 @@ private:
 // that a unit the header names is not taken for the values' unit.
 void scaleAxisTitles(PlotData& data, double xCoefficient, double yCoefficient);
 
-}  // namespace ui
+}  // namespace plot

@@ -1,8 +1,8 @@
-#include "ui/plot/plot_recording.h"
+#include "plot/plot_recording.h"
 
-#include "ui/plot/plot_canvas.h"
+#include "plot/plot_canvas.h"
 
-namespace ui {
+namespace plot {
 
 void PlotRecording::clear()
 {
@@ -111,4 +111,4 @@ void PlotRecording::replay(PlotCanvas& canvas) const
     canvas.end();
 }
 
-}  // namespace ui
+}  // namespace plot

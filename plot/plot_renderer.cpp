@@ -1,6 +1,6 @@
-#include "ui/plot_window/plot_renderer.h"
+#include "plot/plot_renderer.h"
 
-#include "ui/plot_window/plot_ticks.h"
+#include "plot/plot_ticks.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ui {
+namespace plot {
 
 namespace {
 
@@ -49,7 +49,7 @@ namespace {
 
     QString tr(const char* text)
     {
-        return QCoreApplication::translate("ui::PlotRenderer", text);
+        return QCoreApplication::translate("plot::PlotRenderer", text);
     }
 
     // The record is drawn in the run's group colours when it has one a point.
@@ -1031,4 +1031,4 @@ void renderPlot(QPainter& painter, const QRect& target, const PlotData& data,
     PlotRenderer(data).render(painter, target, range, style);
 }
 
-}  // namespace ui
+}  // namespace plot

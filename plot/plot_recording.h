@@ -1,7 +1,7 @@
 #pragma once
 
+#include "plot/plot_canvas.h"
 #include "run/run_host.h"
-#include "ui/plot/plot_canvas.h"
 
 #include <QColor>
 #include <QImage>
@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-namespace ui {
+namespace plot {
 
 // A colour of the run's drawing as Qt's.
 inline QColor toColour(run::Rgb colour)
@@ -78,4 +78,4 @@ private:
     std::unique_ptr<PlotCanvas> m_canvas;  // drawing onto m_image, once drawOnto() was called
 };
 
-}  // namespace ui
+}  // namespace plot

@@ -14,7 +14,7 @@
 class QFontMetricsF;
 class QPainter;
 
-namespace ui {
+namespace plot {
 
 // A record point's colour index where the run drew no colour for the segment into it.
 constexpr std::uint8_t kNoGroupColour = 255;
@@ -171,4 +171,4 @@ PlotRange fullPlotRange(const PlotData& data);
 void renderPlot(QPainter& painter, const QRect& target, const PlotData& data,
     const PlotRange& range, const PlotStyle& style);
 
-}  // namespace ui
+}  // namespace plot

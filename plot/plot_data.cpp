@@ -1,4 +1,4 @@
-#include "ui/plot_window/plot_data.h"
+#include "plot/plot_data.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ui {
+namespace plot {
 
 CrossingCollector::CrossingCollector(std::size_t exactLimit, int columns, int rows)
     : m_exactLimit(exactLimit)
@@ -439,4 +439,4 @@ void scaleAxisTitles(PlotData& data, double xCoefficient, double yCoefficient)
     scale(data.yTitle, yCoefficient);
 }
 
-}  // namespace ui
+}  // namespace plot
