@@ -25,6 +25,13 @@ namespace {
             *error = text;
     }
 
+    void setDotsPerInch(QImage& image, int dpi)
+    {
+        const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+    }
+
 }  // namespace
 
 std::optional<PictureFormat> pictureFormatOf(const QString& path)
@@ -39,10 +46,22 @@ std::optional<PictureFormat> pictureFormatOf(const QString& path)
 }
 
 QByteArray pictureFile(
-    const PictureDrawing& draw, const PictureSize& picture, PictureFormat format, QString* error)
+    const PictureDrawing& draw, const PictureSize& size, PictureFormat format, QString* error)
+{
+    return pictureFile(
+        [&](QPaintDevice& device, const QRect& target) {
+            QPainter painter(&device);
+            draw(painter, target);
+        },
+        size, format, QString(), error);
+}
+
+QByteArray pictureFile(const PicturePainting& paint, const PictureSize& picture,
+    PictureFormat format, const QString& description, QString* error)
 {
     const QSize size = picture.pixels;
     const int dpi = picture.dotsPerInch;
+    const int ratio = picture.pixelRatio;
     if (dpi < kLowestPictureResolution || dpi > kHighestPictureResolution) {
         setError(error,
             QStringLiteral("a picture has %1 to %2 pixels to the inch, not %3")
@@ -51,13 +70,13 @@ QByteArray pictureFile(
                 .arg(dpi));
         return {};
     }
-    if (size.width() < 1 || size.height() < 1 || size.width() > kLargestPictureSide
-        || size.height() > kLargestPictureSide) {
+    if (size.width() < 1 || size.height() < 1 || size.width() * ratio > kLargestPictureSide
+        || size.height() * ratio > kLargestPictureSide || ratio < 1) {
         setError(error,
             QStringLiteral("a picture is 1 to %1 pixels wide and high, not %2 × %3")
                 .arg(kLargestPictureSide)
-                .arg(size.width())
-                .arg(size.height()));
+                .arg(size.width() * ratio)
+                .arg(size.height() * ratio));
         return {};
     }
     const QRect target(QPoint(0, 0), size);
@@ -65,22 +84,20 @@ QByteArray pictureFile(
     buffer.open(QIODevice::WriteOnly);
     switch (format) {
     case PictureFormat::Png: {
-        QImage image(size, QImage::Format_RGB32);
+        QImage image(size * ratio, QImage::Format_RGB32);
         if (image.isNull()) {
             setError(error,
                 QStringLiteral("not enough memory for a picture of %1 × %2 pixels")
-                    .arg(size.width())
-                    .arg(size.height()));
+                    .arg(size.width() * ratio)
+                    .arg(size.height() * ratio));
             return {};
         }
+        image.setDevicePixelRatio(ratio);
         image.fill(Qt::white);
-        const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
-        image.setDotsPerMeterX(dotsPerMeter);
-        image.setDotsPerMeterY(dotsPerMeter);
-        {
-            QPainter painter(&image);
-            draw(painter, target);
-        }
+        // The text is sized at the picture's resolution; the file states its device pixels'.
+        setDotsPerInch(image, dpi);
+        paint(image, target);
+        setDotsPerInch(image, dpi * ratio);
         QImageWriter writer(&buffer, "png");
         if (!writer.write(image)) {
             setError(error, writer.errorString());
@@ -95,9 +112,10 @@ QByteArray pictureFile(
         svg.setSize(size);
         svg.setViewBox(target);
         svg.setTitle(QStringLiteral("Varnel curve"));
+        if (!description.isEmpty())
+            svg.setDescription(description);
         // One painter for the whole picture: each painter on the generator starts a document.
-        QPainter painter(&svg);
-        draw(painter, target);
+        paint(svg, target);
         break;
     }
     case PictureFormat::Pdf: {
@@ -109,8 +127,7 @@ QByteArray pictureFile(
         pdf.setPageLayout(
             QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
                 QPageLayout::Portrait, QMarginsF()));
-        QPainter painter(&pdf);
-        draw(painter, target);
+        paint(pdf, target);
         break;
     }
     }

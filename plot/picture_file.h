@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+class QPaintDevice;
 class QPainter;
 
 namespace plot {
@@ -31,6 +32,9 @@ struct PictureSize
 {
     QSize pixels;
     int dotsPerInch = 96;
+    // Device pixels to each of `pixels` in a PNG, whose file then states dotsPerInch ×
+    // pixelRatio: the same picture with its lines as crisp as on a high-DPI screen.
+    int pixelRatio = 1;
 };
 
 // A picture of at most 64 M pixels (256 MB as an image): enough for any report or poster.
@@ -44,5 +48,12 @@ inline constexpr int kHighestPictureResolution = 1200;
 // picture could not be made, `error` then says why.
 QByteArray pictureFile(const PictureDrawing& draw, const PictureSize& size, PictureFormat format,
     QString* error = nullptr);
+
+// Paints a picture onto the device itself, for a painter of its own (PlotCanvas keeps one).
+using PicturePainting = std::function<void(QPaintDevice& device, const QRect& target)>;
+
+// The same for a painting of the device, with `description` in an SVG when not empty.
+QByteArray pictureFile(const PicturePainting& paint, const PictureSize& size, PictureFormat format,
+    const QString& description, QString* error = nullptr);
 
 }  // namespace plot

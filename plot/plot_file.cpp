@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSvgGenerator>
 
 #include <cerrno>
 #include <cstring>
@@ -21,61 +20,21 @@ namespace plot {
 namespace {
 
     constexpr int kPngPixelRatio = 2;
+    const QString kDescription = QStringLiteral("The record, its crossings and its Varnel curve");
 
     bool hasExtension(const QString& path, const char* extension)
     {
         return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
     }
 
-    QImage blankPngImage(QSize box)
+    // A PNG at two device pixels a logical one, its text at the screen's 96 dots to the inch;
+    // an SVG at the generator's own 72, by which its size in millimetres and its text's points
+    // are reckoned.
+    PictureSize fileSize(QSize box, PictureFormat format)
     {
-        QImage image(box * kPngPixelRatio, QImage::Format_RGB32);
-        image.setDevicePixelRatio(kPngPixelRatio);
-        image.fill(PlotCanvas::background());
-        return image;
-    }
-
-    QString writePngImage(QImage image, QIODevice& file)
-    {
-        // Logical size in the file too: 2 × 96 dpi.
-        image.setDotsPerMeterX(7559);
-        image.setDotsPerMeterY(7559);
-        QImageWriter writer(&file, "png");
-        if (!writer.write(image))
-            return writer.errorString();
-        return {};
-    }
-
-    QString writePng(const PlotRecording& recording, QIODevice& file)
-    {
-        if (const QImage* drawn = recording.image())
-            return writePngImage(*drawn, file);
-        QImage image = blankPngImage(kPlotFileBox);
-        PlotCanvas canvas { QSizeF(kPlotFileBox) };
-        canvas.setDevice(&image);
-        recording.replay(canvas);
-        canvas.setDevice(nullptr);
-        return writePngImage(std::move(image), file);
-    }
-
-    QString writeSvg(const PlotRecording& recording, QIODevice& file)
-    {
-        if (recording.image())
-            return QStringLiteral("the picture was drawn for a PNG file only");
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(kPlotFileBox);
-        svg.setViewBox(QRect(QPoint(0, 0), kPlotFileBox));
-        svg.setTitle(QStringLiteral("Varnel curve"));
-        svg.setDescription(QStringLiteral("The record, its crossings and its Varnel curve"));
-        // One painter for the background and the drawing: each painter on the generator would
-        // begin a document of its own.
-        PlotCanvas canvas { QSizeF(kPlotFileBox) };
-        canvas.setDevice(&svg);
-        canvas.fillBackground();
-        recording.replay(canvas);
-        canvas.setDevice(nullptr);
-        return {};
+        if (format == PictureFormat::Png)
+            return { box, 96, kPngPixelRatio };
+        return { box, 72, 1 };
     }
 
     QString systemError(int error, int* code)
@@ -143,7 +102,10 @@ namespace {
 
 QImage blankPlotFileImage()
 {
-    return blankPngImage(kPlotFileBox);
+    QImage image(kPlotFileBox * kPngPixelRatio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(kPngPixelRatio);
+    image.fill(PlotCanvas::background());
+    return image;
 }
 
 bool isPngFileName(const QString& path)
@@ -158,79 +120,85 @@ bool isPlotFileName(const QString& path)
 
 namespace {
 
-    // `draw` into a buffer as the name's format, then the buffer under `path`.
-    template <typename Png, typename Svg>
-    QString writeAs(const QString& path, int* code, Png writePng, Svg writeSvg)
+    // The bytes that `make` gives for the name's format, under `path`.
+    template <typename Make>
+    QString writeAs(const QString& path, int* code, Make make)
     {
         if (code)
             *code = 0;
         if (!isPlotFileName(path))
             return QStringLiteral("the picture's name must end in .png or .svg");
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        const QString error = hasExtension(path, ".png") ? writePng(buffer) : writeSvg(buffer);
+        const PictureFormat format =
+            hasExtension(path, ".png") ? PictureFormat::Png : PictureFormat::Svg;
+        QString error;
+        const QByteArray bytes = make(format, error);
         if (!error.isEmpty())
             return error;
-        buffer.close();
-        return saveFile(buffer.data(), path, code);
+        return saveFile(bytes, path, code);
+    }
+
+    QByteArray pngOf(const QImage& image, QString& error)
+    {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        if (!writer.write(image))
+            error = writer.errorString();
+        return buffer.data();
     }
 
 }  // namespace
 
 QString writePlotFile(const PlotRecording& recording, const QString& path, int* code)
 {
-    return writeAs(
-        path, code, [&](QIODevice& file) { return writePng(recording, file); },
-        [&](QIODevice& file) { return writeSvg(recording, file); });
+    return writeAs(path, code, [&](PictureFormat format, QString& error) -> QByteArray {
+        if (const QImage* drawn = recording.image()) {
+            if (format != PictureFormat::Png) {
+                error = QStringLiteral("the picture was drawn for a PNG file only");
+                return {};
+            }
+            // Logical size in the file too: 2 × 96 dpi.
+            QImage image = *drawn;
+            image.setDotsPerMeterX(7559);
+            image.setDotsPerMeterY(7559);
+            return pngOf(image, error);
+        }
+        // One painter for the background and the drawing: each painter on an SVG generator
+        // would begin a document of its own.
+        const auto replay = [&](QPaintDevice& device, const QRect&) {
+            PlotCanvas canvas { QSizeF(kPlotFileBox) };
+            canvas.setDevice(&device);
+            canvas.fillBackground();
+            recording.replay(canvas);
+            canvas.setDevice(nullptr);
+        };
+        return pictureFile(replay, fileSize(kPlotFileBox, format), format, kDescription, &error);
+    });
 }
 
-QString writePlotDrawing(const QSize& size,
-    const std::function<void(QPainter& painter, const QRect& target)>& draw, const QString& path,
-    int* code)
+QString writePlotDrawing(
+    const QSize& size, const PictureDrawing& draw, const QString& path, int* code)
 {
-    const QRect target(QPoint(0, 0), size);
-    return writeAs(
-        path, code,
-        [&](QIODevice& file) {
-            QImage image = blankPngImage(size);
-            {
-                QPainter painter(&image);
-                draw(painter, target);
-            }
-            return writePngImage(std::move(image), file);
-        },
-        [&](QIODevice& file) {
-            QSvgGenerator svg;
-            svg.setOutputDevice(&file);
-            svg.setSize(size);
-            svg.setViewBox(target);
-            svg.setTitle(QStringLiteral("Varnel curve"));
-            svg.setDescription(QStringLiteral("The record, its crossings and its Varnel curve"));
-            QPainter painter(&svg);
+    return writeAs(path, code, [&](PictureFormat format, QString& error) {
+        const auto paint = [&](QPaintDevice& device, const QRect& target) {
+            QPainter painter(&device);
             draw(painter, target);
-            return QString();
-        });
+        };
+        return pictureFile(paint, fileSize(size, format), format, kDescription, &error);
+    });
 }
 
 QString writePlotImage(const QImage& image, const QString& path, int* code)
 {
-    return writeAs(
-        path, code,
-        [&](QIODevice& file) {
-            QImageWriter writer(&file, "png");
-            return writer.write(image) ? QString() : writer.errorString();
-        },
-        [&](QIODevice& file) {
-            const QSize size = (QSizeF(image.size()) / image.devicePixelRatio()).toSize();
-            QSvgGenerator svg;
-            svg.setOutputDevice(&file);
-            svg.setSize(size);
-            svg.setViewBox(QRect(QPoint(0, 0), size));
-            svg.setTitle(QStringLiteral("Varnel curve"));
-            QPainter painter(&svg);
-            painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image);
-            return QString();
-        });
+    return writeAs(path, code, [&](PictureFormat format, QString& error) -> QByteArray {
+        if (format == PictureFormat::Png)
+            return pngOf(image, error);
+        const QSize size = (QSizeF(image.size()) / image.devicePixelRatio()).toSize();
+        const auto draw = [&](QPainter& painter, const QRect& target) {
+            painter.drawImage(QRectF(target), image);
+        };
+        return pictureFile(draw, fileSize(size, format), format, &error);
+    });
 }
 
 }  // namespace plot

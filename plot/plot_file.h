@@ -1,12 +1,10 @@
 #pragma once
 
+#include "plot/picture_file.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
-
-#include <functional>
-
-class QPainter;
 
 namespace plot {
 
@@ -32,9 +30,8 @@ QString writePlotFile(const PlotRecording& recording, const QString& path, int* 
 
 // The same for a drawing of `size` logical pixels that `draw` makes onto a painter: the PNG at
 // two device pixels a logical one, the SVG as vectors.
-QString writePlotDrawing(const QSize& size,
-    const std::function<void(QPainter& painter, const QRect& target)>& draw, const QString& path,
-    int* code = nullptr);
+QString writePlotDrawing(
+    const QSize& size, const PictureDrawing& draw, const QString& path, int* code = nullptr);
 
 // The same for a picture already drawn: `image` as it is, in a PNG or embedded in an SVG.
 QString writePlotImage(const QImage& image, const QString& path, int* code = nullptr);
