@@ -60,6 +60,32 @@ void PlotLevels::buildChunks(const double* x, const double* y, std::size_t n)
     }
 }
 
+// Inline, as the grids' builder calls it once across columns and once across rows: each call
+// then gets a loop of its own direction.
+inline void PlotLevels::halve(const Grid& from, const std::vector<std::uint16_t>& fromStamps,
+    Grid& to, std::vector<std::uint16_t>& toStamps, bool columns)
+{
+    to.columns = columns ? (from.columns + 1) / 2 : from.columns;
+    to.rows = columns ? from.rows : (from.rows + 1) / 2;
+    const auto size = static_cast<std::size_t>(to.columns) * static_cast<std::size_t>(to.rows);
+    to.cells.assign(size, 0);
+    toStamps.assign(size, 0);
+    const auto fromColumns = static_cast<std::size_t>(from.columns);
+    const auto toColumns = static_cast<std::size_t>(to.columns);
+    for (std::size_t r = 0; r < static_cast<std::size_t>(from.rows); ++r) {
+        for (std::size_t c = 0; c < fromColumns; ++c) {
+            const std::size_t in = r * fromColumns + c;
+            if (from.cells[in] == 0)
+                continue;
+            const std::size_t out = columns ? r * toColumns + c / 2 : (r / 2) * toColumns + c;
+            if (fromStamps[in] >= toStamps[out]) {
+                to.cells[out] = from.cells[in];
+                toStamps[out] = fromStamps[in];
+            }
+        }
+    }
+}
+
 void PlotLevels::buildGrids(
     const double* x, const double* y, const std::uint8_t* colours, std::size_t n)
 {
@@ -141,30 +167,6 @@ void PlotLevels::buildGrids(
         }
     }
     haveGrids = true;
-}
-
-void PlotLevels::halve(const Grid& from, const std::vector<std::uint16_t>& fromStamps, Grid& to,
-    std::vector<std::uint16_t>& toStamps, bool columns)
-{
-    to.columns = columns ? (from.columns + 1) / 2 : from.columns;
-    to.rows = columns ? from.rows : (from.rows + 1) / 2;
-    const auto size = static_cast<std::size_t>(to.columns) * static_cast<std::size_t>(to.rows);
-    to.cells.assign(size, 0);
-    toStamps.assign(size, 0);
-    const auto fromColumns = static_cast<std::size_t>(from.columns);
-    const auto toColumns = static_cast<std::size_t>(to.columns);
-    for (std::size_t r = 0; r < static_cast<std::size_t>(from.rows); ++r) {
-        for (std::size_t c = 0; c < fromColumns; ++c) {
-            const std::size_t in = r * fromColumns + c;
-            if (from.cells[in] == 0)
-                continue;
-            const std::size_t out = columns ? r * toColumns + c / 2 : (r / 2) * toColumns + c;
-            if (fromStamps[in] >= toStamps[out]) {
-                to.cells[out] = from.cells[in];
-                toStamps[out] = fromStamps[in];
-            }
-        }
-    }
 }
 
 namespace {
