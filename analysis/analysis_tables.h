@@ -9,11 +9,6 @@
 
 namespace analysis {
 
-// What the run's name base is followed by in the names of the three tables.
-inline constexpr const char* kCyclesFileSuffix = "cycles.csv";
-inline constexpr const char* kEnvelopeFileSuffix = "envelope.csv";
-inline constexpr const char* kBackboneFileSuffix = "backbone.csv";
-
 // The tables as CSV text: a header line, then one line per row, each ending with CR LF.
 // Numbers are the shortest text that reads back to the same value (negative zero as "0");
 // an empty value, or one that is not finite, is an empty field.

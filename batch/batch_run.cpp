@@ -1,7 +1,9 @@
 #include "batch/batch_run.h"
 
+#include "analysis/run_plot.h"
 #include "batch/cycle_tables.h"
 #include "batch/interrupt.h"
+#include "batch/job_files.h"
 #include "batch/job_host.h"
 #include "batch/job_queue.h"
 #include "batch/output_names.h"
@@ -10,8 +12,8 @@
 
 #ifdef VARNEL_WITH_PLOT
 #include "batch/picture.h"
-#include "ui/plot/plot_file.h"
-#include "ui/plot/plot_recording.h"
+#include "plot/plot_file.h"
+#include "plot/plot_recording.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -108,6 +110,73 @@ std::vector<std::optional<JobRefusal>> refusedJobs(const Options& o)
     return refused;
 }
 
+namespace {
+
+    // What the options ask for beside the curve files of a finished run, made from the run as
+    // it handed itself over (and the picture box's drawing for the box style), and written as
+    // one set.
+    template <typename Recording>
+    JobResult writeBeside(const Options& o, std::size_t job, run::FinishedRun finished,
+        const Recording* recording, Console& console)
+    {
+        const std::string& file = o.files[job];
+        if (!o.cycles && o.plot == PlotMode::None)
+            return JobResult::Finished;
+        std::vector<JobFile> files;
+        try {
+            const analysis::AssembledRun assembled =
+                analysis::assembleRun(std::move(finished), o.cycleOptions);
+            if (o.cycles && assembled.tables.loopsReversed)
+                // A warning about the data, not a failure: the tables are written all the same.
+                console.print(job, file + ": " + analysis::kLoopsReversedMessage);
+#ifdef VARNEL_WITH_PLOT
+            if (o.plot != PlotMode::None)
+                files.push_back({ pictureName(o, file),
+                    recording ? boxPicture(o, file, *recording)
+                              : reportPicture(o, file, assembled) });
+#else
+            static_cast<void>(recording);
+#endif
+            if (o.cycles)
+                for (JobFile& table : cycleTableFiles(o, file, assembled.tables))
+                    files.push_back(std::move(table));
+        } catch (const run::RunFailure& failure) {
+            console.print(job, file + ": " + run::outputFileErrorMessage(failure.code()));
+            console.print(job, file + ": " + failure.what() + "; nothing beside the curve written");
+            return JobResult::Failed;
+        } catch (const std::bad_alloc&) {
+            console.print(
+                job, file + ": " + run::outputFileErrorMessage(run::FailureCode::OutOfMemory));
+            console.print(job,
+                file
+                    + ": the pictures and tables do not fit in memory; nothing beside the "
+                      "curve written");
+            return JobResult::Failed;
+        }
+        switch (writeJobFiles(files, file, job, console)) {
+        case JobFilesWritten::All:
+            break;
+        case JobFilesWritten::None:
+        case JobFilesWritten::Some:
+            return JobResult::Failed;
+        case JobFilesWritten::Interrupted:
+            console.print(job, file + ": interrupted");
+            return JobResult::Stopped;
+        }
+        if (!o.quiet) {
+            std::size_t next = 0;
+            if (o.plot != PlotMode::None)
+                console.print(job, file + ": picture " + files[next++].name);
+            if (o.cycles)
+                console.print(job,
+                    file + ": cycle tables " + files[next].name + ", " + files[next + 1].name
+                        + " and " + files[next + 2].name);
+        }
+        return JobResult::Finished;
+    }
+
+}  // namespace
+
 JobResult runJob(const Options& o, std::size_t job, Console& console)
 {
     const std::string& file = o.files[job];
@@ -118,47 +187,43 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
     const bool reportPicture = o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Report;
     run::FinishedRunParts parts;
     parts.rows = o.cycles || reportPicture;
-    parts.points = o.cycles || reportPicture;
+    parts.points = reportPicture;
     parts.groups = reportPicture;
     parts.crossings = reportPicture;
     // The names stay held until the job's last file is written.
     host.keep(parts, o.cycles || o.plot != PlotMode::None);
 #ifdef VARNEL_WITH_PLOT
-    std::optional<ui::PlotRecording> recording;
+    std::optional<plot::PlotRecording> recording;
     if (o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Box) {
         recording.emplace();
-        // A PNG is drawn as the run goes, so that a record that crosses itself tens of millions
-        // of times does not keep every call until the end.
-        if (ui::isPngFileName(QFile::decodeName(pictureName(o, file).c_str())))
-            recording->drawOnto(ui::blankPlotFileImage());
+        // A PNG is drawn as the run goes, and an SVG keeps a bounded number of calls, so that a
+        // record that crosses itself tens of millions of times draws in bounded memory.
+        if (plot::plotFileFormat(pictureName(o, file)) == plot::PictureFormat::Png)
+            recording->drawOnto(plot::blankPlotFileImage());
+        else
+            recording->keepAtMost(kMostBoxCalls);
         host.record(&*recording);
     }
 #endif
     run::RunReport report = run::runVarnel(host, s, o.xCoefficient, o.yCoefficient);
     switch (report.outcome) {
     case run::RunOutcome::Finished: {
-        // What the options ask for beside the curve files, for a run that finished only, from the
-        // run as it handed itself over.
-        const run::FinishedRun& finished = *host.finishedRun();
-        bool written = true;
 #ifdef VARNEL_WITH_PLOT
-        if (recording)
-            written = writePicture(o, file, *recording, console, job);
-        else if (reportPicture)
-            written = writeReportPicture(o, file, finished, console, job);
+        const plot::PlotRecording* drawn = recording ? &*recording : nullptr;
+#else
+        const void* drawn = nullptr;
 #endif
-        if (written && o.cycles)
-            written = writeCycleTables(o, job, finished, console);
+        JobResult result = writeBeside(o, job, std::move(*host.finishedRun()), drawn, console);
         if (report.names) {
             try {
                 report.names->release();
             } catch (const run::RunFailure& failure) {
                 console.print(job, file + ": " + run::outputFileErrorMessage(failure.code()));
                 console.print(job, file + ": " + failure.what());
-                written = false;
+                result = JobResult::Failed;
             }
         }
-        return written ? JobResult::Finished : JobResult::Failed;
+        return result;
     }
     case run::RunOutcome::NoDataFile:
         console.print(job, "varnel-batch: an empty file name names no data file");

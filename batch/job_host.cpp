@@ -3,7 +3,7 @@
 #include "batch/interrupt.h"
 
 #ifdef VARNEL_WITH_PLOT
-#include "ui/plot/plot_recording.h"
+#include "plot/plot_recording.h"
 #endif
 
 namespace batch {
@@ -89,19 +89,19 @@ void JobHost::setPlotWindow(float left, float top, float right, float bottom)
 void JobHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 {
     if (m_recording)
-        m_recording->line(x1, y1, x2, y2, ui::toColour(colour));
+        m_recording->line(x1, y1, x2, y2, plot::toColour(colour));
 }
 
 void JobHost::drawDot(float x, float y, run::Rgb colour)
 {
     if (m_recording)
-        m_recording->dot(x, y, ui::toColour(colour));
+        m_recording->dot(x, y, plot::toColour(colour));
 }
 
 void JobHost::drawLineTo(float x, float y, run::Rgb colour)
 {
     if (m_recording)
-        m_recording->lineTo(x, y, ui::toColour(colour));
+        m_recording->lineTo(x, y, plot::toColour(colour));
 }
 
 #else

@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
-namespace ui {
+namespace plot {
 class PlotRecording;
-}  // namespace ui
+}  // namespace plot
 
 namespace batch {
 
@@ -22,7 +22,7 @@ public:
     JobHost(Console& console, std::size_t job, const std::string& file, bool quiet);
 
     // Keeps the run's drawing in `recording` (a build with pictures only).
-    void record(ui::PlotRecording* recording)
+    void record(plot::PlotRecording* recording)
     {
         m_recording = recording;
     }
@@ -76,7 +76,7 @@ private:
     const std::string& m_file;
     bool m_quiet;
     bool m_showProgress;
-    ui::PlotRecording* m_recording = nullptr;
+    plot::PlotRecording* m_recording = nullptr;
     run::FinishedRunParts m_parts;
     bool m_holdNames = false;
     std::optional<run::FinishedRun> m_finished;

@@ -1,6 +1,6 @@
 #include "batch/output_names.h"
 
-#include "analysis/analysis_tables.h"
+#include "run/file_names.h"
 #include "run/run_driver.h"
 
 #include <sys/stat.h>
@@ -32,18 +32,21 @@ std::vector<std::string> cycleTableNames(const Options& options, const std::stri
 {
     if (!options.cycles)
         return {};
-    return { besideName(file, analysis::kCyclesFileSuffix),
-        besideName(file, analysis::kEnvelopeFileSuffix),
-        besideName(file, analysis::kBackboneFileSuffix) };
+    using namespace run::name_part;
+    return { besideName(file, kCycleTable), besideName(file, kEnvelopeTable),
+        besideName(file, kBackboneTable) };
 }
 
 std::vector<std::string> jobOutputNames(const Options& options, const std::string& file)
 {
-    if (file.size() < 3)
-        return {};
-    const std::string base = nameBase(file);
-    std::vector<std::string> names = { base + "bu0", base + "buf", base + "vnp", base + "vnn",
-        base + "vnl" };
+    run::RunFileNames run;
+    try {
+        run = run::runFileNames(file);
+    } catch (const run::RunFailure&) {
+        return {};  // no name base
+    }
+    std::vector<std::string> names = { run.point, run.crossCheck, run.positive, run.negative,
+        run.combined };
     if (options.plot != PlotMode::None)
         names.push_back(pictureName(options, file));
     for (std::string& table : cycleTableNames(options, file))

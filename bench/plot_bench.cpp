@@ -6,10 +6,10 @@
 
 #include "batch/options.h"
 #include "bench/cpu_time.h"
+#include "plot/plot_canvas.h"
+#include "plot/plot_recording.h"
 #include "run/run_driver.h"
 #include "run/run_host.h"
-#include "ui/plot/plot_canvas.h"
-#include "ui/plot/plot_recording.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -35,7 +35,7 @@ public:
               strokeDots ? QImage::Format_ARGB32 : QImage::Format_ARGB32_Premultiplied)
         , m_canvas(QSizeF(kBoxWidth, kBoxHeight))
     {
-        m_image.fill(ui::PlotCanvas::background());
+        m_image.fill(plot::PlotCanvas::background());
         m_canvas.setDevice(&m_image);
     }
 
@@ -51,7 +51,7 @@ public:
     void clearPlot() override
     {
         m_canvas.end();
-        m_image.fill(ui::PlotCanvas::background());
+        m_image.fill(plot::PlotCanvas::background());
         m_canvas.resetPosition();
     }
 
@@ -64,21 +64,21 @@ public:
     {
         ++lines;
         if (m_draw)
-            inked += m_canvas.line(x1, y1, x2, y2, ui::toColour(colour));
+            inked += m_canvas.line(x1, y1, x2, y2, plot::toColour(colour));
     }
 
     void drawDot(float x, float y, run::Rgb colour) override
     {
         ++dots;
         if (m_draw)
-            inked += m_canvas.dot(x, y, ui::toColour(colour));
+            inked += m_canvas.dot(x, y, plot::toColour(colour));
     }
 
     void drawLineTo(float x, float y, run::Rgb colour) override
     {
         ++lines;
         if (m_draw)
-            inked += m_canvas.lineTo(x, y, ui::toColour(colour));
+            inked += m_canvas.lineTo(x, y, plot::toColour(colour));
     }
 
     void showError(const std::string& message) override
@@ -99,7 +99,7 @@ public:
 private:
     bool m_draw;
     QImage m_image;
-    ui::PlotCanvas m_canvas;
+    plot::PlotCanvas m_canvas;
 };
 
 }  // namespace

@@ -5,7 +5,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen varnel-plot-window-bench [SAMPLES [CROSSINGS [PICTURE.png]]]
 
-#include "ui/plot_window/plot_data.h"
+#include "plot/plot_data.h"
 #include "ui/plot_window/plot_window.h"
 
 #include <QApplication>
@@ -57,10 +57,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const long samples = argc > 1 ? wholeArgument(argv[1]) : 1'000'000;
     const long crossings = argc > 2 ? wholeArgument(argv[2]) : 40'000'000;
-    ui::PlotData data;
+    plot::PlotData data;
     std::mt19937 random(7);
     std::normal_distribution<double> noise(0, 0.02);
-    ui::PlotRange extent { 0, 0, 0, 0 };
+    run::Extent extent { 0, 0, 0, 0 };
     for (long i = 0; i < samples; ++i) {
         const double t = 60.0 * 2 * M_PI * static_cast<double>(i) / static_cast<double>(samples);
         const double amplitude = 1 + t / 40;
@@ -78,17 +78,16 @@ int main(int argc, char** argv)
 
     // The crossings a run would mark, on the record's segments.
     auto start = Clock::now();
-    ui::CrossingCollector collector;
-    collector.reset(extent);
+    run::CrossingCollector collector(200'000, 1024, 1024, extent);
     std::uniform_int_distribution<long> segment(0, samples - 2);
     std::uniform_real_distribution<double> along(0, 1);
     for (long k = 0; k < crossings; ++k) {
         const auto i = static_cast<std::size_t>(segment(random));
         const double t = along(random);
         collector.add(data.x[i] + t * (data.x[i + 1] - data.x[i]),
-            data.y[i] + t * (data.y[i + 1] - data.y[i]));
+            data.y[i] + t * (data.y[i + 1] - data.y[i]), 1);
     }
-    data.crossings = collector.take();
+    data.crossings = analysis::plotCrossings(collector.take());
     // The group colours a run draws the segments in: a group ends at each crossing, spread
     // evenly along the record here.
     data.colours.resize(data.x.size());

@@ -104,7 +104,7 @@ private slots:
         // The cycles' first and last lines, under two header lines.
         tables.cycles = { cycle(1, 3, 42, 10, 1.5), cycle(2, 42, 92, std::nullopt, -2),
             cycle(3, 92, 152, 9, 30), cycle(4, 152, 232, 100, 0.25) };
-        ui::PlotData data;
+        plot::PlotData data;
         for (int i = 0; i < 230; ++i) {
             data.x.push_back(std::sin(i * 0.1) * i);
             data.y.push_back(std::cos(i * 0.1) * i);
@@ -178,9 +178,9 @@ private slots:
         QVERIFY(plot->cyclePanel()->hasTables());
 
         ui::PlotExporter& exporter = *plot->exporter();
-        ui::PictureSize suggested;
-        ui::PictureSize chosen { QSize(640, 400), 96 };
-        exporter.askSize = [&](const ui::PictureSize& size) {
+        plot::PictureSize suggested;
+        plot::PictureSize chosen { QSize(640, 400), 96 };
+        exporter.askSize = [&](const plot::PictureSize& size) {
             suggested = size;
             return std::optional(chosen);
         };

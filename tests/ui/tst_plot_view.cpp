@@ -1,5 +1,7 @@
+#include "plot/plot_canvas.h"
+#include "plot/plot_file.h"
+#include "plot/plot_recording.h"
 #include "ui/main_window/plot_view.h"
-#include "ui/plot/plot_file.h"
 #include "ui_test_support.h"
 
 #include <QAction>
@@ -47,6 +49,34 @@ bool inkNear(const QImage& image, double x, double y, int radius = 1)
     return false;
 }
 
+// Calls shaped like a run's: window, axes, a record, a crossing and a curve.
+template <typename Target>
+void drawRun(Target& t)
+{
+    const QColor blue(0, 0, 255);
+    const QColor green(0, 200, 55);
+    t.setWindow(-10.5f, -5.25f, 10.5f, 5.25f);
+    t.line(-10.5f, 0.0f, 10.5f, 0.0f, blue);
+    t.line(0.0f, -5.25f, 0.0f, 5.25f, blue);
+    t.dot(0.0f, 0.0f, Qt::black);
+    for (int i = 1; i <= 40; ++i) {
+        const float x = static_cast<float>(i % 20 - 10) * 0.9f;
+        t.lineTo(x, static_cast<float>(i % 7 - 3), i < 20 ? green : blue);
+    }
+    t.dot(2.0f, 1.0f, kRed);
+    t.dot(0.0f, 0.0f, kRed);
+    t.lineTo(9.0f, -4.0f, kRed);
+    t.lineTo(-9.0f, 4.0f, kRed);
+}
+
+QImage blankImage(QSize size, double ratio)
+{
+    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(PlotView::background());
+    return image;
+}
+
 }  // namespace
 
 class TestPlotView : public QObject
@@ -60,6 +90,39 @@ private slots:
         m_view.resize(273, 217);
         m_view.clear();
         m_view.setWindow(-10.0f, -5.0f, 10.0f, 5.0f);
+    }
+
+    // The window's picture box and the picture files draw through the same canvas: the same
+    // calls give the same pixels, whether drawn at once or recorded and replayed.
+    void windowDirectAndReplayedPicturesAreTheSame()
+    {
+        PlotView view;
+        view.resize(273, 217);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.clear();
+        drawRun(view);
+        const QImage fromView = view.picture();
+
+        const QSize box = view.contentsRect().size();
+        QImage direct = blankImage(box, fromView.devicePixelRatio());
+        {
+            plot::PlotCanvas canvas { QSizeF(box) };
+            canvas.setDevice(&direct);
+            drawRun(canvas);
+        }
+        QCOMPARE(direct, fromView);
+
+        plot::PlotRecording recording;
+        recording.dot(1.0f, 1.0f, kRed);  // forgotten by the clear, as a run's first clear does
+        recording.clear();
+        drawRun(recording);
+        QImage replayed = blankImage(box, fromView.devicePixelRatio());
+        plot::PlotCanvas canvas { QSizeF(box) };
+        canvas.setDevice(&replayed);
+        recording.replay(canvas);
+        QCOMPARE(replayed, fromView);
+        QVERIFY(countNear(fromView, kRed) > 50);
     }
 
     void windowMapsOntoTheBoxInsideItsFrame()
@@ -184,7 +247,7 @@ private slots:
         answer = dir.filePath(QStringLiteral("run"));  // no extension: a PNG
         save->trigger();
         const QImage png(dir.filePath(QStringLiteral("run.png")));
-        QCOMPARE(png.size(), ui::kPlotFileBox * 2);
+        QCOMPARE(png.size(), plot::kPlotFileBox * 2);
         QVERIFY(countNear(png, kRed) > 2 * countNear(m_view.picture(), kRed));
         answer = dir.filePath(QStringLiteral("run.SVG"));
         save->trigger();

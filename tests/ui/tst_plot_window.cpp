@@ -1,14 +1,13 @@
 // The plot window: opened from the picture box after a run, its zoom and pan, and the ticks
 // of its axes.
 
+#include "plot/plot_data.h"
+#include "plot/plot_renderer.h"
 #include "settings/run_settings.h"
 #include "ui/common/data_file_preview.h"
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
-#include "ui/plot_window/plot_data.h"
-#include "ui/plot_window/plot_renderer.h"
-#include "ui/plot_window/plot_ticks.h"
 #include "ui/plot_window/plot_window.h"
 #include "ui_test_support.h"
 
@@ -20,12 +19,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 
 #include <cmath>
 #include <set>
 
-using ui::PlotRange;
+using plot::PlotRange;
 using ui::PlotWindow;
 
 namespace {
@@ -95,7 +93,7 @@ private slots:
         QVERIFY(!plot->data().sides.negative.x.empty());
         // The run's extras: each point's data line (the first data line is the file's third),
         // the crossings it marked, the header's names and the backbone.
-        const ui::PlotData& shown = plot->data();
+        const plot::PlotData& shown = plot->data();
         QCOMPARE(shown.lines.size(), shown.x.size());
         QCOMPARE(shown.lines.front(), 3u);
         std::uint32_t previous = 0;
@@ -105,10 +103,10 @@ private slots:
         }
         QVERIFY(shown.crossings.total > 0);
         QCOMPARE(shown.crossings.exact.x.size(), shown.crossings.total);
-        QCOMPARE(shown.xTitle, QStringLiteral("deformation"));
-        QCOMPARE(shown.yTitle, QStringLiteral("load"));
-        QVERIFY(shown.backbone.positive.x.size() > 1);
-        QVERIFY(shown.backbone.negativeBilinear.x.size() == 3);
+        QCOMPARE(shown.xTitle, "deformation");
+        QCOMPARE(shown.yTitle, "load");
+        QVERIFY(plot->backbone().positive.x.size() > 1);
+        QVERIFY(plot->backbone().negativeBilinear.x.size() == 3);
         plot->close();
         QTRY_VERIFY(!plot);
         box->plotWindowAction()->trigger();
@@ -141,11 +139,11 @@ private slots:
         w.pictureBox->plotWindowAction()->trigger();
         PlotWindow* plot = w.pictureBox->plotWindow();
         QVERIFY(plot);
-        const ui::PlotData& shown = plot->data();
+        const plot::PlotData& shown = plot->data();
         const std::size_t n = shown.x.size();
         QCOMPARE(shown.colours.size(), n);
-        QCOMPARE(shown.colours[0], ui::kNoGroupColour);
-        QCOMPARE(shown.colours[1], ui::kNoGroupColour);
+        QCOMPARE(shown.colours[0], plot::kNoGroupColour);
+        QCOMPARE(shown.colours[1], plot::kNoGroupColour);
 
         // The file lists each crossing with its group, which the next line's exceeds, and
         // after the crossings of its segment the point the segment ends at.
@@ -176,8 +174,8 @@ private slots:
         ui::PlotArea* area = plot->plotArea();
         const double mx = (shown.x[n - 2] + shown.x[n - 1]) / 2;
         const double my = (shown.y[n - 2] + shown.y[n - 1]) / 2;
-        const QColor expected = ui::recordSegmentColour(shown.colours[n - 1]);
-        QVERIFY(expected != ui::PlotRenderer::recordColour());
+        const QColor expected = plot::recordSegmentColour(shown.colours[n - 1]);
+        QVERIFY(expected != plot::PlotRenderer::recordColour());
         const PlotRange full = plot->visibleRange();
         for (double zoom : { 1.0, 0.01 }) {
             const double dx = (full.xMax - full.xMin) * zoom / 2;
@@ -192,16 +190,16 @@ private slots:
     // points zoomed in, later turns over earlier ones; a record of no colours is of one grey.
     void denseRecordInGroupColours()
     {
-        ui::PlotData data;
+        plot::PlotData data;
         for (int i = 0; i <= 300000; ++i) {
             const double t = i * 2 * M_PI / 100000;  // three turns, the first under the others
             data.x.push_back(std::cos(t));
             data.y.push_back(std::sin(t));
             data.colours.push_back(i <= 100000 ? 0 : data.y.back() > 0 ? 120 : 252);
         }
-        const QColor first = ui::recordSegmentColour(0);
-        const QColor top = ui::recordSegmentColour(120);
-        const QColor bottom = ui::recordSegmentColour(252);
+        const QColor first = plot::recordSegmentColour(0);
+        const QColor top = plot::recordSegmentColour(120);
+        const QColor bottom = plot::recordSegmentColour(252);
         for (bool coloured : { true, false }) {
             if (!coloured)
                 data.colours.clear();
@@ -217,7 +215,7 @@ private slots:
                         plot.setVisibleRange({ -span, span, y - span, y + span });
                     const QImage image = area->grab().toImage();
                     const QPoint at = area->toPixels(0, y).toPoint();
-                    const QColor want = !coloured ? ui::PlotRenderer::recordColour()
+                    const QColor want = !coloured ? plot::PlotRenderer::recordColour()
                         : y > 0                   ? top
                                                   : bottom;
                     QVERIFY2(inkNear(image, at, want) && !inkNear(image, at, first),
@@ -231,7 +229,7 @@ private slots:
     void zoomAndPan()
     {
         PlotWindow plot;
-        ui::PlotData data;
+        plot::PlotData data;
         // A dense record, drawn by columns, and a short curve, drawn by lines.
         for (int i = 0; i <= 200000; ++i) {
             data.x.push_back(std::sin(i * 0.001) * 10);
@@ -318,7 +316,7 @@ private slots:
     void denseLoopIsDrawnAsALoop()
     {
         PlotWindow plot;
-        ui::PlotData data;
+        plot::PlotData data;
         for (int i = 0; i <= 300000; ++i) {
             const double t = i * 2 * M_PI / 100000;  // three turns
             data.x.push_back(std::cos(t));
@@ -363,7 +361,7 @@ private slots:
         QFETCH(double, xShare);
         QFETCH(double, yShare);
         PlotWindow plot;
-        ui::PlotData data;
+        plot::PlotData data;
         data.x = { -3, 5, 1 };
         data.y = { 10, -20, 4 };
         plot.setData(data);
@@ -386,7 +384,7 @@ private slots:
     void hoverShowsThePoint()
     {
         PlotWindow plot;
-        ui::PlotData data;
+        plot::PlotData data;
         data.x = { 0, 1, 1.5, 2, 3 };
         data.y = { 0, 2, 0, -2, 1 };
         data.lines = { 5, 6, 0, 7, 9 };
@@ -442,7 +440,7 @@ private slots:
     {
         QTest::addColumn<QString>("action");
         for (const char* name : { "recordLayer", "crossingsLayer", "positiveLayer", "negativeLayer",
-                 "backboneLayer", "bilinearLayer", "gridAction", "boxRedAction" })
+                 "backboneLayer", "lastCycleLayer", "bilinearLayer", "gridAction", "boxRedAction" })
             QTest::newRow(name) << QString::fromLatin1(name);
     }
 
@@ -450,20 +448,24 @@ private slots:
     {
         QFETCH(QString, action);
         PlotWindow plot;
-        ui::PlotData data;
+        plot::PlotData data;
         for (int i = 0; i <= 400; ++i) {
             data.x.push_back(4 * std::sin(i * 0.05));
             data.y.push_back(3 * std::cos(i * 0.031));
         }
         data.sides.positive = { { 0, 1, 2, 4 }, { 0, 2, 2.5, 2.8 } };
         data.sides.negative = { { 0, -1, -2, -4 }, { 0, -2, -2.5, -2.8 } };
-        data.backbone.positive = { { 0, 1.2, 3.9 }, { 0, 1.8, 2.9 } };
-        data.backbone.negative = { { 0, -1.2, -3.9 }, { 0, -1.8, -2.9 } };
-        data.backbone.positiveBilinear = { { 0, 0.8, 3.5 }, { 0, 2.6, 2.6 } };
-        data.backbone.negativeBilinear = { { 0, -0.8, -3.5 }, { 0, -2.6, -2.6 } };
+        analysis::PlotBackbone backbone;
+        backbone.positive = { { 0, 1.2, 3.9 }, { 0, 1.8, 2.9 } };
+        backbone.negative = { { 0, -1.2, -3.9 }, { 0, -1.8, -2.9 } };
+        backbone.positiveBilinear = { { 0, 0.8, 3.5 }, { 0, 2.6, 2.6 } };
+        backbone.negativeBilinear = { { 0, -0.8, -3.5 }, { 0, -2.6, -2.6 } };
+        backbone.positiveLastCycle = { { 1.1, 3.7 }, { 1.5, 2.2 } };
+        backbone.negativeLastCycle = { { -1.1, -3.7 }, { -1.5, -2.2 } };
         data.crossings.exact = { { 0.5, -0.5, 1.5 }, { 1, -1, -2 } };
         data.crossings.total = 3;
         plot.setData(data);
+        plot.setBackbone(backbone);
         const auto picture = [&] {
             QImage image(600, 400, QImage::Format_ARGB32_Premultiplied);
             QPainter painter(&image);
@@ -477,127 +479,6 @@ private slots:
         QVERIFY(picture() != before);
         layer->toggle();
         QVERIFY(picture() == before);
-    }
-
-    // Axis titles from the header's names (and units), else the column numbers.
-    void axisTitles_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<int>("skip");
-        QTest::addColumn<int>("xColumn");
-        QTest::addColumn<int>("yColumn");
-        QTest::addColumn<QString>("xTitle");
-        QTest::addColumn<QString>("yTitle");
-        QTest::newRow("names and units")
-            << QByteArray("Test unit,CS01\nReference,Someone (2010)\n"
-                          "top_displacement,horizontal_force,drift\n[mm],[kN],[%]\n1,2,3\n")
-            << 4 << 1 << 2 << "top_displacement [mm]"
-            << "horizontal_force [kN]";
-        QTest::newRow("names with blanks, bare units")
-            << QByteArray("Actuator Force ,Actuator Displacement \r\nkN,mm\r\n1,2\r\n") << 2 << 2
-            << 1 << "Actuator Displacement [mm]"
-            << "Actuator Force [kN]";
-        QTest::newRow("a note, then names")
-            << QByteArray("Synthetic record: 6 levels, 3 cycles\ntime deformation load\n0 1 2\n")
-            << 2 << 2 << 3 << "deformation"
-            << "load";
-        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF"
-                                                       "Displacement (mm),Force (kN)\n1,2\n")
-                                         << 1 << 1 << 2 << "Displacement (mm)"
-                                         << "Force (kN)";
-        QTest::newRow("no header") << QByteArray("1 2 3\n") << 0 << 2 << 3 << "X (column 2)"
-                                   << "Y (column 3)";
-        QTest::newRow("numbers skipped")
-            << QByteArray("7 8 9\n1 2 3\n") << 1 << 2 << 3 << "X (column 2)"
-            << "Y (column 3)";
-    }
-
-    void axisTitles()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(int, skip);
-        QFETCH(int, xColumn);
-        QFETCH(int, yColumn);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("record.csv"));
-        writeText(path, text);
-        ui::PlotData data;
-        data.xColumn = xColumn;
-        data.yColumn = yColumn;
-        ui::readAxisTitles(QFile::encodeName(path).toStdString(), skip, xColumn, yColumn,
-            data.xTitle, data.yTitle);
-        QTEST(ui::plotXTitle(data), "xTitle");
-        QTEST(ui::plotYTitle(data), "yTitle");
-    }
-
-    // The backbone keeps each point that reaches further from zero than all before it; the
-    // crossings past the exact bound become counts that still add up.
-    void backboneAndCrossingDensity()
-    {
-        const ui::PlotSeries positive =
-            ui::backboneOf({ { 1, 0.5, 2, 1.5, 3 }, { 1, 2, 3, 9, 4 } }, analysis::Side::Positive);
-        QCOMPARE(positive.x, (std::vector<double> { 0, 1, 2, 3 }));
-        QCOMPARE(positive.y, (std::vector<double> { 0, 1, 3, 4 }));
-        const ui::PlotSeries negative =
-            ui::backboneOf({ { -1, -0.5, -2 }, { -1, -2, -3 } }, analysis::Side::Negative);
-        QCOMPARE(negative.x, (std::vector<double> { 0, -1, -2 }));
-
-        ui::CrossingCollector collector(3, 4, 4);
-        collector.reset({ 0, 4, 0, 4 });
-        for (double v : { 0.5, 1.5, 2.5, 3.5, 4.0 })
-            collector.add(v, v);
-        const ui::PlotCrossings crossings = collector.take();
-        QVERIFY(crossings.dense());
-        QVERIFY(crossings.exact.x.empty());
-        QCOMPARE(crossings.total, std::uint64_t(5));
-        QCOMPARE(crossings.counts[0], 1u);
-        QCOMPARE(crossings.counts[15], 2u);  // the edge's crossing in the edge cell
-        std::uint64_t sum = 0;
-        for (std::uint32_t count : crossings.counts)
-            sum += count;
-        QCOMPARE(sum, crossings.total);
-    }
-
-    // Ticks at round numbers inside the range, with room between their labels.
-    void ticksAreRoundAndDoNotOverlap_data()
-    {
-        QTest::addColumn<double>("low");
-        QTest::addColumn<double>("high");
-        QTest::addColumn<double>("pixels");
-        QTest::addColumn<double>("expectedStep");
-        QTest::newRow("unit") << 0.0 << 1.0 << 500.0 << 0.1;
-        QTest::newRow("across zero") << -3.7 << 12.2 << 300.0 << 2.0;
-        QTest::newRow("offset") << 1e6 << 1e6 + 7 << 600.0 << 1.0;
-        QTest::newRow("small") << -1e-5 << 3e-5 << 300.0 << 1e-5;
-        QTest::newRow("narrow, long labels") << 123456.0 << 987654.0 << 90.0 << 500000.0;
-    }
-
-    void ticksAreRoundAndDoNotOverlap()
-    {
-        QFETCH(double, low);
-        QFETCH(double, high);
-        QFETCH(double, pixels);
-        QFETCH(double, expectedStep);
-        const auto extent = [](const QString& label) {
-            return 7.0 * static_cast<double>(label.size());
-        };
-        const ui::AxisTicks ticks = ui::roundTicks(low, high, pixels, extent);
-        QVERIFY(std::abs(ticks.step / expectedStep - 1) < 1e-9);
-        QVERIFY(!ticks.values.empty());
-        for (std::size_t i = 0; i < ticks.values.size(); ++i) {
-            const double v = ticks.values[i];
-            QVERIFY(v >= low - 1e-9 * ticks.step && v <= high + 1e-9 * ticks.step);
-            QVERIFY(std::abs(v / ticks.step - std::round(v / ticks.step)) < 1e-6);
-            const QString label = ui::tickLabel(v, ticks.step);
-            QVERIFY2(label.size() <= 9, qPrintable(label));  // no binary noise
-            if (i > 0) {
-                const double spacing = ticks.step / (high - low) * pixels;
-                const QString previous = ui::tickLabel(ticks.values[i - 1], ticks.step);
-                QVERIFY(spacing >= std::max(extent(label), extent(previous)));
-            }
-        }
-        QVERIFY(ui::roundTicks(1, 1, pixels, extent).values.empty());
-        QVERIFY(ui::roundTicks(0, std::nan(""), pixels, extent).values.empty());
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "ui/cycles/cycles_dialog.h"
 
 #include "analysis/analysis_tables.h"
+#include "run/file_names.h"
 #include "run/run_driver.h"
 #include "run/whole_file.h"
 #include "ui/common/message_presenter.h"
@@ -70,8 +71,8 @@ void saveRunTables(QWidget& parent, const analysis::RunTables& runTables,
         // A name too short for a base still gets the plain table names as a suggestion.
     }
     const std::pair<QString, std::string> tables[] = {
-        { CyclesDialog::tr("Save the cycle table"), base + analysis::kCyclesFileSuffix },
-        { CyclesDialog::tr("Save the backbone table"), base + analysis::kBackboneFileSuffix },
+        { CyclesDialog::tr("Save the cycle table"), base + run::name_part::kCycleTable },
+        { CyclesDialog::tr("Save the backbone table"), base + run::name_part::kBackboneTable },
     };
     const std::string texts[] = { analysis::cyclesCsv(runTables.cycles),
         analysis::backboneCsv(runTables.positive, runTables.negative) };

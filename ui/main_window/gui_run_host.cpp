@@ -1,10 +1,10 @@
 #include "ui/main_window/gui_run_host.h"
 
+#include "plot/plot_recording.h"
 #include "run/point_preparation.h"
 #include "ui/common/message_presenter.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
-#include "ui/plot/plot_recording.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -79,17 +79,17 @@ void GuiRunHost::setPlotWindow(float left, float top, float right, float bottom)
 
 void GuiRunHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 {
-    m_form.pictureBox->line(x1, y1, x2, y2, toColour(colour));
+    m_form.pictureBox->line(x1, y1, x2, y2, plot::toColour(colour));
 }
 
 void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
 {
-    m_form.pictureBox->dot(x, y, toColour(colour));
+    m_form.pictureBox->dot(x, y, plot::toColour(colour));
 }
 
 void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
 {
-    m_form.pictureBox->lineTo(x, y, toColour(colour));
+    m_form.pictureBox->lineTo(x, y, plot::toColour(colour));
 }
 
 void GuiRunHost::showError(const std::string& message)

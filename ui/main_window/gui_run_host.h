@@ -1,5 +1,6 @@
 #pragma once
 
+#include "plot/plot_data.h"
 #include "run/run_host.h"
 
 #include <QElapsedTimer>

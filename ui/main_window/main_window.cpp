@@ -1,5 +1,6 @@
 #include "ui/main_window/main_window.h"
 
+#include "plot/plot_data.h"
 #include "run/run_driver.h"
 #include "settings/number_text.h"
 #include "settings/run_settings.h"

@@ -1,12 +1,14 @@
 #include "ui/main_window/plot_view.h"
 
+#include "analysis/run_plot.h"
 #include "analysis/run_tables.h"
+#include "plot/plot_data.h"
+#include "plot/plot_file.h"
 #include "run/run_driver.h"
+#include "run/whole_file.h"
 #include "settings/run_settings.h"
 #include "ui/common/message_presenter.h"
 #include "ui/cycles/cycles_dialog.h"
-#include "ui/plot/plot_file.h"
-#include "ui/plot_window/plot_data.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -62,7 +64,7 @@ PlotView::~PlotView()
 
 QColor PlotView::background()
 {
-    return PlotCanvas::background();
+    return plot::PlotCanvas::background();
 }
 
 void PlotView::clear()
@@ -148,8 +150,21 @@ void PlotView::savePicture()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".png");
-    const QString error =
-        m_recordingComplete ? writePlotFile(m_recording, path) : writePlotImage(picture(), path);
+    QString error;
+    const std::string name = QFile::encodeName(path).toStdString();
+    if (const std::optional<plot::PictureFormat> format = plot::plotFileFormat(name)) {
+        const QByteArray bytes = m_recordingComplete
+            ? plot::plotFile(m_recording, *format, &error)
+            : plot::plotImageFile(picture(), *format, &error);
+        try {
+            if (error.isEmpty())
+                run::writeWholeFile(name, bytes.toStdString(), { m_runDataFile });
+        } catch (const run::RunFailure& failure) {
+            error = QString::fromStdString(failure.what());
+        }
+    } else {
+        error = tr("the picture's name must end in .png or .svg");
+    }
     if (!error.isEmpty())
         messagePresenter().warning(window(), applicationTitle(),
             tr("The picture could not be saved as %1: %2").arg(path, error));
@@ -169,9 +184,9 @@ QImage PlotView::picture()
 void PlotView::showFinishedRun(run::FinishedRun run)
 {
     const std::string dataFile = run.dataFilePath;
-    auto tables =
-        std::make_shared<const analysis::RunTables>(analysis::analyseFinishedRun(run, {}));
-    m_plotData = std::make_shared<const PlotData>(plotDataOf(std::move(run), *tables));
+    analysis::AssembledRun assembled = analysis::assembleRun(std::move(run), {});
+    auto tables = std::make_shared<const analysis::RunTables>(std::move(assembled.tables));
+    m_plotData = std::move(assembled.plot);
     m_plotWindowAction->setEnabled(true);
     if (m_plotWindow)
         m_plotWindow->setData(m_plotData);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/plot/plot_canvas.h"
-#include "ui/plot/plot_recording.h"
+#include "plot/plot_canvas.h"
+#include "plot/plot_recording.h"
 #include "ui/plot_window/plot_window.h"
 
 #include <QColor>
@@ -144,17 +144,17 @@ private:
     void copyPicture();
 
     QImage m_image;
-    PlotCanvas m_canvas;
+    plot::PlotCanvas m_canvas;
     bool m_updatePending = false;
     QAction* m_cyclesAction;
     QAction* m_savePictureAction;
     QAction* m_copyPictureAction;
     QAction* m_plotWindowAction;
-    std::shared_ptr<const PlotData> m_plotData;  // shared with the plot window
+    std::shared_ptr<const plot::PlotData> m_plotData;  // shared with the plot window
     QPointer<PlotWindow> m_plotWindow;
     // The calls since the last clear, so that a saved picture is drawn afresh at the file's
     // resolution; past a bound the box's own image is saved instead.
-    PlotRecording m_recording;
+    plot::PlotRecording m_recording;
     bool m_recordingComplete = true;
     // Some 50 MB of calls.
     std::size_t m_recordingLimit = 4'000'000;

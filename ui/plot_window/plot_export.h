@@ -1,49 +1,21 @@
 #pragma once
 
+#include "plot/picture_file.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QObject>
-#include <QRect>
-#include <QSize>
 #include <QString>
 
 #include <functional>
 #include <optional>
 #include <string>
 
-class QPainter;
 class QSpinBox;
 
 namespace ui {
 
 class PlotWindow;
-
-enum class PictureFormat
-{
-    Png,
-    Svg,
-    Pdf
-};
-
-// The format a picture's name asks for by its extension (any letter case), if any.
-std::optional<PictureFormat> pictureFormatOf(const QString& path);
-
-// Paints a picture into the given rectangle of the painter's device.
-using PictureDrawing = std::function<void(QPainter& painter, const QRect& target)>;
-
-// A picture's size in pixels and how many of them make an inch. The plot's text is sized in
-// points and its lines follow the text, so more pixels to the inch draw them larger.
-struct PictureSize
-{
-    QSize pixels;
-    int dotsPerInch = 96;
-};
-
-// The file of a picture: a PNG of those pixels, an SVG of that size, a PDF whose page is the
-// picture, each at the same pixels to the inch, so the three look alike. Empty when the
-// picture could not be made, `error` then says why.
-QByteArray pictureFile(const PictureDrawing& draw, const PictureSize& size, PictureFormat format,
-    QString* error = nullptr);
 
 // `bytes` as the file `path`, never over the data file `dataFile` and never through a symbolic
 // link (see analysis::replaceFile). Returns an empty string or why it was not written.
@@ -55,9 +27,9 @@ class PictureSizeDialog : public QDialog
     Q_OBJECT
 
 public:
-    PictureSizeDialog(const PictureSize& suggested, QWidget* parent = nullptr);
+    PictureSizeDialog(const plot::PictureSize& suggested, QWidget* parent = nullptr);
 
-    PictureSize pictureSize() const;
+    plot::PictureSize pictureSize() const;
 
     QSpinBox* widthBox() const
     {
@@ -102,7 +74,7 @@ public:
 
     // Tests replace these so that no dialog blocks. A size dialog, starting at `suggested`;
     // empty when cancelled.
-    std::function<std::optional<PictureSize>(const PictureSize& suggested)> askSize;
+    std::function<std::optional<plot::PictureSize>(const plot::PictureSize& suggested)> askSize;
     // A file dialog; an empty answer cancels.
     std::function<QString(const QString& title, const QString& suggested, const QString& filter)>
         askFileName;

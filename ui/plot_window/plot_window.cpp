@@ -61,12 +61,12 @@ PlotArea::PlotArea(PlotWindow& window)
 
 QRect PlotArea::dataRect() const
 {
-    return PlotRenderer::dataRect(rect(), QFontMetricsF(font(), this));
+    return plot::PlotRenderer::dataRect(rect(), QFontMetricsF(font(), this));
 }
 
 QPointF PlotArea::toPixels(double x, double y) const
 {
-    const PlotRange r = m_window.visibleRange();
+    const plot::PlotRange r = m_window.visibleRange();
     const QRectF d = dataRect();
     return { d.left() + (x - r.xMin) / (r.xMax - r.xMin) * d.width(),
         d.top() + d.height() - (y - r.yMin) / (r.yMax - r.yMin) * d.height() };
@@ -74,7 +74,7 @@ QPointF PlotArea::toPixels(double x, double y) const
 
 QPointF PlotArea::toData(QPointF pixel) const
 {
-    const PlotRange r = m_window.visibleRange();
+    const plot::PlotRange r = m_window.visibleRange();
     const QRectF d = dataRect();
     return { r.xMin + (pixel.x() - d.left()) / d.width() * (r.xMax - r.xMin),
         r.yMin + (d.top() + d.height() - pixel.y()) / d.height() * (r.yMax - r.yMin) };
@@ -247,7 +247,9 @@ PlotWindow::PlotWindow(QWidget* parent)
     m_crossingsLayer = layer(tr("Crossings"), "crossingsLayer");
     m_positiveLayer = layer(tr("Positive curve"), "positiveLayer");
     m_negativeLayer = layer(tr("Negative curve"), "negativeLayer");
-    m_backboneLayer = layer(tr("Backbone"), "backboneLayer");
+    m_backboneLayer = layer(tr("Backbone (first-cycle envelope)"), "backboneLayer");
+    m_lastCycleLayer = layer(tr("Last-cycle envelope"), "lastCycleLayer");
+    m_lastCycleLayer->setChecked(false);
     m_bilinearLayer = layer(tr("Bilinear idealisation"), "bilinearLayer");
     view->addSeparator();
     m_gridAction = layer(tr("Grid"), "gridAction");
@@ -267,31 +269,32 @@ PlotWindow::PlotWindow(QWidget* parent)
     resizeDocks({ m_cyclePanel }, { 340 }, Qt::Vertical);
 }
 
-void PlotWindow::setData(PlotData data)
+void PlotWindow::setData(plot::PlotData data)
 {
-    setData(std::make_shared<const PlotData>(std::move(data)));
+    setData(std::make_shared<const plot::PlotData>(std::move(data)));
 }
 
-void PlotWindow::setData(std::shared_ptr<const PlotData> data)
+void PlotWindow::setData(std::shared_ptr<const plot::PlotData> data)
 {
-    m_data = data ? std::move(data) : std::make_shared<const PlotData>();
+    m_data = data ? std::move(data) : std::make_shared<const plot::PlotData>();
     m_renderer.setData(m_data.get());
     m_index.build(*m_data);
     m_highlight = {};
     clearHover();
-    m_full = fullPlotRange(*m_data);
+    m_full = plot::fullPlotRange(*m_data);
     resetView();
 }
 
-PlotLayers PlotWindow::layers() const
+plot::PlotLayers PlotWindow::layers() const
 {
-    PlotLayers layers;
+    plot::PlotLayers layers;
     layers.record = m_recordLayer->isChecked();
     layers.crossings = m_crossingsLayer->isChecked();
     layers.positive = m_positiveLayer->isChecked();
     layers.negative = m_negativeLayer->isChecked();
     layers.backbone = m_backboneLayer->isChecked();
     layers.bilinear = m_bilinearLayer->isChecked();
+    layers.lastCycle = m_lastCycleLayer->isChecked();
     layers.grid = m_gridAction->isChecked();
     layers.curveInBoxRed = m_boxRedAction->isChecked();
     return layers;
@@ -306,12 +309,12 @@ void PlotWindow::setHighlightedStretch(std::size_t from, std::size_t to)
 
 void PlotWindow::renderView(QPainter& painter, const QRect& target) const
 {
-    m_renderer.render(painter, target, m_range, { layers(), m_highlight });
+    m_renderer.render(painter, target, m_range, { layers(), m_highlight, &m_backbone });
 }
 
-void PlotWindow::setVisibleRange(const PlotRange& range)
+void PlotWindow::setVisibleRange(const plot::PlotRange& range)
 {
-    if (!usablePlotRange(range))
+    if (!plot::usablePlotRange(range))
         return;
     m_range = range;
     m_area->update();
@@ -325,7 +328,7 @@ void PlotWindow::resetView()
 void PlotWindow::zoomAround(QPointF pixel, double xFactor, double yFactor)
 {
     const QPointF at = m_area->toData(pixel);
-    const PlotRange r = m_range;
+    const plot::PlotRange r = m_range;
     setVisibleRange({ at.x() - (at.x() - r.xMin) * xFactor, at.x() + (r.xMax - at.x()) * xFactor,
         at.y() - (at.y() - r.yMin) * yFactor, at.y() + (r.yMax - at.y()) * yFactor });
 }
@@ -356,7 +359,7 @@ void PlotWindow::hoverAt(QPointF pixel)
 {
     constexpr double kHoverRadius = 6;
     const QRectF d = m_area->dataRect();
-    PlotPointRef found;
+    plot::PlotPointRef found;
     if (d.adjusted(-kHoverRadius, -kHoverRadius, kHoverRadius, kHoverRadius).contains(pixel)) {
         const QPointF at = m_area->toData(pixel);
         found = m_index.nearest(at.x(), at.y(), (m_range.xMax - m_range.xMin) / d.width(),
@@ -370,7 +373,7 @@ void PlotWindow::hoverAt(QPointF pixel)
     double y = 0;
     QString text;
     switch (found.source) {
-    case PlotPointRef::Source::Record:
+    case plot::PlotPointRef::Source::Record:
         x = m_data->x[found.index];
         y = m_data->y[found.index];
         text = tr("Record point %1: x = %2, y = %3").arg(found.index + 1).arg(number(x), number(y));
@@ -379,11 +382,10 @@ void PlotWindow::hoverAt(QPointF pixel)
                 ? tr(", line %1 of the data file").arg(m_data->lines[found.index])
                 : tr(", a zero point inserted where the load changes sign");
         break;
-    case PlotPointRef::Source::Positive:
-    case PlotPointRef::Source::Negative: {
-        const bool positive = found.source == PlotPointRef::Source::Positive;
-        const analysis::CurveSide& side =
-            positive ? m_data->sides.positive : m_data->sides.negative;
+    case plot::PlotPointRef::Source::Positive:
+    case plot::PlotPointRef::Source::Negative: {
+        const bool positive = found.source == plot::PlotPointRef::Source::Positive;
+        const run::CurveSide& side = positive ? m_data->sides.positive : m_data->sides.negative;
         x = side.x[found.index];
         y = side.y[found.index];
         text = (positive ? tr("Positive curve point %1: x = %2, y = %3")
@@ -392,7 +394,7 @@ void PlotWindow::hoverAt(QPointF pixel)
                    .arg(number(x), number(y));
         break;
     }
-    case PlotPointRef::Source::None:
+    case plot::PlotPointRef::Source::None:
         break;
     }
     m_highlight.point = bool(found);
@@ -402,8 +404,15 @@ void PlotWindow::hoverAt(QPointF pixel)
     m_area->update();
 }
 
+void PlotWindow::setBackbone(analysis::PlotBackbone backbone)
+{
+    m_backbone = std::move(backbone);
+    m_area->update();
+}
+
 void PlotWindow::setTables(const analysis::RunTables* tables, const std::string& dataFile)
 {
+    setBackbone(tables ? analysis::plotBackbone(*tables) : analysis::PlotBackbone {});
     m_cyclePanel->setTables(tables, dataFile);
     m_exporter->setDataFile(dataFile);
     findChild<QAction*>(QStringLiteral("saveTablesAction"))->setEnabled(tables != nullptr);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "analysis/run_tables.h"
+#include "plot/plot_data.h"
+#include "plot/plot_renderer.h"
 #include "ui/plot_window/cycle_panel.h"
-#include "ui/plot_window/plot_data.h"
-#include "ui/plot_window/plot_renderer.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -63,24 +63,24 @@ public:
     explicit PlotWindow(QWidget* parent = nullptr);
 
     // Shows `data` in full view.
-    void setData(PlotData data);
+    void setData(plot::PlotData data);
     // The same, sharing the data with whoever else holds it (a record can be large).
-    void setData(std::shared_ptr<const PlotData> data);
+    void setData(std::shared_ptr<const plot::PlotData> data);
 
-    const PlotData& data() const
+    const plot::PlotData& data() const
     {
         return *m_data;
     }
 
-    PlotRange visibleRange() const
+    plot::PlotRange visibleRange() const
     {
         return m_range;
     }
 
-    void setVisibleRange(const PlotRange& range);
+    void setVisibleRange(const plot::PlotRange& range);
 
     // The whole record and curve with a small margin.
-    PlotRange fullRange() const
+    plot::PlotRange fullRange() const
     {
         return m_full;
     }
@@ -145,10 +145,10 @@ public:
     }
 
     // The layers as the View menu sets them.
-    PlotLayers layers() const;
+    plot::PlotLayers layers() const;
 
     // What is emphasised besides the layers; the window keeps the point under the cursor here.
-    const PlotHighlight& highlight() const
+    const plot::PlotHighlight& highlight() const
     {
         return m_highlight;
     }
@@ -169,13 +169,22 @@ public:
     void hoverAt(QPointF pixel);
 
     // The point highlighted under the cursor; none when the cursor is near none.
-    PlotPointRef hoveredPoint() const
+    plot::PlotPointRef hoveredPoint() const
     {
         return m_hovered;
     }
 
     // The cycle tables of the run shown, for the cycle panel; none empties it.
     void setTables(const analysis::RunTables* tables, const std::string& dataFile);
+
+    // The cycle analysis's layers over the run: the backbone, its idealisation and the
+    // envelopes (setTables sets them from the tables).
+    void setBackbone(analysis::PlotBackbone backbone);
+
+    const analysis::PlotBackbone& backbone() const
+    {
+        return m_backbone;
+    }
 
     CyclePanel* cyclePanel() const
     {
@@ -196,9 +205,9 @@ private:
     void clearHover();
     void showPointText(const QString& text);
 
-    std::shared_ptr<const PlotData> m_data = std::make_shared<const PlotData>();
-    PlotRange m_full;
-    PlotRange m_range;
+    std::shared_ptr<const plot::PlotData> m_data = std::make_shared<const plot::PlotData>();
+    plot::PlotRange m_full;
+    plot::PlotRange m_range;
     PlotArea* m_area;
     QLabel* m_cursorLabel;
     QLabel* m_pointLabel;
@@ -209,12 +218,15 @@ private:
     QAction* m_crossingsLayer;
     QAction* m_backboneLayer;
     QAction* m_bilinearLayer;
+    QAction* m_lastCycleLayer;
     QAction* m_gridAction;
     QAction* m_boxRedAction;
-    PlotRenderer m_renderer;
-    PlotHighlight m_highlight;
-    PlotPointIndex m_index;
-    PlotPointRef m_hovered;
+    plot::PlotRenderer m_renderer;
+    plot::PlotHighlight m_highlight;
+    // The tables' backbone, idealisation and envelopes, drawn over the run.
+    analysis::PlotBackbone m_backbone;
+    plot::PlotPointIndex m_index;
+    plot::PlotPointRef m_hovered;
     CyclePanel* m_cyclePanel;
     PlotExporter* m_exporter;
 };

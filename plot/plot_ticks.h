@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-namespace ui {
+namespace plot {
 
 // The ticks of one axis: values at whole multiples of a round step (1, 2 or 5 times a power
 // of ten) inside [low, high].
@@ -26,4 +26,4 @@ AxisTicks roundTicks(double low, double high, double pixels,
 // "0.30000000000000004"), and 0 written as "0".
 QString tickLabel(double value, double step);
 
-}  // namespace ui
+}  // namespace plot

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "plot/plot_canvas.h"
 #include "run/run_host.h"
-#include "ui/plot/plot_canvas.h"
 
 #include <QColor>
 #include <QImage>
@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-namespace ui {
+namespace plot {
 
 // A colour of the run's drawing as Qt's.
 inline QColor toColour(run::Rgb colour)
@@ -36,6 +36,15 @@ public:
     // logical size the box) and keeps none, so that a picture that only goes to a PNG costs the
     // image's memory however many calls a run makes. Calls kept before are forgotten.
     void drawOnto(QImage image);
+
+    // Keeps at most `calls` calls: past them, the calls kept so far are drawn onto a blank image
+    // of the picture file's size and every later call too, as drawOnto() does. So a vector
+    // picture of a record that crosses itself millions of times becomes a picture of bounded
+    // size.
+    void keepAtMost(std::size_t calls)
+    {
+        m_keepAtMost = calls;
+    }
 
     // The image drawn onto since drawOnto(), its painting finished; nullptr when calls are kept.
     const QImage* image() const;
@@ -74,8 +83,9 @@ private:
     void startCanvas();
 
     std::vector<Call> m_calls;
+    std::size_t m_keepAtMost = 0;  // 0: no bound
     QImage m_image;
     std::unique_ptr<PlotCanvas> m_canvas;  // drawing onto m_image, once drawOnto() was called
 };
 
-}  // namespace ui
+}  // namespace plot

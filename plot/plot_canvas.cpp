@@ -1,4 +1,4 @@
-#include "ui/plot/plot_canvas.h"
+#include "plot/plot_canvas.h"
 
 #include <QImage>
 #include <QPaintDevice>
@@ -8,7 +8,7 @@
 #include <cfloat>
 #include <cmath>
 
-namespace ui {
+namespace plot {
 
 namespace {
 
@@ -331,4 +331,4 @@ bool PlotCanvas::stampDot(QPointF p, const QColor& colour)
         bits, m_stampImage->bytesPerLine(), m_stampImage->size(), p * ratio, colour.rgb());
 }
 
-}  // namespace ui
+}  // namespace plot

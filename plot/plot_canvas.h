@@ -13,7 +13,7 @@
 class QImage;
 class QPaintDevice;
 
-namespace ui {
+namespace plot {
 
 // A round dot of one radius, rasterised without QPainter: its coverage is worked out once for each
 // of 16 × 16 sub-pixel positions of its centre (a disc sampled on a 16 × 16 grid in each pixel) and
@@ -141,4 +141,4 @@ private:
     double m_currentY = 0.0;
 };
 
-}  // namespace ui
+}  // namespace plot

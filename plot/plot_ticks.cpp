@@ -1,9 +1,9 @@
-#include "ui/plot_window/plot_ticks.h"
+#include "plot/plot_ticks.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace ui {
+namespace plot {
 
 namespace {
 
@@ -64,4 +64,4 @@ AxisTicks roundTicks(double low, double high, double pixels,
     return ticks;
 }
 
-}  // namespace ui
+}  // namespace plot

@@ -1,8 +1,9 @@
-#include "ui/plot/plot_recording.h"
+#include "plot/plot_recording.h"
 
-#include "ui/plot/plot_canvas.h"
+#include "plot/plot_canvas.h"
+#include "plot/plot_file.h"
 
-namespace ui {
+namespace plot {
 
 void PlotRecording::clear()
 {
@@ -40,6 +41,14 @@ void PlotRecording::add(Op op, float x, float y, QColor colour)
 {
     m_calls.push_back(Call { x, y, op, static_cast<std::uint8_t>(colour.red()),
         static_cast<std::uint8_t>(colour.green()), static_cast<std::uint8_t>(colour.blue()) });
+    // A line's two calls stay together.
+    if (m_keepAtMost != 0 && m_calls.size() > m_keepAtMost && op != Op::LineFrom
+        && op != Op::WindowTopLeft) {
+        m_image = blankPlotFileImage();
+        startCanvas();
+        replay(*m_canvas);
+        m_calls = {};
+    }
 }
 
 void PlotRecording::setWindow(float left, float top, float right, float bottom)
@@ -111,4 +120,4 @@ void PlotRecording::replay(PlotCanvas& canvas) const
     canvas.end();
 }
 
-}  // namespace ui
+}  // namespace plot

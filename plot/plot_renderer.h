@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/finished_run.h"
+#include "analysis/run_plot.h"
 
 #include <QColor>
 #include <QRect>
@@ -14,81 +14,18 @@
 class QFontMetricsF;
 class QPainter;
 
-namespace ui {
+namespace plot {
 
-// A record point's colour index where the run drew no colour for the segment into it.
-constexpr std::uint8_t kNoGroupColour = 255;
+using analysis::kNoGroupColour;
+using analysis::PlotBackbone;
+using analysis::PlotCrossings;
+using analysis::PlotData;
+using analysis::PlotRange;
+using analysis::PlotSeries;
 
 // The colour of a segment of colour index `index`: the picture box's group colour
 // (0, 255 − index, index), the record's one grey for kNoGroupColour.
 QColor recordSegmentColour(std::uint8_t index);
-
-// The part of the data plane in view.
-struct PlotRange
-{
-    double xMin = 0;
-    double xMax = 1;
-    double yMin = 0;
-    double yMax = 1;
-};
-
-// A polyline in data units.
-struct PlotSeries
-{
-    std::vector<double> x;
-    std::vector<double> y;
-};
-
-// The run's crossings: every one while they are few, and past a bound only how many fell into
-// each cell of a fixed grid over `extent`, so that tens of millions cost a bounded memory.
-struct PlotCrossings
-{
-    PlotSeries exact;
-    PlotRange extent;
-    int columns = 0;
-    int rows = 0;
-    // columns × rows counts, row 0 at yMin; empty while every crossing is exact.
-    std::vector<std::uint32_t> counts;
-    std::uint64_t total = 0;
-
-    bool dense() const
-    {
-        return !counts.empty();
-    }
-};
-
-// The backbone of each side and its bilinear idealisation, in the curve's own values (the
-// negative side in negative values); empty when not computed.
-struct PlotBackbone
-{
-    PlotSeries positive;
-    PlotSeries negative;
-    PlotSeries positiveBilinear;
-    PlotSeries negativeBilinear;
-};
-
-// What the plot shows: the record's prepared points and the written curve's sides, with what
-// the run and the analysis found beside them.
-struct PlotData
-{
-    std::vector<double> x;
-    std::vector<double> y;
-    // The data file's line each point came from, 0 for a point no line holds (a zero point the
-    // run inserted); empty when unknown.
-    std::vector<std::uint32_t> lines;
-    // The colour index of the segment into each point, as the run drew it in the picture box
-    // (see recordSegmentColour); empty when unknown, and the record is drawn in one colour.
-    std::vector<std::uint8_t> colours;
-    run::CurveSides sides;
-    PlotCrossings crossings;
-    PlotBackbone backbone;
-    // The data file's columns the points came from; 0 when unknown.
-    int xColumn = 0;
-    int yColumn = 0;
-    // The axes' titles from the data file's header; empty when it names no columns.
-    QString xTitle;
-    QString yTitle;
-};
 
 // Which layers are drawn and how.
 struct PlotLayers
@@ -99,6 +36,7 @@ struct PlotLayers
     bool negative = true;
     bool backbone = true;
     bool bilinear = true;
+    bool lastCycle = false;  // the last-cycle envelope
     bool grid = true;
     bool legend = true;
     // Both curve sides in the picture box's red instead of two colours.
@@ -120,6 +58,8 @@ struct PlotStyle
 {
     PlotLayers layers;
     PlotHighlight highlight;
+    // The cycle analysis's backbone, idealisation and envelopes; none drawn without it.
+    const PlotBackbone* backbone = nullptr;
 };
 
 // The axis titles shown for `data`: the header's names, else "X (column 2)".
@@ -171,4 +111,4 @@ PlotRange fullPlotRange(const PlotData& data);
 void renderPlot(QPainter& painter, const QRect& target, const PlotData& data,
     const PlotRange& range, const PlotStyle& style);
 
-}  // namespace ui
+}  // namespace plot

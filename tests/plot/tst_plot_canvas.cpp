@@ -1,23 +1,19 @@
-#include "ui/main_window/plot_view.h"
-#include "ui/plot/plot_canvas.h"
-#include "ui/plot/plot_file.h"
-#include "ui/plot/plot_recording.h"
+#include "plot/plot_canvas.h"
+#include "plot/plot_file.h"
+#include "plot/plot_recording.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 
-using ui::kPlotFileBox;
-using ui::PlotCanvas;
-using ui::PlotRecording;
-using ui::PlotView;
-using ui::writePlotFile;
+using plot::kPlotFileBox;
+using plot::PlotCanvas;
+using plot::PlotRecording;
 
 namespace {
 
@@ -71,39 +67,6 @@ class TestPlotCanvas : public QObject
     Q_OBJECT
 
 private slots:
-
-    // The window's picture box and the picture files draw through the same canvas: the same
-    // calls give the same pixels, whether drawn at once or recorded and replayed.
-    void windowDirectAndReplayedPicturesAreTheSame()
-    {
-        PlotView view;
-        view.resize(273, 217);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        view.clear();
-        drawRun(view);
-        const QImage fromView = view.picture();
-
-        const QSize box = view.contentsRect().size();
-        QImage direct = blankImage(box, fromView.devicePixelRatio());
-        {
-            PlotCanvas canvas { QSizeF(box) };
-            canvas.setDevice(&direct);
-            drawRun(canvas);
-        }
-        QCOMPARE(direct, fromView);
-
-        PlotRecording recording;
-        recording.dot(1.0f, 1.0f, kRed);  // forgotten by the clear, as a run's first clear does
-        recording.clear();
-        drawRun(recording);
-        QImage replayed = blankImage(box, fromView.devicePixelRatio());
-        PlotCanvas canvas { QSizeF(box) };
-        canvas.setDevice(&replayed);
-        recording.replay(canvas);
-        QCOMPARE(replayed, fromView);
-        QVERIFY(countRed(fromView) > 50);
-    }
 
     // Dots are stamped onto images without QPainter: round, of the stroke's width, centred where
     // asked at either pixel ratio, landing in the same pixels as the painter's lines, and leaving
@@ -177,20 +140,19 @@ private slots:
 
     void writesPngAndSvgPictures()
     {
-        QTemporaryDir dir;
+        using plot::PictureFormat;
         PlotRecording recording;
         drawRun(recording);
 
-        const QString png = dir.filePath(QStringLiteral("run.PNG"));
-        QCOMPARE(writePlotFile(recording, png), QString());
-        const QImage fromPng(png);
+        QString error;
+        const QByteArray png = plot::plotFile(recording, PictureFormat::Png, &error);
+        QCOMPARE(error, QString());
+        const QImage fromPng = QImage::fromData(png, "png");
         QCOMPARE(fromPng.size(), kPlotFileBox * 2);
         QCOMPARE(fromPng.pixelColor(0, fromPng.height() - 1), PlotCanvas::background());
         QVERIFY(countRed(fromPng) > 200);
 
-        const QString svg = dir.filePath(QStringLiteral("run.svg"));
-        QCOMPARE(writePlotFile(recording, svg), QString());
-        QSvgRenderer renderer(svg);
+        QSvgRenderer renderer(plot::plotFile(recording, PictureFormat::Svg, &error));
         QVERIFY(renderer.isValid());
         QCOMPARE(renderer.viewBox(), QRect(QPoint(0, 0), kPlotFileBox));
         QImage fromSvg = blankImage(kPlotFileBox * 2, 1.0);
@@ -203,32 +165,33 @@ private slots:
         QCOMPARE(countRed(fromSvg.copy(curve)) > 0, countRed(fromPng.copy(curve)) > 0);
         QVERIFY(countRed(fromSvg) > 200);
 
-        // Drawn at once for a PNG, calls before the last clear forgotten: the same file, no SVG.
+        // Drawn at once, calls before the last clear forgotten; or kept until there are too many
+        // and drawn from then on: the same PNG, and an SVG that embeds the picture.
         PlotRecording live;
-        live.drawOnto(ui::blankPlotFileImage());
+        live.drawOnto(plot::blankPlotFileImage());
         live.dot(1.0f, 1.0f, kRed);
         live.clear();
         drawRun(live);
-        QCOMPARE(live.size(), std::size_t { 0 });
-        const QString livePng = dir.filePath(QStringLiteral("live.png"));
-        QCOMPARE(writePlotFile(live, livePng), QString());
-        QFile a(png), b(livePng);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QCOMPARE(b.readAll(), a.readAll());
-        QVERIFY(!writePlotFile(live, dir.filePath(QStringLiteral("live.svg"))).isEmpty());
+        PlotRecording bounded;
+        bounded.keepAtMost(10);
+        drawRun(bounded);
+        for (const PlotRecording* drawn : { &live, &bounded }) {
+            QCOMPARE(drawn->size(), std::size_t { 0 });
+            QCOMPARE(plot::plotFile(*drawn, PictureFormat::Png, &error), png);
+            const QByteArray svg = plot::plotFile(*drawn, PictureFormat::Svg, &error);
+            QVERIFY(QSvgRenderer(svg).isValid());
+            QVERIFY(svg.contains("<image"));
+            QVERIFY(!svg.contains("<polyline"));
+        }
     }
 
-    void failedPicturesSayWhyAndLeaveNoFile()
+    void picturesAreNamedByTheirExtension()
     {
-        QTemporaryDir dir;
-        PlotRecording recording;
-        drawRun(recording);
-        QVERIFY(!writePlotFile(recording, dir.filePath(QStringLiteral("run.jpg"))).isEmpty());
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("run.jpg"))));
-        const QString missingFolder = dir.filePath(QStringLiteral("no/such/folder/run.png"));
-        QVERIFY(!writePlotFile(recording, missingFolder).isEmpty());
-        QVERIFY(!QFile::exists(missingFolder));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        using plot::PictureFormat;
+        QCOMPARE(plot::plotFileFormat("run.PNG"), std::optional(PictureFormat::Png));
+        QCOMPARE(plot::plotFileFormat("a\xe9.svg"), std::optional(PictureFormat::Svg));
+        for (const char* name : { "run.jpg", "png", "run.png.txt", "" })
+            QVERIFY(!plot::plotFileFormat(name));
     }
 };
 

@@ -1,0 +1,79 @@
+#include "analysis/run_plot.h"
+
+#include "run/cross_check.h"
+
+#include <utility>
+
+namespace analysis {
+
+namespace {
+
+    PlotSeries series(const std::vector<PlanePoint>& points)
+    {
+        PlotSeries s;
+        s.x.reserve(points.size());
+        s.y.reserve(points.size());
+        for (const PlanePoint& p : points) {
+            s.x.push_back(p.x);
+            s.y.push_back(p.y);
+        }
+        return s;
+    }
+
+    PlotData plotOf(run::FinishedRun& run)
+    {
+        PlotData data;
+        const std::size_t n = run.points.size();
+        if (run.groups.size() == n && n > 2) {
+            // The cross check draws each segment from the third point on in its group's colour.
+            data.colours.assign(n, kNoGroupColour);
+            for (std::size_t i = 2; i < n; ++i)
+                data.colours[i] = run::groupColour(run.groups[i]).blue;
+        }
+        run.groups = {};
+        data.x = std::move(run.points.x);
+        data.y = std::move(run.points.y);
+        if (run.points.lines.size() == n)
+            data.lines = std::move(run.points.lines);
+        data.crossings = plotCrossings(std::move(run.crossings));
+        data.sides = std::move(run.curve);
+        data.xColumn = run.settings.XColumn;
+        data.yColumn = run.settings.YColumn;
+        data.xTitle = std::move(run.titles.x);
+        data.yTitle = std::move(run.titles.y);
+        return data;
+    }
+
+}  // namespace
+
+PlotCrossings plotCrossings(run::Crossings c)
+{
+    PlotCrossings crossings;
+    crossings.exact.x = std::move(c.x);
+    crossings.exact.y = std::move(c.y);
+    crossings.extent = { c.extent.xMin, c.extent.xMax, c.extent.yMin, c.extent.yMax };
+    crossings.columns = c.columns;
+    crossings.rows = c.rows;
+    crossings.counts = std::move(c.counts);
+    crossings.total = c.total;
+    return crossings;
+}
+
+PlotBackbone plotBackbone(const RunTables& tables)
+{
+    return { series(tables.positiveLines.backbone), series(tables.negativeLines.backbone),
+        series(tables.positiveLines.bilinear), series(tables.negativeLines.bilinear),
+        series(tables.positiveLines.lastCycleEnvelope),
+        series(tables.negativeLines.lastCycleEnvelope) };
+}
+
+AssembledRun assembleRun(run::FinishedRun run, const CycleOptions& options)
+{
+    AssembledRun assembled;
+    assembled.tables = analyseFinishedRun(run, options);
+    assembled.rows = std::make_shared<const run::Rows>(std::move(run.rows));
+    assembled.plot = std::make_shared<const PlotData>(plotOf(run));
+    return assembled;
+}
+
+}  // namespace analysis
