@@ -14,6 +14,7 @@
 #include "batch/picture.h"
 #include "plot/plot_file.h"
 #include "plot/plot_recording.h"
+#include "plot/plot_renderer.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -122,10 +123,18 @@ namespace {
         const std::string& file = o.files[job];
         if (!o.cycles && o.plot == PlotMode::None)
             return JobResult::Finished;
+        const auto stop = [&] {
+            console.print(job, file + ": interrupted");
+            return JobResult::Stopped;
+        };
         std::vector<JobFile> files;
         try {
+            if (interrupted())
+                return stop();
             const analysis::AssembledRun assembled =
                 analysis::assembleRun(std::move(finished), o.cycleOptions);
+            if (interrupted())
+                return stop();
             if (o.cycles && assembled.tables.loopsReversed)
                 // A warning about the data, not a failure: the tables are written all the same.
                 console.print(job, file + ": " + analysis::kLoopsReversedMessage);
@@ -140,6 +149,10 @@ namespace {
             if (o.cycles)
                 for (JobFile& table : cycleTableFiles(o, file, assembled.tables))
                     files.push_back(std::move(table));
+#ifdef VARNEL_WITH_PLOT
+        } catch (const plot::DrawingCancelled&) {
+            return stop();
+#endif
         } catch (const run::RunFailure& failure) {
             console.print(job, file + ": " + run::outputFileErrorMessage(failure.code()));
             console.print(job, file + ": " + failure.what() + "; nothing beside the curve written");
@@ -160,8 +173,7 @@ namespace {
         case JobFilesWritten::Some:
             return JobResult::Failed;
         case JobFilesWritten::Interrupted:
-            console.print(job, file + ": interrupted");
-            return JobResult::Stopped;
+            return stop();
         }
         if (!o.quiet) {
             std::size_t next = 0;
@@ -261,6 +273,9 @@ int runBatch(const Options& o)
     }
 #endif
     catchInterrupts();
+#ifdef VARNEL_WITH_PLOT
+    plot::setDrawingCancelled(&interrupted);
+#endif
     const bool terminal = ::isatty(STDERR_FILENO) == 1 && !o.quiet;
     Console console(stderr, terminal, terminal ? terminalWidth() : 80, o.files.size());
     JobQueue queue(o.files);

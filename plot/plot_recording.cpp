@@ -2,6 +2,7 @@
 
 #include "plot/plot_canvas.h"
 #include "plot/plot_file.h"
+#include "plot/plot_renderer.h"
 
 namespace plot {
 
@@ -91,6 +92,8 @@ void PlotRecording::replay(PlotCanvas& canvas) const
 {
     canvas.resetPosition();
     for (std::size_t i = 0; i < m_calls.size(); ++i) {
+        if (i % 65536 == 0)
+            checkDrawingCancelled();
         const Call& c = m_calls[i];
         const QColor colour(c.red, c.green, c.blue);
         switch (c.op) {

@@ -9,9 +9,28 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace plot {
+
+namespace {
+
+    std::atomic<bool (*)()> g_drawingCancelled = nullptr;
+
+}  // namespace
+
+void setDrawingCancelled(bool (*cancelled)())
+{
+    g_drawingCancelled = cancelled;
+}
+
+void checkDrawingCancelled()
+{
+    if (bool (*cancelled)() = g_drawingCancelled.load(std::memory_order_relaxed);
+        cancelled && cancelled())
+        throw DrawingCancelled {};
+}
 
 using drawing::finite;
 using drawing::groupColours;

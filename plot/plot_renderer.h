@@ -99,6 +99,19 @@ private:
     std::unique_ptr<PlotLevels> m_levels;
 };
 
+// A drawing of millions of points asks now and then whether to give up, so that a program that
+// is interrupted (varnel-batch) stops within a fraction of a second: once `cancelled` returns
+// true, checkDrawingCancelled() throws DrawingCancelled. None is set unless a program sets one.
+struct DrawingCancelled
+{
+};
+
+void setDrawingCancelled(bool (*cancelled)());
+
+// Throws DrawingCancelled when the drawing is to give up; loops call it every few thousand
+// steps.
+void checkDrawingCancelled();
+
 // A range is usable while both sides have a finite, positive extent that floating point can
 // still resolve; zooming further in or out is refused rather than producing a blank plot.
 bool usablePlotRange(const PlotRange& range);

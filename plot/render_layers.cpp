@@ -100,6 +100,8 @@ namespace {
             count = 0;
         };
         for (std::size_t i = 0; i < n; ++i) {
+            if (i % 65536 == 0)
+                checkDrawingCancelled();
             if (!finite(x[i], y[i])) {
                 endStretch();
                 flush();

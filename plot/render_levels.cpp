@@ -41,6 +41,8 @@ void PlotLevels::buildChunks(const double* x, const double* y, std::size_t n)
     chunks.assign(count, {});
     chunkEmpty.assign(count, true);
     for (std::size_t k = 0; k < count; ++k) {
+        if (k % 1024 == 0)
+            checkDrawingCancelled();
         PlotRange& b = chunks[k];
         const std::size_t from = k == 0 ? 0 : k * kChunk - 1;
         const std::size_t to = std::min(n, (k + 1) * kChunk);
@@ -73,6 +75,8 @@ inline void PlotLevels::halve(const Grid& from, const std::vector<std::uint16_t>
     const auto fromColumns = static_cast<std::size_t>(from.columns);
     const auto toColumns = static_cast<std::size_t>(to.columns);
     for (std::size_t r = 0; r < static_cast<std::size_t>(from.rows); ++r) {
+        if (r % 256 == 0)
+            checkDrawingCancelled();
         for (std::size_t c = 0; c < fromColumns; ++c) {
             const std::size_t in = r * fromColumns + c;
             if (from.cells[in] == 0)
@@ -126,6 +130,8 @@ void PlotLevels::buildGrids(
     double c0 = 0;
     double r0 = 0;
     for (std::size_t i = 0; i < n; ++i) {
+        if (i % 65536 == 0)
+            checkDrawingCancelled();
         if (!finite(x[i], y[i])) {
             havePrevious = false;
             continue;
@@ -274,6 +280,8 @@ namespace drawing {
         double py0 = 0;
         const auto walk = [&](std::size_t from, std::size_t to) {
             for (std::size_t i = from; i < to; ++i) {
+                if (i % 65536 == 0)
+                    checkDrawingCancelled();
                 if (!finite(x[i], y[i])) {
                     havePrevious = false;
                     continue;

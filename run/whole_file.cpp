@@ -199,6 +199,8 @@ PendingFile::PendingFile(
     const int closeError = ::close(fd) == 0 ? 0 : errno;
     if (writeError != 0 || closeError != 0) {
         const int error = writeError != 0 ? writeError : closeError;
+        // No destructor runs for an object that was never made.
+        ::unlink(m_temporary.c_str());
         throw RunFailure(failureFromErrno(error, m_path, true),
             "cannot write " + m_path + ": " + std::strerror(error));
     }

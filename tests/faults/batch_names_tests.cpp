@@ -195,6 +195,32 @@ TEST_F(BatchNames, ControlCharactersInNamesAreShownEscaped)
 
 #ifdef VARNEL_WITH_PLOT
 
+// Every name a job writes is the data file's bytes with the name part changed, whatever the
+// encoding: two names that differ in a byte that is no UTF-8 never share a file, and a file
+// whose name holds the replacement character is not theirs.
+TEST_F(BatchNames, NamesAreTheDataFilesBytes)
+{
+    const std::string latin = m_dir.file("a\xe9.prn");
+    const std::string other = m_dir.file("a\xff.prn");
+    writeFile(latin, m_record);
+    writeFile(other, m_record + "0 0\n");
+    writeFile(m_dir.file("a\xef\xbf\xbd.png"), "the user's own picture");
+    const auto before = snapshot(m_dir.path());
+    const BatchResult r = runProgram(VARNEL_BATCH,
+        { "--x-column", "1", "--y-column", "2", "--plot", "png", "--cycles", latin, other });
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::set<std::string> expected;
+    for (const char* base : { "a\xe9.", "a\xff." })
+        for (const char* part :
+            { "vnp", "vnn", "png", "cycles.csv", "envelope.csv", "backbone.csv" })
+            expected.insert(std::string(base) + part);
+    EXPECT_EQ(changedNames(before, snapshot(m_dir.path())), expected);
+    EXPECT_NE(readFile(m_dir.file("a\xe9.png")), readFile(m_dir.file("a\xff.png")));
+    // Shown escaped, never as the raw byte.
+    EXPECT_TRUE(hasLine(r, m_dir.file("a\\xe9.prn") + ": picture " + m_dir.file("a\\xe9.png")))
+        << r.err;
+}
+
 // A picture that cannot be made is refused before the run, and a link at its name is never
 // written through.
 TEST_F(BatchNames, PictureNamesThatCannotBeWrittenAreRefusedFirst)

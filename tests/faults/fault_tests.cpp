@@ -299,6 +299,50 @@ TEST_F(Faults, FullDiskAtEachFileOfTheRun)
     EXPECT_EQ(readFile(dataPath()), record);
 }
 
+#ifdef VARNEL_WITH_PLOT
+
+// A job's picture and tables are one set: when the disk fills while they are written, none of
+// them replaces its older file, none is left half written beside it, and the message names the
+// file and says that none was written.
+TEST_F(Faults, AJobsPictureAndTablesAreWrittenAsOneSet)
+{
+    const std::vector<std::string> options = { "--plot", "png", "--cycles" };
+    std::uintmax_t curve = 0;
+    std::uintmax_t beside = 0;
+    {
+        TempFolder alone;
+        writeFile(alone.file("rec.prn"), m_record);
+        std::vector<std::string> args = options;
+        args.push_back(alone.file("rec.prn"));
+        ASSERT_EQ(runProgram(VARNEL_BATCH, args).status, 0);
+        for (const char* part : { "vnp", "vnn" })
+            curve += fs::file_size(alone.file(std::string("rec.") + part));
+        for (const char* part : { "png", "cycles.csv", "envelope.csv", "backbone.csv" })
+            beside += fs::file_size(alone.file(std::string("rec.") + part));
+    }
+    SmallDisk disk(m_dir.path() / "disk", 4 * (curve + beside) + (64 << 12));
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    const fs::path folder = m_dir.path() / "disk";
+    const std::string data = (folder / "rec.prn").string();
+    writeFile(data, m_record);
+    for (const char* part : { "png", "cycles.csv", "envelope.csv", "backbone.csv" })
+        writeFile((folder / (std::string("rec.") + part)).string(), "an older file\r\n");
+    // Room for the curve (written beside its names, then renamed) and half the rest.
+    disk.leaveFree((2 * curve + beside / 2) / disk.blockSize() + 4);
+    const auto before = snapshot(folder);
+    std::vector<std::string> args = options;
+    args.push_back(data);
+    const BatchResult r = runProgram(VARNEL_BATCH, args);
+    expectFailure(r, data, outputFileErrorMessage(FailureCode::DiskFull));
+    EXPECT_NE(r.err.find(std::strerror(ENOSPC)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; none of "), std::string::npos) << r.err;
+    for (const std::string& name : changedNames(before, snapshot(folder)))
+        EXPECT_TRUE(name == "rec.vnp" || name == "rec.vnn") << name << " changed";
+}
+
+#endif
+
 // ---- the data file ----
 
 // A data file whose name is one of the run's own would be emptied by the run: refused before
