@@ -7,6 +7,7 @@
 #include "run/run_driver.h"
 #include "run/whole_file.h"
 #include "settings/run_settings.h"
+#include "ui/common/file_names.h"
 #include "ui/common/message_presenter.h"
 #include "ui/cycles/cycles_dialog.h"
 
@@ -141,17 +142,19 @@ void PlotView::savePicture()
 {
     // Named after the run the picture shows, not after a file chosen since.
     const std::string& dataFile = m_runDataFile;
-    const QFileInfo dataPath(QFile::decodeName(QByteArray::fromStdString(dataFile)));
-    const QString suggested = dataFile.empty()
-        ? QString()
-        : dataPath.dir().filePath(dataPath.completeBaseName() + ".png");
-    QString path = askPictureName(suggested);
+    std::string suggested;
+    if (const std::size_t dot = dataFile.rfind('.');
+        dot != std::string::npos && dataFile.find('/', dot) == std::string::npos)
+        suggested = dataFile.substr(0, dot) + ".png";
+    else if (!dataFile.empty())
+        suggested = dataFile + ".png";
+    QString path = askPictureName(shownFileName(suggested));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".png");
     QString error;
-    const std::string name = QFile::encodeName(path).toStdString();
+    const std::string name = chosenFileName(path, suggested);
     if (const std::optional<plot::PictureFormat> format = plot::plotFileFormat(name)) {
         const QByteArray bytes = m_recordingComplete
             ? plot::plotFile(m_recording, *format, &error)
