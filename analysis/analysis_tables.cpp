@@ -1,5 +1,7 @@
 #include "analysis/analysis_tables.h"
 
+#include "analysis/series.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -31,6 +33,23 @@ namespace {
         {
             separate();
             m_out += value;
+        }
+
+        // Any text, quoted when it holds a separator, a quote or a line end.
+        void quoted(const std::string& value)
+        {
+            separate();
+            if (value.find_first_of(",\"\r\n") == std::string::npos) {
+                m_out += value;
+                return;
+            }
+            m_out += '"';
+            for (const char c : value) {
+                if (c == '"')
+                    m_out += '"';
+                m_out += c;
+            }
+            m_out += '"';
         }
 
         template <typename Whole>
@@ -91,7 +110,75 @@ namespace {
         line.finish();
     }
 
+    constexpr const char* kSeriesSideColumns[] = { "peak_load", "peak_deformation",
+        "elastic_stiffness", "yield_load", "yield_deformation", "ultimate_deformation",
+        "ductility" };
+
 }  // namespace
+
+SeriesRow finishedSeriesRow(const std::string& file, std::size_t samples, const RunTables& tables)
+{
+    SeriesRow row;
+    row.file = file;
+    row.status = SeriesRow::Status::Finished;
+    row.samples = samples;
+    row.cycles = tables.cycles.size();
+    row.levels = tables.cycles.empty() ? 0 : tables.cycles.back().level;
+    row.totalEnergy = tables.totalEnergy;
+    row.positive = tables.positive;
+    row.negative = tables.negative;
+    return row;
+}
+
+SeriesRow failedSeriesRow(const std::string& file, std::optional<int> code)
+{
+    SeriesRow row;
+    row.file = file;
+    row.status = SeriesRow::Status::Failed;
+    row.code = code;
+    return row;
+}
+
+std::string seriesCsv(const std::vector<SeriesRow>& rows)
+{
+    std::string out = "file,status,code,samples,cycles,levels,total_energy";
+    for (const char* side : { "pos_", "neg_" })
+        for (const char* column : kSeriesSideColumns)
+            out += std::string(",") + side + column;
+    out += "\r\n";
+    for (const SeriesRow& row : rows) {
+        CsvLine line(out);
+        line.quoted(row.file);
+        line.text(row.status == SeriesRow::Status::Finished ? "finished"
+                : row.status == SeriesRow::Status::Failed   ? "failed"
+                                                            : "not run");
+        const auto whole = [&](std::optional<std::size_t> value) {
+            if (value)
+                line.whole(*value);
+            else
+                line.text("");
+        };
+        if (row.code)
+            line.whole(*row.code);
+        else
+            line.text("");
+        whole(row.samples);
+        whole(row.cycles);
+        whole(row.levels);
+        line.number(row.totalEnergy);
+        for (const BackboneRow* side : { &row.positive, &row.negative }) {
+            line.number(side->peakLoad);
+            line.number(side->peakDeformation);
+            line.number(side->elasticStiffness);
+            line.number(side->yieldLoad);
+            line.number(side->yieldDeformation);
+            line.number(side->ultimateDeformation);
+            line.number(side->ductility);
+        }
+        line.finish();
+    }
+    return out;
+}
 
 std::string cyclesCsv(const std::vector<CycleRow>& rows)
 {

@@ -1,6 +1,8 @@
 #include "batch/batch_run.h"
 
+#include "analysis/analysis_tables.h"
 #include "analysis/run_plot.h"
+#include "analysis/series.h"
 #include "batch/cycle_tables.h"
 #include "batch/interrupt.h"
 #include "batch/job_files.h"
@@ -116,16 +118,23 @@ namespace {
     // What the options ask for beside the curve files of a finished run, made from the run as
     // it handed itself over (and the picture box's drawing for the box style), and written as
     // one set.
+    // The job's row of the summary, when one is asked for, gets its figures or its failure's
+    // code.
     template <typename Recording>
     JobResult writeBeside(const Options& o, std::size_t job, run::FinishedRun finished,
-        const Recording* recording, Console& console)
+        const Recording* recording, Console& console, analysis::SeriesRow* row)
     {
         const std::string& file = o.files[job];
-        if (!o.cycles && o.plot == PlotMode::None)
+        if (!o.cycles && o.plot == PlotMode::None && !row)
             return JobResult::Finished;
         const auto stop = [&] {
             console.print(job, file + ": interrupted");
             return JobResult::Stopped;
+        };
+        const auto failed = [&](run::FailureCode code) {
+            if (row)
+                row->code = static_cast<int>(code);
+            return JobResult::Failed;
         };
         std::vector<JobFile> files;
         try {
@@ -135,6 +144,8 @@ namespace {
                 analysis::assembleRun(std::move(finished), o.cycleOptions);
             if (interrupted())
                 return stop();
+            if (row)
+                *row = analysis::finishedSeriesRow(file, assembled.rows->size(), assembled.tables);
             if (o.cycles && assembled.tables.loopsReversed)
                 // A warning about the data, not a failure: the tables are written all the same.
                 console.print(job, file + ": " + analysis::kLoopsReversedMessage);
@@ -156,7 +167,7 @@ namespace {
         } catch (const run::RunFailure& failure) {
             console.print(job, file + ": " + run::outputFileErrorMessage(failure.code()));
             console.print(job, file + ": " + failure.what() + "; nothing beside the curve written");
-            return JobResult::Failed;
+            return failed(failure.code());
         } catch (const std::bad_alloc&) {
             console.print(
                 job, file + ": " + run::outputFileErrorMessage(run::FailureCode::OutOfMemory));
@@ -164,14 +175,15 @@ namespace {
                 file
                     + ": the pictures and tables do not fit in memory; nothing beside the "
                       "curve written");
-            return JobResult::Failed;
+            return failed(run::FailureCode::OutOfMemory);
         }
-        switch (writeJobFiles(files, file, job, console)) {
+        const JobFilesWritten written = writeJobFiles(files, file, job, console);
+        switch (written.outcome) {
         case JobFilesWritten::All:
             break;
         case JobFilesWritten::None:
         case JobFilesWritten::Some:
-            return JobResult::Failed;
+            return failed(written.code);
         case JobFilesWritten::Interrupted:
             return stop();
         }
@@ -189,7 +201,7 @@ namespace {
 
 }  // namespace
 
-JobResult runJob(const Options& o, std::size_t job, Console& console)
+JobResult runJob(const Options& o, std::size_t job, Console& console, analysis::SeriesRow* row)
 {
     const std::string& file = o.files[job];
     // Each job has its own settings: a run reads its coefficients into the record it is given.
@@ -198,7 +210,7 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
     JobHost host(console, job, file, o.quiet);
     const bool reportPicture = o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Report;
     run::FinishedRunParts parts;
-    parts.rows = o.cycles || reportPicture;
+    parts.rows = o.cycles || reportPicture || row;
     parts.points = reportPicture;
     parts.groups = reportPicture;
     parts.crossings = reportPicture;
@@ -225,7 +237,7 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
 #else
         const void* drawn = nullptr;
 #endif
-        JobResult result = writeBeside(o, job, std::move(*host.finishedRun()), drawn, console);
+        JobResult result = writeBeside(o, job, std::move(*host.finishedRun()), drawn, console, row);
         if (report.names) {
             try {
                 report.names->release();
@@ -233,16 +245,24 @@ JobResult runJob(const Options& o, std::size_t job, Console& console)
                 console.print(job, file + ": " + run::outputFileErrorMessage(failure.code()));
                 console.print(job, file + ": " + failure.what());
                 result = JobResult::Failed;
+                if (row)
+                    row->code = static_cast<int>(failure.code());
             }
         }
+        if (row && result == JobResult::Failed)
+            *row = analysis::failedSeriesRow(file, row->code);
         return result;
     }
     case run::RunOutcome::NoDataFile:
         console.print(job, "varnel-batch: an empty file name names no data file");
+        if (row)
+            *row = analysis::failedSeriesRow(file, std::nullopt);
         return JobResult::Failed;
     case run::RunOutcome::Failed:
         if (const std::string detail = run::failureDetailLine(file, report); !detail.empty())
             console.print(job, detail);
+        if (row)
+            *row = analysis::failedSeriesRow(file, static_cast<int>(report.code));
         return JobResult::Failed;
     case run::RunOutcome::Stopped:
         console.print(job, file + ": interrupted");
@@ -276,10 +296,24 @@ int runBatch(const Options& o)
 #ifdef VARNEL_WITH_PLOT
     plot::setDrawingCancelled(&interrupted);
 #endif
+    // The summary follows the rules of every other file: checked before anything runs.
+    if (!o.summary.empty()) {
+        if (const std::optional<run::NameProblem> problem = run::nameProblem(o.summary, o.files)) {
+            std::fprintf(stderr,
+                "varnel-batch: %s\nvarnel-batch: cannot write the summary %s: %s\n",
+                run::outputFileErrorMessage(problem->code).c_str(),
+                escapeControls(o.summary).c_str(), escapeControls(problem->reason).c_str());
+            return 1;
+        }
+    }
     const bool terminal = ::isatty(STDERR_FILENO) == 1 && !o.quiet;
     Console console(stderr, terminal, terminal ? terminalWidth() : 80, o.files.size());
     JobQueue queue(o.files);
     const std::vector<std::optional<JobRefusal>> refused = refusedJobs(o);
+    // One row a data file, in the order of the command line whatever the jobs' order.
+    std::vector<analysis::SeriesRow> summary(o.summary.empty() ? 0 : o.files.size());
+    for (std::size_t i = 0; i < summary.size(); ++i)
+        summary[i].file = o.files[i];
     std::vector<std::atomic<bool>> started(o.files.size());
     std::atomic<bool> anyFailed = false;
     std::atomic<bool> anyStopped = false;
@@ -287,11 +321,14 @@ int runBatch(const Options& o)
         while (const std::optional<std::size_t> job = queue.take()) {
             started[*job] = true;
             JobResult result = JobResult::Failed;
+            analysis::SeriesRow* row = summary.empty() ? nullptr : &summary[*job];
             if (const std::optional<JobRefusal>& r = refused[*job]) {
                 console.print(*job, o.files[*job] + ": " + run::outputFileErrorMessage(r->code));
                 console.print(*job, o.files[*job] + ": " + r->detail);
+                if (row)
+                    *row = analysis::failedSeriesRow(o.files[*job], static_cast<int>(r->code));
             } else {
-                result = runJob(o, *job, console);
+                result = runJob(o, *job, console, row);
             }
             if (result == JobResult::Failed)
                 anyFailed = true;
@@ -317,8 +354,23 @@ int runBatch(const Options& o)
         }
         console.finish(i);
     }
-    if (anyStopped || anyLeft)
+    if (anyStopped || anyLeft) {
+        if (!o.summary.empty())
+            std::fprintf(stderr, "varnel-batch: the batch was interrupted; no summary written\n");
         return 130;
+    }
+    if (!o.summary.empty()) {
+        try {
+            run::writeWholeFile(o.summary, analysis::seriesCsv(summary), o.files);
+        } catch (const run::RunFailure& failure) {
+            std::fprintf(stderr, "varnel-batch: %s\nvarnel-batch: %s; no summary written\n",
+                run::outputFileErrorMessage(failure.code()).c_str(),
+                escapeControls(failure.what()).c_str());
+            return 1;
+        }
+        if (!o.quiet)
+            std::fprintf(stderr, "varnel-batch: summary %s\n", escapeControls(o.summary).c_str());
+    }
     return anyFailed ? 1 : 0;
 }
 

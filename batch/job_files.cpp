@@ -38,13 +38,14 @@ JobFilesWritten writeJobFiles(const std::vector<JobFile>& files, const std::stri
             said += "; written: " + listed(files, 0, committed)
                 + "; not written: " + listed(files, committed, files.size());
         console.print(job, said);
-        return committed == 0 ? JobFilesWritten::None : JobFilesWritten::Some;
+        return JobFilesWritten { committed == 0 ? JobFilesWritten::None : JobFilesWritten::Some,
+            failure.code() };
     };
     std::vector<run::PendingFile> pending;
     pending.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (interrupted())
-            return JobFilesWritten::Interrupted;
+            return { JobFilesWritten::Interrupted };
         try {
             pending.emplace_back(files[i].name, files[i].bytes, std::vector { dataFile });
         } catch (const run::RunFailure& failure) {
@@ -56,7 +57,7 @@ JobFilesWritten writeJobFiles(const std::vector<JobFile>& files, const std::stri
         }
     }
     if (interrupted())
-        return JobFilesWritten::Interrupted;
+        return { JobFilesWritten::Interrupted };
     for (std::size_t i = 0; i < pending.size(); ++i) {
         try {
             pending[i].commit();
@@ -64,7 +65,7 @@ JobFilesWritten writeJobFiles(const std::vector<JobFile>& files, const std::stri
             return failed(failure, i);
         }
     }
-    return JobFilesWritten::All;
+    return {};
 }
 
 }  // namespace batch

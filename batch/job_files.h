@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/console.h"
+#include "run/run_failure.h"
 
 #include <cstddef>
 #include <string>
@@ -15,12 +16,17 @@ struct JobFile
     std::string bytes;
 };
 
-enum class JobFilesWritten
+struct JobFilesWritten
 {
-    All,
-    None,  // a failure, printed, left every older file at the names as it was
-    Some,  // a failure after some took their names, printed with what was and was not written
-    Interrupted,  // nothing written
+    enum
+    {
+        All,
+        None,  // a failure, printed, left every older file at the names as it was
+        Some,  // a failure after some took their names, printed with what was and was not written
+        Interrupted,  // nothing written
+    } outcome = All;
+
+    run::FailureCode code = run::FailureCode::None;  // the failure's
 };
 
 // Writes `files` as one set: each into a new file beside its name, and only once all are whole

@@ -32,7 +32,7 @@ namespace {
     // The options that take a value, and those that take none.
     constexpr std::string_view kValueOptions[] = { "--x-column", "--y-column", "--x-coefficient",
         "--y-coefficient", "--skip-lines", "--plot", "--plot-style", "--jobs", "--cycle-tolerance",
-        "--turn-back-ratio", "--level-tolerance", "--envelope" };
+        "--turn-back-ratio", "--level-tolerance", "--envelope", "--summary" };
     constexpr std::string_view kFlags[] = { "--one-file", "--keep-working-files", "--cycles",
         "--quiet", "--help", "--version" };
 
@@ -333,6 +333,16 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
                 throw UsageError("--envelope takes load or deformation, not '" + v + "'");
             cycleOption("--envelope");
         });
+    value("--summary", "FILE.csv",
+        "after the batch, write one row per data file (in the order of the\n"
+        "command line) into FILE.csv: how its run ended and, for a finished\n"
+        "run, its samples, cycles, levels, total energy and each side's\n"
+        "backbone figures; the cycle options apply",
+        [&](const std::string& v) {
+            if (v.empty())
+                throw UsageError("--summary needs a file name");
+            o.summary = v;
+        });
     flag("--quiet", "print nothing but failures", [&] { o.quiet = true; });
     app.set_help_flag("--help", "show this help and exit");
     app.set_version_flag(
@@ -359,8 +369,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
         return usageError("no data file given");
     if (styleGiven && o.plot == PlotMode::None)
         return usageError("--plot-style needs --plot");
-    if (!cycleOptionGiven.empty() && !o.cycles)
-        return usageError(cycleOptionGiven + " needs --cycles");
+    if (!cycleOptionGiven.empty() && !o.cycles && o.summary.empty())
+        return usageError(cycleOptionGiven + " needs --cycles or --summary");
     if (o.plot == PlotMode::OneFile && o.files.size() > 1)
         return usageError("--plot " + o.plotName
             + " names one picture for several data files; use --plot png or --plot svg to "

@@ -39,6 +39,7 @@ struct Options
     unsigned jobs = 1;
     bool cycles = false;  // --cycles: the cycle tables beside each finished run
     analysis::CycleOptions cycleOptions;
+    std::string summary;  // --summary: one row a data file, written after the batch
     std::vector<std::string> files;
 };
 

@@ -63,6 +63,47 @@ if(brace_tables)
   message(FATAL_ERROR "a failed run wrote ${brace_tables}")
 endif()
 
+# --summary: one row a data file in the order of the command line, the same bytes with one job
+# or two, a failed run's row empty but for its code, a finished run's figures those of its
+# backbone table.
+file(COPY_FILE "${WORK_DIR}/cyclic_wall.prn" "${WORK_DIR}/second_wall.prn")
+batch(1 --quiet --cycles ${options} --summary one.csv cyclic_wall.prn brace.dat second_wall.prn)
+batch(1 --quiet --cycles ${options} --jobs 2 --summary two.csv cyclic_wall.prn brace.dat
+  second_wall.prn)
+file(READ "${WORK_DIR}/one.csv" one_job)
+file(READ "${WORK_DIR}/two.csv" two_jobs)
+if(NOT one_job STREQUAL two_jobs)
+  message(FATAL_ERROR "the summary differs between one job and two:
+${one_job}
+${two_jobs}")
+endif()
+string(REGEX MATCHALL "[^
+]+" lines "${one_job}")
+list(LENGTH lines count)
+list(GET lines 2 brace_row)
+list(GET lines 1 wall_row)
+list(GET lines 3 second_row)
+string(REGEX MATCHALL "[^
+]+" backbone_lines "${backbone}")
+list(GET backbone_lines 1 positive)
+list(GET backbone_lines 2 negative)
+# The backbone row less its side and its energy to the ultimate deformation.
+function(summary_fields row out)
+  string(REPLACE "," ";" fields "${row}")
+  list(REMOVE_AT fields 7)
+  list(REMOVE_AT fields 0)
+  set(${out} "${fields}" PARENT_SCOPE)
+endfunction()
+summary_fields("${positive}" positive_fields)
+summary_fields("${negative}" negative_fields)
+string(REPLACE ";" "," expected_sides "${positive_fields};${negative_fields}")
+if(NOT count EQUAL 4 OR NOT brace_row STREQUAL "brace.dat,failed,9,,,,,,,,,,,,,,,,,,"
+    OR NOT wall_row MATCHES "^cyclic_wall.prn,finished,,1500,17,6,[0-9.e+]+,${expected_sides}$"
+    OR NOT second_row MATCHES "^second_wall.prn,finished,")
+  message(FATAL_ERROR "the summary is not the backbone tables' figures:
+${one_job}")
+endif()
+
 # A reversed load turns every loop round: one line says so, also with --quiet, and the tables
 # are written with the exit status of a run that finished. Every option takes a signed number
 # as the coefficients do, and the envelope kind changes the envelope.
