@@ -256,9 +256,10 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
     const auto flag = [&](const char* name, const char* help, std::function<void()> set) {
         app.add_flag_callback(name, std::move(set), help)->disable_flag_override();
     };
-    flag("--one-file", "write one combined curve file instead of two", [&] { s.OutputMode = 2; });
+    flag("--one-file", "write one combined curve file instead of two",
+        [&] { s.OutputMode = settings::kOneOutputFile; });
     flag("--keep-working-files", "leave the point file (bu0) and cross-check file (buf) on disk",
-        [&] { s.KeepWorkingFiles = 1; });
+        [&] { s.KeepWorkingFiles = settings::kKeepWorkingFiles; });
     value("--plot", "png|svg",
         "also draw the run's picture for a report (axes, titles, legend,\n"
         "the curve's sides, the record and its crossings) into a file\n"

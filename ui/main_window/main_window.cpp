@@ -330,16 +330,16 @@ void Form1::connectHandlers()
         yCoefficientBox, settings::setYCoefficient, &settings::RunSettings::YCoefficient);
     connect(twoFilesOption, &QRadioButton::toggled, [](bool on) {
         if (on)
-            settings::runSettings().OutputMode = 1;
+            settings::runSettings().OutputMode = settings::kTwoOutputFiles;
     });
     connect(oneFileOption, &QRadioButton::toggled, [](bool on) {
         if (on)
-            settings::runSettings().OutputMode = 2;
+            settings::runSettings().OutputMode = settings::kOneOutputFile;
     });
     // Every change of the box keeps the working files, unticking included; the box stays
     // ticked so that it never shows a state the run does not have.
     connect(keepWorkingFilesBox, &QCheckBox::toggled, this, [this](bool ticked) {
-        settings::runSettings().KeepWorkingFiles = 1;
+        settings::runSettings().KeepWorkingFiles = settings::kKeepWorkingFiles;
         if (!ticked)
             keepWorkingFilesBox->setChecked(true);
     });
@@ -367,8 +367,8 @@ void Form1::load()
     for (QLineEdit* box : fileNameBoxes)
         box->clear();
     twoFilesOption->setChecked(true);
-    settings::runSettings().OutputMode = 1;
-    settings::runSettings().KeepWorkingFiles = 0;
+    settings::runSettings().OutputMode = settings::kTwoOutputFiles;
+    settings::runSettings().KeepWorkingFiles = settings::kDeleteWorkingFiles;
 }
 
 void Form1::setPreviewLine(int index, const QString& text)
