@@ -2,6 +2,8 @@
 
 #include "run/cross_check.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 
 namespace analysis {
@@ -57,6 +59,26 @@ PlotCrossings plotCrossings(run::Crossings c)
     crossings.counts = std::move(c.counts);
     crossings.total = c.total;
     return crossings;
+}
+
+PlotSeries loopSeries(const run::Rows& rows, const CycleLoop& loop)
+{
+    PlotSeries s;
+    const std::size_t n = std::min(rows.x.size(), rows.y.size());
+    if (loop.firstRow > loop.lastRow || loop.lastRow >= n)
+        return s;
+    const std::size_t count = loop.lastRow - loop.firstRow + 3;
+    s.x.reserve(count);
+    s.y.reserve(count);
+    s.x.push_back(loop.start.x);
+    s.y.push_back(loop.start.y);
+    s.x.insert(s.x.end(), rows.x.begin() + std::ptrdiff_t(loop.firstRow),
+        rows.x.begin() + std::ptrdiff_t(loop.lastRow + 1));
+    s.y.insert(s.y.end(), rows.y.begin() + std::ptrdiff_t(loop.firstRow),
+        rows.y.begin() + std::ptrdiff_t(loop.lastRow + 1));
+    s.x.push_back(loop.end.x);
+    s.y.push_back(loop.end.y);
+    return s;
 }
 
 PlotBackbone plotBackbone(const RunTables& tables)

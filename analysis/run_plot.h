@@ -61,6 +61,10 @@ struct PlotBackbone
     PlotSeries negativeLastCycle;
 };
 
+// A cycle's closed loop as a polyline: its start S, its rows of `rows`, its end E. Empty when
+// the loop's rows are not all in `rows`.
+PlotSeries loopSeries(const run::Rows& rows, const CycleLoop& loop);
+
 // A run's crossings as a plot shows them (the groups are left out).
 PlotCrossings plotCrossings(run::Crossings crossings);
 

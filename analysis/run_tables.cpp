@@ -43,10 +43,10 @@ namespace {
 
 }  // namespace
 
-RunTables analyseFinishedRun(const run::FinishedRun& run, const CycleOptions& options)
+RunTables analyseRows(const run::Rows& rows, const CycleOptions& options)
 {
     RunTables tables;
-    Cycles cycles = analyseCycles(run.rows, options);
+    Cycles cycles = analyseCycles(rows, options);
     tables.cycles = std::move(cycles.rows);
     tables.loops = std::move(cycles.loops);
     tables.envelope = envelopeRows(tables.cycles, options.envelope);
@@ -67,6 +67,11 @@ RunTables analyseFinishedRun(const run::FinishedRun& run, const CycleOptions& op
         tables.loopsReversed = tables.totalEnergy < 0 && tables.medianStiffness < 0;
     }
     return tables;
+}
+
+RunTables analyseFinishedRun(const run::FinishedRun& run, const CycleOptions& options)
+{
+    return analyseRows(run.rows, options);
 }
 
 }  // namespace analysis

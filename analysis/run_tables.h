@@ -46,7 +46,10 @@ private:
     }
 };
 
-// The tables of a finished run's rows. O(N) in the rows, O(C log C) in the cycles.
+// The tables of a run's rows. O(N) in the rows, O(C log C) in the cycles.
+RunTables analyseRows(const run::Rows& rows, const CycleOptions& options);
+
+// The same for a finished run's rows.
 RunTables analyseFinishedRun(const run::FinishedRun& run, const CycleOptions& options);
 
 // What the sign check says, without the data file's name in front.

@@ -43,15 +43,14 @@ struct PlotLayers
     bool curveInBoxRed = false;
 };
 
-// What is emphasised: a point (the one under the cursor) and a stretch of the record.
+// What is emphasised: a point (the one under the cursor) and closed loops of the record (the
+// cycles chosen in a table beside the plot), each drawn as its own polyline.
 struct PlotHighlight
 {
     bool point = false;
     double x = 0;
     double y = 0;
-    // Record points [from, to) drawn emphasised; nothing while from == to.
-    std::size_t from = 0;
-    std::size_t to = 0;
+    std::vector<PlotSeries> loops;
 };
 
 struct PlotStyle

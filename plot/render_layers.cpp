@@ -279,17 +279,14 @@ namespace {
             std::min(side.x.size(), side.y.size()), pen);
     }
 
-    // The chosen stretch goes over every layer, or the crossings and curves would hide it.
-    void drawHighlight(
-        QPainter& painter, const Frame& f, const PlotData& data, const PlotHighlight& h)
+    // The chosen loops go over every layer, or the crossings and curves would hide them.
+    void drawHighlight(QPainter& painter, const Frame& f, const PlotHighlight& h)
     {
         const Mapping& m = f.m;
         const double s = f.s;
-        if (h.from < h.to && h.from < data.x.size()) {
-            const std::size_t to = std::min({ h.to, data.x.size(), data.y.size() });
-            drawSeries(painter, m, data.x.data() + h.from, data.y.data() + h.from, to - h.from,
-                QPen(kHighlightColour, 2 * s));
-        }
+        const QPen loopPen(kHighlightColour, 2 * s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        for (const PlotSeries& loop : h.loops)
+            drawSeries(painter, m, loop, loopPen);
         if (h.point && finite(h.x, h.y)) {
             painter.setPen(QPen(kHighlightColour, 1.5 * s));
             painter.setBrush(Qt::NoBrush);
@@ -320,7 +317,7 @@ void drawLayers(QPainter& painter, const Frame& frame, const PlotData& data, con
         drawCurveSide(painter, frame, data.sides.positive, PlotRenderer::positiveColour(layers));
     if (layers.negative)
         drawCurveSide(painter, frame, data.sides.negative, PlotRenderer::negativeColour(layers));
-    drawHighlight(painter, frame, data, style.highlight);
+    drawHighlight(painter, frame, style.highlight);
     painter.restore();
 }
 

@@ -1,7 +1,8 @@
 // The cycle tables of a finished run in the window: the picture box's context menu entry, the
-// dialog's tables, copying and saving them. The headless tool's tables of the same run are the
-// reference: both front ends must show and save the same numbers.
+// dialog's tables, copying and saving them, and its options. The headless tool's tables of the
+// same run are the reference: both front ends must show and save the same numbers.
 
+#include "analysis/cycle_analysis.h"
 #include "settings/run_settings.h"
 #include "ui/common/data_file_preview.h"
 #include "ui/cycles/cycle_tables_view.h"
@@ -14,7 +15,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -29,7 +32,7 @@ using ui::Form1;
 
 namespace {
 
-// The table's cells, each row joined by commas as a CSV line, under its header line.
+// The table's fields, each row joined by commas as a CSV line, under its header line.
 QByteArray asCsv(const QTableWidget& table)
 {
     QStringList lines;
@@ -40,10 +43,41 @@ QByteArray asCsv(const QTableWidget& table)
     for (int r = 0; r < table.rowCount(); ++r) {
         QStringList row;
         for (int c = 0; c < table.columnCount(); ++c)
-            row << table.item(r, c)->text();
+            row << ui::CycleTablesView::fieldText(table.item(r, c));
         lines << row.join(QLatin1Char(','));
     }
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+}
+
+// The three tables varnel-batch --cycles writes for a copy of `data` in `folder`, with `options`.
+QList<QByteArray> batchTables(const QString& data, const QString& folder, QStringList options)
+{
+    const QString copy = QDir(folder).filePath(QStringLiteral("wall.prn"));
+    if (!QDir().mkpath(folder) || !QFile::copy(data, copy))
+        return {};
+    QProcess batch;
+    batch.start(QStringLiteral(VARNEL_BATCH),
+        options << "--quiet"
+                << "--one-file"
+                << "--cycles"
+                << "--skip-lines"
+                << "2"
+                << "--x-column"
+                << "2"
+                << "--y-column"
+                << "3" << copy);
+    if (!batch.waitForFinished(60000) || batch.exitCode() != 0)
+        return {};
+    QList<QByteArray> tables;
+    for (const char* table : { "cycles", "envelope", "backbone" })
+        tables << readAll(QDir(folder).filePath(QStringLiteral("wall.%1.csv").arg(table)));
+    return tables;
+}
+
+QList<QByteArray> shownTables(const ui::CycleTablesView& view)
+{
+    return { asCsv(*view.cyclesTable()), asCsv(*view.envelopeTable()),
+        asCsv(*view.backboneTable()) };
 }
 
 }  // namespace
@@ -69,19 +103,15 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString data = dir.filePath(QStringLiteral("wall.prn"));
-        const QString reference = dir.filePath(QStringLiteral("ref/wall.prn"));
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ref")));
         QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), data));
-        QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/cyclic_wall.prn"), reference));
-        QProcess batch;
-        batch.start(QStringLiteral(VARNEL_BATCH),
-            { "--quiet", "--one-file", "--cycles", "--skip-lines", "2", "--x-column", "2",
-                "--y-column", "3", reference });
-        QVERIFY(batch.waitForFinished(60000));
-        QCOMPARE(batch.exitCode(), 0);
-        const QByteArray cycles = readAll(dir.filePath(QStringLiteral("ref/wall.cycles.csv")));
-        const QByteArray backbone = readAll(dir.filePath(QStringLiteral("ref/wall.backbone.csv")));
+        const QList<QByteArray> reference = batchTables(data, dir.filePath("ref"), {});
+        const QList<QByteArray> otherOptions = batchTables(data, dir.filePath("ref2"),
+            { "--level-tolerance", "0.3", "--envelope", "deformation" });
+        QCOMPARE(reference.size(), 3);
+        QCOMPARE(otherOptions.size(), 3);
+        const QByteArray& cycles = reference[0];
         QVERIFY(cycles.count('\n') > 10);
+        QVERIFY(otherOptions != reference);
 
         Form1 w;
         w.endProgram = [] {};
@@ -128,12 +158,26 @@ private slots:
         int shown = 0;
         w.pictureBox->showCycles = [&](QDialog& shownDialog) {
             ++shown;
-            auto& dialog = dynamic_cast<CyclesDialog&>(shownDialog);
-            QTableWidget& table = *dialog.view()->cyclesTable();
-            QCOMPARE(asCsv(table), cycles);
-            QCOMPARE(asCsv(*dialog.view()->backboneTable()), backbone);
+            ui::CycleAnalysisView& view = *dynamic_cast<CyclesDialog&>(shownDialog).view();
+            if (shown == 2) {
+                // The dialog opens again with the options last applied.
+                QCOMPARE(view.levelToleranceEdit()->text(), QStringLiteral("0.3"));
+                QCOMPARE(shownTables(*view.tablesView()), otherOptions);
+                return;
+            }
+            QTableWidget& table = *view.tablesView()->cyclesTable();
+            QCOMPARE(shownTables(*view.tablesView()), reference);
+            QVERIFY(view.signMessage()->isHidden());
+            // A cell shows 6 digits of its field, the whole field as tool tip.
+            const QTableWidgetItem* energy = table.item(0, 14);
+            const QString field = ui::CycleTablesView::fieldText(energy);
+            QCOMPARE(table.horizontalHeaderItem(14)->text(), QStringLiteral("energy"));
+            QVERIFY(field.size() > 8);
+            QCOMPARE(energy->text(), QString::number(field.toDouble(), 'g', 6));
+            QCOMPARE(energy->toolTip(), field);
 
-            // Ctrl+C on a whole row copies it under the column names; on a block, the cells.
+            // Ctrl+C on a whole row copies its fields under the column names; on a block, the
+            // fields of its cells.
             table.setFocus();
             table.selectRow(1);
             QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
@@ -146,25 +190,48 @@ private slots:
             table.clearSelection();
             table.setRangeSelected(QTableWidgetSelectionRange(0, 4, 1, 5), true);
             QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
+            const auto fieldAt = [&](int r, int c) {
+                return ui::CycleTablesView::fieldText(table.item(r, c));
+            };
             QCOMPARE(QApplication::clipboard()->text(),
-                table.item(0, 4)->text() + '\t' + table.item(0, 5)->text() + "\r\n"
-                    + table.item(1, 4)->text() + '\t' + table.item(1, 5)->text() + "\r\n");
+                fieldAt(0, 4) + '\t' + fieldAt(0, 5) + "\r\n" + fieldAt(1, 4) + '\t' + fieldAt(1, 5)
+                    + "\r\n");
 
             // "Save CSV…" writes the files the headless tool writes; never the data file.
-            QStringList names = { dir.filePath(QStringLiteral("saved cycles.csv")),
+            const QStringList saved = { dir.filePath(QStringLiteral("saved cycles.csv")),
+                dir.filePath(QStringLiteral("saved envelope.csv")),
                 dir.filePath(QStringLiteral("saved backbone.csv")) };
-            dialog.askFileName = [&](const QString&, const QString&) { return names.takeFirst(); };
-            dialog.saveButton()->click();
-            QCOMPARE(readAll(dir.filePath(QStringLiteral("saved cycles.csv"))), cycles);
-            QCOMPARE(readAll(dir.filePath(QStringLiteral("saved backbone.csv"))), backbone);
+            QStringList names = saved;
+            view.askFileName = [&](const QString&, const QString&) { return names.takeFirst(); };
+            view.saveButton()->click();
+            QCOMPARE(QList<QByteArray>({ readAll(saved[0]), readAll(saved[1]), readAll(saved[2]) }),
+                reference);
             const QByteArray before = readAll(data);
-            names = { data };
-            dialog.saveButton()->click();
+            names = QStringList { data };
+            view.saveButton()->click();
             QCOMPARE(readAll(data), before);
             QCOMPARE(m_presenter.messages.size(), 1);
+
+            // Other options give the tables the headless tool writes with them, at once; a
+            // value it refuses is marked and changes nothing.
+            view.levelToleranceEdit()->setText(QStringLiteral("0.3"));
+            view.envelopeBox()->setCurrentIndex(
+                view.envelopeBox()->findData(int(analysis::EnvelopeKind::Deformation)));
+            QCOMPARE(shownTables(*view.tablesView()), otherOptions);
+            const auto applied = view.tables();
+            for (const QString& refused : { QStringLiteral("0.5"), QStringLiteral("1/2") }) {
+                view.cycleToleranceEdit()->setText(refused);
+                QVERIFY(!view.optionsMessage()->isHidden());
+                QVERIFY(!view.cycleToleranceEdit()->styleSheet().isEmpty());
+                QCOMPARE(view.tables(), applied);
+            }
+            view.cycleToleranceEdit()->setText(QStringLiteral("0.01"));
+            QVERIFY(view.optionsMessage()->isHidden());
+            QCOMPARE(view.tables(), applied);
         };
         entry->trigger();
-        QCOMPARE(shown, 1);
+        entry->trigger();
+        QCOMPARE(shown, 2);
 
         // A new data file clears the picture and, with it, the tables.
         w.showChooser = [](ui::frmOpenSave& chooser) { chooser.reject(); };

@@ -1,10 +1,12 @@
-// The plot window's cycle panel (highlight, numeric sort, copy) and its exports: pictures at a
-// chosen size in three formats and the curve as CSV, checked by reading the files back.
+// The plot window's cycle panel (numeric sort, copy, the selected cycles' loops, the backbone
+// following its options) and its exports: pictures and charts at a chosen size in three
+// formats, the curve and the tables as CSV, checked by reading the files back.
 
 #include "analysis/analysis_tables.h"
 #include "ui/cycles/cycle_tables_view.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
+#include "ui/plot_window/cycle_charts_view.h"
 #include "ui/plot_window/cycle_panel.h"
 #include "ui/plot_window/plot_export.h"
 #include "ui/plot_window/plot_window.h"
@@ -13,8 +15,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSvgRenderer>
@@ -22,6 +26,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <memory>
 #include <optional>
 
 using ui::PlotWindow;
@@ -96,28 +101,23 @@ private slots:
         ui::setMessagePresenter(nullptr);
     }
 
-    // Sorting goes by number with empty fields last both ways; the selected rows, whatever
-    // the order, highlight their stretch and copy under the column names.
+    // Sorting goes by number with empty fields last both ways, and a sorted column keeps its
+    // whole name; cells show 6 digits over the whole field, which the selected rows copy.
     void cyclePanel()
     {
         analysis::RunTables tables;
         // The cycles' first and last lines, under two header lines.
-        tables.cycles = { cycle(1, 3, 42, 10, 1.5), cycle(2, 42, 92, std::nullopt, -2),
+        tables.cycles = { cycle(1, 3, 42, 10, 1.234567891), cycle(2, 42, 92, std::nullopt, -2),
             cycle(3, 92, 152, 9, 30), cycle(4, 152, 232, 100, 0.25) };
-        plot::PlotData data;
-        for (int i = 0; i < 230; ++i) {
-            data.x.push_back(std::sin(i * 0.1) * i);
-            data.y.push_back(std::cos(i * 0.1) * i);
-            data.lines.push_back(static_cast<std::uint32_t>(i + 3));
-        }
         PlotWindow plot;
-        plot.setData(data);
-        plot.setTables(&tables, {});
+        plot.setTables(std::make_shared<const analysis::RunTables>(tables), {});
         plot.show();
         QVERIFY(QTest::qWaitForWindowExposed(&plot));
-        QTableWidget& table = *plot.cyclePanel()->view()->cyclesTable();
+        QTableWidget& table = *plot.cyclePanel()->view()->tablesView()->cyclesTable();
         const int damping = columnNamed(table, QStringLiteral("damping"));
         const int energy = columnNamed(table, QStringLiteral("energy"));
+        QCOMPARE(table.item(0, energy)->text(), QStringLiteral("1.23457"));
+        QCOMPARE(table.item(0, energy)->toolTip(), QStringLiteral("1.234567891"));
 
         const struct
         {
@@ -127,24 +127,21 @@ private slots:
         } sorts[] = {
             { damping, { "3", "1", "4", "2" }, { "4", "1", "3", "2" } },
             { energy, { "2", "4", "1", "3" }, { "3", "1", "4", "2" } },
+            { 0, { "1", "2", "3", "4" }, { "4", "3", "2", "1" } },
         };
 
+        QHeaderView* header = table.horizontalHeader();
         for (const auto& sort : sorts) {
             clickHeader(table, sort.column);
             QCOMPARE(column(table, 0), sort.ascending);
             clickHeader(table, sort.column);
             QCOMPARE(column(table, 0), sort.descending);
+            QVERIFY(header->sectionSize(sort.column) >= header->sectionSizeHint(sort.column));
         }
 
-        // Descending by energy: cycles 3, 1, 4, 2.
-        QVERIFY(!plot.highlight().to);
-        table.selectRow(0);
-        QCOMPARE(plot.highlight().from, std::size_t(89));
-        QCOMPARE(plot.highlight().to, std::size_t(150));
-        table.setRangeSelected(QTableWidgetSelectionRange(1, 0, 1, table.columnCount() - 1), true);
-        QCOMPARE(plot.highlight().from, std::size_t(0));
-        QCOMPARE(plot.highlight().to, std::size_t(150));
-
+        // Descending by cycle: 4, 3, 2, 1.
+        table.selectRow(1);
+        table.setRangeSelected(QTableWidgetSelectionRange(3, 0, 3, table.columnCount() - 1), true);
         table.setFocus();
         QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
         const QString expected =
@@ -152,11 +149,73 @@ private slots:
                 .replace(QLatin1Char(','), QLatin1Char('\t'));
         QCOMPARE(QApplication::clipboard()->text(), expected);
 
-        table.clearSelection();
-        QCOMPARE(plot.highlight().from, plot.highlight().to);
         plot.setTables(nullptr, {});
         QCOMPARE(table.rowCount(), 0);
         QVERIFY(!plot.findChild<QAction*>(QStringLiteral("saveTablesAction"))->isEnabled());
+    }
+
+    // Selected cycles draw their closed loops, S to E, and nothing between them; the backbone
+    // layers follow the panel's options.
+    void selectedLoopsAndTheBackboneFollowThePanel()
+    {
+        auto rows = std::make_shared<run::Rows>();
+        plot::PlotData data;
+        for (int i = 0; i < 1800; ++i) {
+            const double t = i * 0.025;
+            const double amplitude = 1 + std::floor(t / 12);
+            rows->x.push_back(amplitude * std::sin(t));
+            rows->y.push_back(10 * amplitude * std::sin(t + 0.4));
+            rows->lines.push(i + 1);
+        }
+        data.x = rows->x;
+        data.y = rows->y;
+        const auto tables =
+            std::make_shared<const analysis::RunTables>(analysis::analyseRows(*rows, {}));
+        QVERIFY(tables->cycles.size() >= 5);
+        PlotWindow plot;
+        plot.setData(data);
+        plot.setTables(tables, {}, rows);
+        QTableWidget& table = *plot.cyclePanel()->view()->tablesView()->cyclesTable();
+        table.selectRow(1);
+        table.setRangeSelected(QTableWidgetSelectionRange(3, 0, 3, table.columnCount() - 1), true);
+        const std::vector<analysis::PlotSeries>& loops = plot.highlight().loops;
+        QCOMPARE(loops.size(), std::size_t(2));
+        for (std::size_t k = 0; k < 2; ++k) {
+            const analysis::CycleLoop& loop = tables->loops[k == 0 ? 1 : 3];
+            std::vector<double> x { loop.start.x };
+            std::vector<double> y { loop.start.y };
+            for (std::size_t r = loop.firstRow; r <= loop.lastRow; ++r) {
+                x.push_back(rows->x[r]);
+                y.push_back(rows->y[r]);
+            }
+            x.push_back(loop.end.x);
+            y.push_back(loop.end.y);
+            QCOMPARE(loops[k].x, x);
+            QCOMPARE(loops[k].y, y);
+        }
+
+        ui::CycleAnalysisView& panel = *plot.cyclePanel()->view();
+        panel.envelopeBox()->setCurrentIndex(
+            panel.envelopeBox()->findData(int(analysis::EnvelopeKind::Deformation)));
+        analysis::CycleOptions options;
+        options.envelope = analysis::EnvelopeKind::Deformation;
+        const analysis::PlotBackbone expected =
+            analysis::plotBackbone(analysis::analyseRows(*rows, options));
+        QCOMPARE(plot.backbone().positive.x, expected.positive.x);
+        QCOMPARE(plot.backbone().negativeBilinear.y, expected.negativeBilinear.y);
+        QVERIFY(plot.backbone().positive.y != analysis::plotBackbone(*tables).positive.y);
+        QVERIFY(plot.highlight().loops.empty());
+
+        // Loops that run the wrong way round say so above the tables.
+        QVERIFY(panel.signMessage()->isHidden());
+        auto reversed = std::make_shared<run::Rows>(*rows);
+        for (double& y : reversed->y)
+            y = -y;
+        plot.setTables(
+            std::make_shared<const analysis::RunTables>(analysis::analyseRows(*reversed, {})), {},
+            reversed);
+        QVERIFY(!panel.signMessage()->isHidden());
+        QVERIFY(panel.signMessage()->text().startsWith(QStringLiteral("The loops run the wrong")));
     }
 
     // After a real run: each picture format at the chosen size, the curve and the tables as
@@ -245,15 +304,39 @@ private slots:
 
         // The File menu's tables entry saves what the panel shows.
         QStringList tableNames = { dir.filePath(QStringLiteral("c.csv")),
-            dir.filePath(QStringLiteral("b.csv")) };
-        plot->cyclePanel()->askFileName = [&](const QString&, const QString&) {
+            dir.filePath(QStringLiteral("e.csv")), dir.filePath(QStringLiteral("b.csv")) };
+        plot->cyclePanel()->view()->askFileName = [&](const QString&, const QString&) {
             return tableNames.takeFirst();
         };
         plot->findChild<QAction*>(QStringLiteral("saveTablesAction"))->trigger();
         QVERIFY(tableNames.isEmpty());
         QCOMPARE(
             readAll(dir.filePath(QStringLiteral("c.csv"))).left(12), QByteArray("cycle,level,"));
+        QVERIFY(readAll(dir.filePath(QStringLiteral("e.csv"))).startsWith("side,level,cycles,"));
         QVERIFY(readAll(dir.filePath(QStringLiteral("b.csv"))).startsWith("side,peak_load,"));
+
+        // A chart in each format at the chosen size, its name suggested beside the data file.
+        ui::CycleChartsView& charts = *plot->cyclePanel()->view()->chartsView();
+        charts.setKind(plot::CycleChartKind::Envelope);
+        charts.askSize = exporter.askSize;
+        chosen = { QSize(500, 300), 96 };
+        QString chartSuggested;
+        charts.askFileName = [&](const QString&, const QString& suggestion, const QString&) {
+            chartSuggested = suggestion;
+            return name;
+        };
+        const auto exportChart = [&](const QString& file) {
+            name = dir.filePath(file);
+            charts.exportChart();
+            return readAll(name);
+        };
+        QCOMPARE(QImage::fromData(exportChart(QStringLiteral("chart.png")), "PNG").size(),
+            QSize(500, 300));
+        QCOMPARE(chartSuggested, dir.filePath(QStringLiteral("wall.envelope-chart.png")));
+        QCOMPARE(QSvgRenderer(exportChart(QStringLiteral("chart.svg"))).viewBox(),
+            QRect(0, 0, 500, 300));
+        QVERIFY(exportChart(QStringLiteral("chart.pdf")).startsWith("%PDF-"));
+        QVERIFY(m_presenter.messages.isEmpty());
 
         // Refused with a message, nothing written: a link (its target untouched), the data
         // file, a name of no picture format.
@@ -266,6 +349,8 @@ private slots:
             m_presenter.messages.clear();
             exportAs(QLatin1String(refused));
             QCOMPARE(m_presenter.messages.size(), 1);
+            exportChart(QLatin1String(refused));
+            QCOMPARE(m_presenter.messages.size(), 2);
         }
         m_presenter.messages.clear();
         name = dir.filePath(QStringLiteral("link.csv"));

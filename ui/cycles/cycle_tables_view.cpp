@@ -22,18 +22,37 @@ namespace {
     // may already have flipped when its click arrives.
     constexpr const char* kSortColumn = "varnelSortColumn";
     constexpr const char* kSortOrder = "varnelSortOrder";
+    // A cell's whole field, as the CSV file holds it.
+    constexpr int kFieldRole = Qt::UserRole + 1;
 
-    // A cell that sorts by its number, so that 10 follows 9, with empty fields last in either
-    // order; text that is no number (the backbone's side) sorts as text.
+    // Counts and the data file's lines are shown whole; every other number to 6 digits.
+    bool wholeColumn(const QString& name)
+    {
+        static const QStringList kWhole = { QStringLiteral("cycle"), QStringLiteral("level"),
+            QStringLiteral("cycle_in_level"), QStringLiteral("first_line"),
+            QStringLiteral("last_line"), QStringLiteral("cycles") };
+        return kWhole.contains(name);
+    }
+
+    // A cell that shows its field shortened and sorts by its number, so that 10 follows 9,
+    // with empty fields last in either order; text that is no number (the side) sorts as text.
     class NumberItem : public QTableWidgetItem
     {
     public:
-        using QTableWidgetItem::QTableWidgetItem;
+        NumberItem(const QString& field, bool whole)
+        {
+            setData(kFieldRole, field);
+            bool number = false;
+            const double value = field.toDouble(&number);
+            setText(number && !whole ? QString::number(value, 'g', 6) : field);
+            if (text() != field)
+                setToolTip(field);
+        }
 
         bool operator<(const QTableWidgetItem& other) const override
         {
-            const QString a = text();
-            const QString b = other.text();
+            const QString a = CycleTablesView::fieldText(this);
+            const QString b = CycleTablesView::fieldText(&other);
             if (a.isEmpty() != b.isEmpty()) {
                 // The model sorts descending by asking the other way round.
                 const QTableWidget* table = tableWidget();
@@ -52,26 +71,29 @@ namespace {
     };
 
     // Fills `table` from CSV text: the header line gives the column names, each further line a
-    // row. The grid thus shows exactly what the saved file holds.
+    // row. The grid thus holds exactly what the saved file holds.
     void fill(QTableWidget& table, const std::string& csv)
     {
         const QStringList lines =
             QString::fromStdString(csv).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         table.clear();
         table.setRowCount(0);
-        // New rows come in the files' order.
-        table.horizontalHeader()->setSortIndicatorShown(false);
+        // New rows come in the files' order. The indicator stays "shown" on no column, so that
+        // each column is sized with room for the arrow a sort puts beside its name.
+        QHeaderView* header = table.horizontalHeader();
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+        header->setSortIndicatorShown(true);
         table.setProperty(kSortColumn, -1);
         if (lines.isEmpty())
             return;
-        const QStringList header = lines.front().split(QLatin1Char(','));
-        table.setColumnCount(static_cast<int>(header.size()));
-        table.setHorizontalHeaderLabels(header);
+        const QStringList names = lines.front().split(QLatin1Char(','));
+        table.setColumnCount(static_cast<int>(names.size()));
+        table.setHorizontalHeaderLabels(names);
         table.setRowCount(static_cast<int>(lines.size() - 1));
         for (qsizetype r = 1; r < lines.size(); ++r) {
             const QStringList fields = lines[r].split(QLatin1Char(','));
-            for (qsizetype c = 0; c < fields.size(); ++c) {
-                auto* item = new NumberItem(fields[c]);
+            for (qsizetype c = 0; c < fields.size() && c < names.size(); ++c) {
+                auto* item = new NumberItem(fields[c], wholeColumn(names[c]));
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 table.setItem(static_cast<int>(r - 1), static_cast<int>(c), item);
             }
@@ -103,6 +125,9 @@ namespace {
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->setSelectionMode(QAbstractItemView::ExtendedSelection);
         table->verticalHeader()->setVisible(false);
+        // Rows as tight as their text allows, so that the panel shows many.
+        table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
         // A click on a column's name sorts by it, a second click the other way round.
         QHeaderView* header = table->horizontalHeader();
         header->setSectionsClickable(true);
@@ -118,19 +143,27 @@ namespace {
 }  // namespace
 
 CycleTablesView::CycleTablesView(QWidget* parent)
-    : QWidget(parent)
+    : QTabWidget(parent)
     , m_cycles(makeTable(this))
+    , m_envelope(makeTable(this))
     , m_backbone(makeTable(this))
 {
     m_cycles->setObjectName(QStringLiteral("cyclesTable"));
+    m_envelope->setObjectName(QStringLiteral("envelopeTable"));
     m_backbone->setObjectName(QStringLiteral("backboneTable"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(tr("Cycles"), this));
-    layout->addWidget(m_cycles, 1);
-    layout->addWidget(new QLabel(tr("Backbone, bilinear idealisation"), this));
+    // The cycles take a page of their own, the panel's whole height; the envelope's dozen rows
+    // and the backbone's two share the other.
+    addTab(m_cycles, tr("&Cycles"));
+    auto* levels = new QWidget(this);
+    auto* layout = new QVBoxLayout(levels);
+    layout->setContentsMargins(0, 2, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(new QLabel(tr("Envelope: each level's first and last cycle"), levels));
+    layout->addWidget(m_envelope, 1);
+    layout->addWidget(new QLabel(tr("Backbone, bilinear idealisation"), levels));
     layout->addWidget(m_backbone);
     m_backbone->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    addTab(levels, tr("&Envelope and backbone"));
     fitBackboneHeight();
 }
 
@@ -148,8 +181,14 @@ void CycleTablesView::fitBackboneHeight()
 void CycleTablesView::setTables(const analysis::RunTables& tables)
 {
     fill(*m_cycles, analysis::cyclesCsv(tables.cycles));
+    fill(*m_envelope, analysis::envelopeCsv(tables.envelope));
     fill(*m_backbone, analysis::backboneCsv(tables.positive, tables.negative));
     fitBackboneHeight();
+}
+
+QString CycleTablesView::fieldText(const QTableWidgetItem* item)
+{
+    return item ? item->data(kFieldRole).toString() : QString();
 }
 
 void CycleTablesView::sortTable(QTableWidget& table, int column, Qt::SortOrder order)
@@ -169,7 +208,7 @@ QString CycleTablesView::selectionText(const QTableWidget& table)
     int firstColumn = table.columnCount();
     int lastColumn = -1;
     for (const QTableWidgetItem* item : table.selectedItems()) {
-        cells[item->row()][item->column()] = item->text();
+        cells[item->row()][item->column()] = fieldText(item);
         firstColumn = std::min(firstColumn, item->column());
         lastColumn = std::max(lastColumn, item->column());
     }

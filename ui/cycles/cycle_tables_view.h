@@ -2,16 +2,19 @@
 
 #include "analysis/run_tables.h"
 
-#include <QWidget>
+#include <QTabWidget>
 
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace ui {
 
-// The cycle table above the two backbone rows, each a read-only grid whose cells hold the text
-// the CSV files hold, sorted by a column when its name is clicked. Ctrl+C copies the selected cells
-// as tab-separated lines (with the column names when a whole row is selected) for a spreadsheet.
-class CycleTablesView : public QWidget
+// The cycle table on one tab, the envelope above the two backbone rows on another, each a
+// read-only grid that holds the CSV files' fields: numbers shown to 6 significant digits with the
+// whole field as tool tip, sorted by a column when its name is clicked. Ctrl+C copies the selected
+// cells' whole fields as tab-separated lines (with the column names when a whole row is selected)
+// for a spreadsheet.
+class CycleTablesView : public QTabWidget
 {
     Q_OBJECT
 
@@ -25,22 +28,31 @@ public:
         return m_cycles;
     }
 
+    QTableWidget* envelopeTable() const
+    {
+        return m_envelope;
+    }
+
     QTableWidget* backboneTable() const
     {
         return m_backbone;
     }
 
+    // The field of the CSV file a cell shows; empty for none.
+    static QString fieldText(const QTableWidgetItem* item);
+
     // Sorts `table` by the numbers of `column`, empty fields last, and shows it in the header.
     // A click on the column's name does the same.
     static void sortTable(QTableWidget& table, int column, Qt::SortOrder order);
 
-    // The selection of `table` as tab-separated lines, CR LF after each.
+    // The selection of `table` as tab-separated lines of whole fields, CR LF after each.
     static QString selectionText(const QTableWidget& table);
 
 private:
     void fitBackboneHeight();
 
     QTableWidget* m_cycles;
+    QTableWidget* m_envelope;
     QTableWidget* m_backbone;
 };
 

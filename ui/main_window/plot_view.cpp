@@ -72,6 +72,7 @@ void PlotView::clear()
 {
     // The tables belong to the picture of the finished run.
     m_tables.reset();
+    m_rows.reset();
     m_cyclesAction->setEnabled(false);
     m_savePictureAction->setEnabled(false);
     m_copyPictureAction->setEnabled(false);
@@ -194,19 +195,27 @@ void PlotView::showFinishedRun(run::FinishedRun run)
     if (m_plotWindow)
         m_plotWindow->setData(m_plotData);
     m_tables = tables;
+    m_rows = std::move(assembled.rows);
     m_cyclesAction->setEnabled(true);
     m_tablesDataFile = dataFile;
     m_plotTables = m_tables;
+    m_plotRows = m_rows;
     if (m_plotWindow)
-        m_plotWindow->setTables(m_plotTables.get(), m_tablesDataFile);
+        m_plotWindow->setTables(m_plotTables, m_tablesDataFile, m_plotRows);
 }
 
 void PlotView::openCycles()
 {
     if (!m_tables)
         return;
-    CyclesDialog dialog(*m_tables, m_tablesDataFile, window());
+    CycleRun run { m_rows, m_tables, {}, m_tablesDataFile, {}, {} };
+    if (m_plotData) {
+        run.xTitle = plot::plotXTitle(*m_plotData);
+        run.yTitle = plot::plotYTitle(*m_plotData);
+    }
+    CyclesDialog dialog(std::move(run), m_cycleOptions, window());
     showCycles(dialog);
+    m_cycleOptions = dialog.view()->options();
 }
 
 void PlotView::openPlotWindow()
@@ -218,7 +227,7 @@ void PlotView::openPlotWindow()
         m_plotWindow = new PlotWindow(window());
         m_plotWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_plotWindow->setData(m_plotData);
-        m_plotWindow->setTables(m_plotTables.get(), m_tablesDataFile);
+        m_plotWindow->setTables(m_plotTables, m_tablesDataFile, m_plotRows);
     }
     m_plotWindow->show();
     m_plotWindow->raise();

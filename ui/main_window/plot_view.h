@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/run_tables.h"
 #include "plot/plot_canvas.h"
 #include "plot/plot_recording.h"
 #include "ui/plot_window/plot_window.h"
@@ -19,14 +20,6 @@
 
 class QAction;
 class QContextMenuEvent;
-
-namespace analysis {
-struct RunTables;
-}
-
-namespace run {
-struct FinishedRun;
-}
 
 namespace ui {
 
@@ -159,8 +152,13 @@ private:
     // Some 50 MB of calls.
     std::size_t m_recordingLimit = 4'000'000;
     std::shared_ptr<const analysis::RunTables> m_tables;
+    // The rows the tables come from, for the cycle views to compute them again.
+    std::shared_ptr<const run::Rows> m_rows;
     // The plot window's, kept with its data when the picture is cleared.
     std::shared_ptr<const analysis::RunTables> m_plotTables;
+    std::shared_ptr<const run::Rows> m_plotRows;
+    // The options last applied in the cycles dialog, which it opens with again.
+    analysis::CycleOptions m_cycleOptions;
     std::string m_tablesDataFile;
     std::string m_runDataFile;
 };

@@ -1,27 +1,14 @@
 #pragma once
 
-#include "analysis/run_tables.h"
+#include "ui/plot_window/cycle_analysis_view.h"
 
 #include <QDockWidget>
 
-#include <cstddef>
-#include <functional>
-#include <optional>
-#include <string>
-#include <utility>
-
-class QPushButton;
-
 namespace ui {
 
-class CycleTablesView;
-
-// A stretch of the record: the data file's lines of its first and last point.
-using PointStretch = std::pair<std::size_t, std::size_t>;
-
-// The plot window's panel of the run's cycle table and backbone rows. Selecting cycles names
-// the stretch of the record they cover; "Save CSV…" writes the tables as varnel-batch --cycles
-// does.
+// The plot window's panel of the run's cycle analysis: its options, tables and charts.
+// Selecting cycles names their closed loops; "Save CSV…" writes the tables as
+// varnel-batch --cycles does.
 class CyclePanel : public QDockWidget
 {
     Q_OBJECT
@@ -29,43 +16,30 @@ class CyclePanel : public QDockWidget
 public:
     explicit CyclePanel(QWidget* parent = nullptr);
 
-    // The tables of the finished run of `dataFile`; none empties the panel.
-    void setTables(const analysis::RunTables* tables, const std::string& dataFile);
+    // The finished run whose cycles are shown; one without tables empties the panel.
+    void setRun(CycleRun run)
+    {
+        m_view->setRun(std::move(run));
+    }
 
     bool hasTables() const
     {
-        return m_tables.has_value();
+        return m_view->tables() != nullptr;
     }
 
-    CycleTablesView* view() const
+    CycleAnalysisView* view() const
     {
         return m_view;
     }
 
-    QPushButton* saveButton() const
+    // Asks for the names and writes the tables; a failure is shown in a message box.
+    void save()
     {
-        return m_save;
+        m_view->save();
     }
 
-    // Asks for the names and writes both tables; a failure is shown in a message box.
-    void save();
-
-    // Asks for a table's file name, given a title and a suggestion; empty cancels. A file
-    // dialog unless a test replaces it.
-    std::function<QString(const QString& title, const QString& suggested)> askFileName;
-
-signals:
-    // From the first line of the first selected cycle to the last line of the last one;
-    // empty when no cycle is selected.
-    void stretchSelected(std::optional<PointStretch> stretch);
-
 private:
-    void selectionChanged();
-
-    std::optional<analysis::RunTables> m_tables;
-    std::string m_dataFile;
-    CycleTablesView* m_view;
-    QPushButton* m_save;
+    CycleAnalysisView* m_view;
 };
 
 }  // namespace ui

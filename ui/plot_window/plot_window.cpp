@@ -263,7 +263,7 @@ PlotWindow::PlotWindow(QWidget* parent)
     addDockWidget(Qt::BottomDockWidgetArea, m_cyclePanel);
     view->addSeparator();
     view->addAction(m_cyclePanel->toggleViewAction());
-    connect(m_cyclePanel, &CyclePanel::stretchSelected, this, &PlotWindow::setHighlight);
+    connectCyclePanel();
     resize(880, 720);
     // The plot keeps most of the height; the table shows a few cycles until dragged taller.
     resizeDocks({ m_cyclePanel }, { 340 }, Qt::Vertical);
@@ -300,10 +300,9 @@ plot::PlotLayers PlotWindow::layers() const
     return layers;
 }
 
-void PlotWindow::setHighlightedStretch(std::size_t from, std::size_t to)
+void PlotWindow::setHighlightedLoops(std::vector<analysis::PlotSeries> loops)
 {
-    m_highlight.from = from;
-    m_highlight.to = to;
+    m_highlight.loops = std::move(loops);
     m_area->update();
 }
 
@@ -410,30 +409,24 @@ void PlotWindow::setBackbone(analysis::PlotBackbone backbone)
     m_area->update();
 }
 
-void PlotWindow::setTables(const analysis::RunTables* tables, const std::string& dataFile)
+void PlotWindow::setTables(std::shared_ptr<const analysis::RunTables> tables,
+    const std::string& dataFile, std::shared_ptr<const run::Rows> rows)
 {
-    setBackbone(tables ? analysis::plotBackbone(*tables) : analysis::PlotBackbone {});
-    m_cyclePanel->setTables(tables, dataFile);
     m_exporter->setDataFile(dataFile);
-    findChild<QAction*>(QStringLiteral("saveTablesAction"))->setEnabled(tables != nullptr);
+    m_cyclePanel->setRun({ std::move(rows), std::move(tables), {}, dataFile,
+        plot::plotXTitle(*m_data), plot::plotYTitle(*m_data) });
 }
 
-void PlotWindow::setHighlight(std::optional<PointStretch> stretch)
+// The backbone layers and the highlighted loops follow the panel: its options, its selection.
+void PlotWindow::connectCyclePanel()
 {
-    // The points from the first one of a line at or after the first line to the last one of a
-    // line up to the last; a zero point (line 0) lies between its neighbours.
-    const std::vector<std::uint32_t>& lines = m_data->lines;
-    std::size_t from = 0;
-    std::size_t to = 0;
-    if (stretch && stretch->first <= stretch->second) {
-        while (from < lines.size() && (lines[from] == 0 || lines[from] < stretch->first))
-            ++from;
-        for (std::size_t i = from;
-             i < lines.size() && (lines[i] == 0 || lines[i] <= stretch->second); ++i)
-            if (lines[i] != 0)
-                to = i + 1;
-    }
-    setHighlightedStretch(from, std::max(from, to));
+    CycleAnalysisView* cycles = m_cyclePanel->view();
+    connect(cycles, &CycleAnalysisView::loopsSelected, this, &PlotWindow::setHighlightedLoops);
+    connect(cycles, &CycleAnalysisView::tablesChanged, this,
+        [this](const std::shared_ptr<const analysis::RunTables>& tables) {
+            setBackbone(tables ? analysis::plotBackbone(*tables) : analysis::PlotBackbone {});
+            findChild<QAction*>(QStringLiteral("saveTablesAction"))->setEnabled(tables != nullptr);
+        });
 }
 
 void PlotWindow::showCursor(const QPointF* value)

@@ -153,9 +153,9 @@ public:
         return m_highlight;
     }
 
-    // Emphasises record points [from, to) (nothing when from == to), e.g. a cycle chosen in a
-    // table beside the plot.
-    void setHighlightedStretch(std::size_t from, std::size_t to);
+    // Emphasises closed loops of the record (the cycles chosen in the panel), each drawn as its
+    // own polyline; none for none.
+    void setHighlightedLoops(std::vector<analysis::PlotSeries> loops);
 
     // Draws what is visible now (range, layers, grid, highlight) at the target's size, with
     // axes and legend, onto any painter.
@@ -174,11 +174,13 @@ public:
         return m_hovered;
     }
 
-    // The cycle tables of the run shown, for the cycle panel; none empties it.
-    void setTables(const analysis::RunTables* tables, const std::string& dataFile);
+    // The cycle tables of the run shown and the rows they come from, for the cycle panel, which
+    // computes them again for its options; no tables empties it.
+    void setTables(std::shared_ptr<const analysis::RunTables> tables, const std::string& dataFile,
+        std::shared_ptr<const run::Rows> rows = {});
 
     // The cycle analysis's layers over the run: the backbone, its idealisation and the
-    // envelopes (setTables sets them from the tables).
+    // envelopes (they follow the tables the cycle panel shows).
     void setBackbone(analysis::PlotBackbone backbone);
 
     const analysis::PlotBackbone& backbone() const
@@ -191,11 +193,6 @@ public:
         return m_cyclePanel;
     }
 
-    // Emphasises the stretch of the record from the data file's first to its last line (the
-    // selected cycles), the points of those lines and the zero points between them; none for
-    // none, or when the points' lines are unknown.
-    void setHighlight(std::optional<PointStretch> stretch);
-
     PlotExporter* exporter() const
     {
         return m_exporter;
@@ -203,6 +200,7 @@ public:
 
 private:
     void clearHover();
+    void connectCyclePanel();
     void showPointText(const QString& text);
 
     std::shared_ptr<const plot::PlotData> m_data = std::make_shared<const plot::PlotData>();
