@@ -1,11 +1,111 @@
-// The plot's axes apart from any window: their round ticks.
+// The plot apart from any window: the round ticks of its axes and the room the axes make for
+// their labels.
 
 #include "plot/plot_renderer.h"
 #include "plot/plot_ticks.h"
 
+#include <QPaintEngine>
+#include <QPainter>
 #include <QtTest>
 
 #include <cmath>
+
+namespace {
+
+// A paint engine that draws nothing and keeps each text drawn with the box it lands in.
+class TextEngine : public QPaintEngine
+{
+public:
+    struct Text
+    {
+        QString text;
+        QRectF box;
+    };
+
+    TextEngine()
+        : QPaintEngine(QPaintEngine::AllFeatures)
+    {
+    }
+
+    bool begin(QPaintDevice*) override
+    {
+        return true;
+    }
+
+    bool end() override
+    {
+        return true;
+    }
+
+    // Every shape comes down to these two.
+    void updateState(const QPaintEngineState&) override { }
+
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override { }
+
+    void drawPath(const QPainterPath&) override { }
+
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override { }
+
+    void drawTextItem(const QPointF& p, const QTextItem& item) override
+    {
+        const QRectF box(
+            p.x(), p.y() - item.ascent(), item.width(), item.ascent() + item.descent());
+        texts.append({ item.text(), painter()->combinedTransform().mapRect(box) });
+    }
+
+    Type type() const override
+    {
+        return QPaintEngine::User;
+    }
+
+    QList<Text> texts;
+};
+
+// An image of `size` pixels at `dpi` that keeps the texts drawn on it instead of drawing.
+class TextPage : public QImage
+{
+public:
+    TextPage(QSize size, int dpi)
+        : QImage(size, QImage::Format_RGB32)
+    {
+        setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
+        setDotsPerMeterY(dotsPerMeterX());
+    }
+
+    QPaintEngine* paintEngine() const override
+    {
+        return &engine;
+    }
+
+    mutable TextEngine engine;
+};
+
+// A cyclic record with its curve, crossings and group colours over `range`.
+plot::PlotData cyclicData(const plot::PlotRange& r)
+{
+    plot::PlotData data;
+    const double cx = (r.xMin + r.xMax) / 2;
+    const double cy = (r.yMin + r.yMax) / 2;
+    const double ax = (r.xMax - r.xMin) / 2;
+    const double ay = (r.yMax - r.yMin) / 2;
+    for (int i = 0; i <= 600; ++i) {
+        const double t = i * 0.05;
+        const double grow = (1 + i) / 601.0;
+        data.x.push_back(cx + ax * grow * std::sin(t));
+        data.y.push_back(cy + ay * grow * std::sin(t + 0.4));
+        data.colours.push_back(static_cast<std::uint8_t>(i * 252 / 600));
+    }
+    data.sides.positive = { { cx, cx + ax / 2, cx + ax }, { cy, cy + ay / 2, cy + ay } };
+    data.sides.negative = { { cx, cx - ax / 2, cx - ax }, { cy, cy - ay / 2, cy - ay } };
+    data.crossings.exact = { { cx, cx + ax / 4 }, { cy, cy - ay / 4 } };
+    data.crossings.total = 2;
+    data.xColumn = 2;
+    data.yColumn = 3;
+    data.yTitle = "load [N] \u00d7 1000";
+    return data;
+}
+
+}  // namespace
 
 class TestPlotData : public QObject
 {
@@ -53,6 +153,60 @@ private slots:
         }
         QVERIFY(plot::roundTicks(1, 1, pixels, extent).values.empty());
         QVERIFY(plot::roundTicks(0, std::nan(""), pixels, extent).values.empty());
+    }
+
+    // At any size, resolution and view, every tick label and title is drawn whole, inside the
+    // picture, clear of every other: the axes make room for their widest label.
+    void axesMakeRoomForTheirLabels_data()
+    {
+        QTest::addColumn<double>("xMin");
+        QTest::addColumn<double>("xMax");
+        QTest::addColumn<double>("yMin");
+        QTest::addColumn<double>("yMax");
+        QTest::newRow("loads in newtons") << -4.2 << 4.2 << -125000.0 << 125000.0;
+        QTest::newRow("zoomed deep") << 0.50059846 << 0.5005986 << 9173.254 << 9173.258;
+        QTest::newRow("tiny") << -3e-7 << 2e-7 << -1.5e-9 << 1.5e-9;
+        QTest::newRow("huge") << -2e12 << 7e12 << -3.3e15 << 1e15;
+    }
+
+    void axesMakeRoomForTheirLabels()
+    {
+        QFETCH(double, xMin);
+        QFETCH(double, xMax);
+        QFETCH(double, yMin);
+        QFETCH(double, yMax);
+        const plot::PlotRange range { xMin, xMax, yMin, yMax };
+        const plot::PlotData data = cyclicData(range);
+        plot::PlotStyle style;
+        style.layers.legend = false;
+        for (const QSize screen : { QSize(240, 180), QSize(640, 400), QSize(1800, 1200) }) {
+            for (const int dpi : { 96, 192 }) {
+                // The same picture drawn finer at a higher resolution.
+                const QSize size = screen * dpi / 96;
+                TextPage page(size, dpi);
+                {
+                    QPainter painter(&page);
+                    plot::renderPlot(painter, QRect(QPoint(0, 0), size), data, range, style);
+                }
+                const QString where = QStringLiteral("%1 x %2 at %3 dpi: ")
+                                          .arg(size.width())
+                                          .arg(size.height())
+                                          .arg(dpi);
+                const QList<TextEngine::Text>& texts = page.engine.texts;
+                QVERIFY2(texts.size() >= 4, qPrintable(where + QString::number(texts.size())));
+                const QRectF inside = QRectF(QPoint(0, 0), size).adjusted(-0.5, -0.5, 0.5, 0.5);
+                for (qsizetype i = 0; i < texts.size(); ++i) {
+                    const TextEngine::Text& t = texts[i];
+                    QVERIFY2(!t.text.contains(QChar(0x2026)), qPrintable(where + t.text));
+                    QVERIFY2(inside.contains(t.box), qPrintable(where + t.text));
+                    for (qsizetype j = 0; j < i; ++j) {
+                        const QRectF both = t.box.intersected(texts[j].box);
+                        QVERIFY2(both.width() < 1 || both.height() < 2,
+                            qPrintable(where + t.text + " over " + texts[j].text));
+                    }
+                }
+            }
+        }
     }
 };
 

@@ -61,7 +61,12 @@ PlotArea::PlotArea(PlotWindow& window)
 
 QRect PlotArea::dataRect() const
 {
-    return plot::PlotRenderer::dataRect(rect(), QFontMetricsF(font(), this));
+    return dataRect(m_window.visibleRange());
+}
+
+QRect PlotArea::dataRect(const plot::PlotRange& range) const
+{
+    return plot::PlotRenderer::dataRect(rect(), QFontMetricsF(font(), this), range);
 }
 
 QPointF PlotArea::toPixels(double x, double y) const
@@ -328,9 +333,22 @@ void PlotWindow::resetView()
 void PlotWindow::zoomAround(QPointF pixel, double xFactor, double yFactor)
 {
     const QPointF at = m_area->toData(pixel);
-    const plot::PlotRange r = m_range;
-    setVisibleRange({ at.x() - (at.x() - r.xMin) * xFactor, at.x() + (r.xMax - at.x()) * xFactor,
-        at.y() - (at.y() - r.yMin) * yFactor, at.y() + (r.yMax - at.y()) * yFactor });
+    const double width = (m_range.xMax - m_range.xMin) * xFactor;
+    const double height = (m_range.yMax - m_range.yMin) * yFactor;
+    plot::PlotRange next = { at.x() - (at.x() - m_range.xMin) * xFactor, 0,
+        at.y() - (at.y() - m_range.yMin) * yFactor, 0 };
+    // The new labels may widen or narrow the axes; the point under the cursor stays put in
+    // the data area they leave (twice: the ticks follow the range).
+    for (int pass = 0; pass < 3; ++pass) {
+        next.xMax = next.xMin + width;
+        next.yMax = next.yMin + height;
+        if (pass == 2 || !plot::usablePlotRange(next))
+            break;
+        const QRectF d = m_area->dataRect(next);
+        next.xMin = at.x() - (pixel.x() - d.left()) / d.width() * width;
+        next.yMin = at.y() - (d.top() + d.height() - pixel.y()) / d.height() * height;
+    }
+    setVisibleRange(next);
 }
 
 void PlotWindow::panByPixels(QPointF delta)

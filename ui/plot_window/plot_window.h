@@ -32,8 +32,10 @@ class PlotArea : public QWidget
 public:
     explicit PlotArea(PlotWindow& window);
 
-    // The rectangle inside the axes where data are drawn.
+    // The rectangle inside the axes where data are drawn, in the view shown or in `range` (the
+    // axes take the room their labels need).
     QRect dataRect() const;
+    QRect dataRect(const plot::PlotRange& range) const;
     QPointF toPixels(double x, double y) const;
     QPointF toData(QPointF pixel) const;
 
