@@ -1,11 +1,13 @@
-// The plot apart from any window: the round ticks of its axes and the room the axes make for
-// their labels.
+// The plot apart from any window: the round ticks of its axes, the room the axes make for
+// their labels, the legend's share of the plot, and the same colours in every picture format.
 
+#include "plot/picture_file.h"
 #include "plot/plot_renderer.h"
 #include "plot/plot_ticks.h"
 
 #include <QPaintEngine>
 #include <QPainter>
+#include <QSvgRenderer>
 #include <QtTest>
 
 #include <cmath>
@@ -207,6 +209,84 @@ private slots:
                 }
             }
         }
+    }
+
+    // The legend shows in a roomy plot and never covers more than a third of the data: in a
+    // small one it shrinks, or stays out.
+    void legendCoversAtMostAThird()
+    {
+        const plot::PlotRange range { -10, 10, -200, 200 };
+        const plot::PlotData data = cyclicData(range);
+        analysis::PlotBackbone backbone;
+        backbone.positive = { { 0, 5, 10 }, { 0, 150, 190 } };
+        backbone.positiveBilinear = { { 0, 4, 10 }, { 0, 170, 170 } };
+        for (const QSize size : { QSize(900, 600), QSize(420, 300), QSize(240, 180) }) {
+            const auto draw = [&](bool legend) {
+                QImage image(size, QImage::Format_RGB32);
+                QPainter painter(&image);
+                plot::PlotStyle style;
+                style.layers.legend = legend;
+                style.backbone = &backbone;
+                plot::renderPlot(painter, image.rect(), data, range, style);
+                return image;
+            };
+            const QImage with = draw(true);
+            const QImage without = draw(false);
+            int changed = 0;
+            for (int y = 0; y < with.height(); ++y)
+                for (int x = 0; x < with.width(); ++x)
+                    changed += with.pixel(x, y) != without.pixel(x, y);
+            const QRect d =
+                plot::PlotRenderer::dataRect(with.rect(), QFontMetricsF(QFont(), &with), range);
+            QVERIFY2(changed <= d.width() * d.height() / 3, qPrintable(QString::number(changed)));
+            if (size.width() >= 900)
+                QVERIFY(changed > 0);
+        }
+    }
+
+    // The SVG shows the PNG's picture: read back by another renderer, no coloured ink of the
+    // PNG (the record's group colours and their swatch in the legend among it) turns black
+    // or grey.
+    void svgHasThePngsColours()
+    {
+        const plot::PlotRange range { -10, 10, -200, 200 };
+        const plot::PlotData data = cyclicData(range);
+        plot::PlotStyle style;
+        style.highlight.from = 100;
+        style.highlight.to = 300;
+        const plot::PictureSize size { QSize(700, 450), 96 };
+        const auto drawing = [&](QPainter& painter, const QRect& target) {
+            plot::renderPlot(painter, target, data, range, style);
+        };
+        const QImage png =
+            QImage::fromData(plot::pictureFile(drawing, size, plot::PictureFormat::Png), "png")
+                .convertToFormat(QImage::Format_RGB32);
+        QSvgRenderer renderer(plot::pictureFile(drawing, size, plot::PictureFormat::Svg));
+        QVERIFY(renderer.isValid());
+        QImage svg(size.pixels, QImage::Format_RGB32);
+        svg.fill(Qt::white);
+        {
+            QPainter painter(&svg);
+            renderer.render(&painter, QRectF(svg.rect()));
+        }
+        QCOMPARE(png.size(), svg.size());
+        // A hairline may come out paler from the other rasteriser, but not without colour.
+        const auto saturation = [](QRgb c) { return QColor(c).hsvSaturation(); };
+        int inked = 0;
+        int lost = 0;
+        for (int y = 1; y + 1 < png.height(); ++y)
+            for (int x = 1; x + 1 < png.width(); ++x) {
+                if (saturation(png.pixel(x, y)) < 120)
+                    continue;
+                ++inked;
+                bool found = false;
+                for (int dy = -1; dy <= 1 && !found; ++dy)
+                    for (int dx = -1; dx <= 1 && !found; ++dx)
+                        found = saturation(svg.pixel(x + dx, y + dy)) > 30;
+                lost += !found;
+            }
+        QVERIFY(inked > 1000);
+        QVERIFY2(lost <= inked / 500, qPrintable(QStringLiteral("%1 of %2").arg(lost).arg(inked)));
     }
 };
 
