@@ -457,6 +457,7 @@ void Form1::startClicked()
         return;
     m_running = true;
     m_stopRequested = false;
+    pictureBox->setRunInProgress(true);
     WindowRunHost host(*this, yieldInterval);
     // The run reports every failure itself, an unforeseen one included.
     // The files the run writes are named now: a file chosen during the run is for the next.
@@ -473,6 +474,7 @@ void Form1::startClicked()
     if (std::optional<run::FinishedRun> finished = host.takeFinishedRun())
         pictureBox->showFinishedRun(std::move(*finished));
     m_running = false;
+    pictureBox->setRunInProgress(false);
     if (m_stopRequested)
         endProgram();
 }
