@@ -446,8 +446,8 @@ private slots:
         QCOMPARE(w.fileNameBoxes[2]->toolTip(), path.chopped(3) + "vnn");
     }
 
-    // A box whose text is not a plain number is tinted and says what it is read as; the
-    // setting still follows the boxes' rule.
+    // A box whose text is not a plain number is tinted and says what it is read as, in its
+    // tooltip and in the note above the controls; the setting still follows the boxes' rule.
     void settingsBoxesHintHowTheyAreRead_data()
     {
         QTest::addColumn<QString>("box");
@@ -499,10 +499,21 @@ private slots:
         QCOMPARE(
             edit->toolTip().contains(hint) && edit->toolTip().isEmpty() == hint.isEmpty(), true);
         QCOMPARE(edit->palette().color(QPalette::Base) != plainBase, !hint.isEmpty());
+        auto* note = w.findChild<QLabel*>(QStringLiteral("readingNote"));
+        QVERIFY(note);
+        QCOMPARE(note->isVisible(), !hint.isEmpty());
+        if (hint.startsWith(QStringLiteral("read as")))
+            QVERIFY2(note->text().contains(QStringLiteral("\u201c%1\u201d %2").arg(text, hint)),
+                qPrintable(note->text()));
+        // Clear of every control of the layout.
+        for (QWidget* control : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(control == note || !control->geometry().intersects(note->geometry()),
+                qPrintable(control->objectName()));
         // A plain number again takes the hint away.
         edit->setText(QStringLiteral("2"));
         QVERIFY(edit->toolTip().isEmpty());
         QCOMPARE(edit->palette().color(QPalette::Base), plainBase);
+        QVERIFY(!note->isVisible());
     }
 
     void completeRunInBothOutputModes()

@@ -88,6 +88,8 @@ private:
     void dataFileDropped(const QList<QUrl>& urls);
     void startClicked();
     void exitClicked();
+    // Names, above the controls, each settings box whose text is read other than it shows.
+    void showReadingNote();
 
     // The panels and labels, which only show; each comment is the control's objectName.
     QFrame* m_settingsPanel = nullptr;  // Shape3
@@ -103,6 +105,7 @@ private:
     QLabel* m_outputFile1Label = nullptr;  // Label3
     QLabel* m_outputFile2Label = nullptr;  // Label2
     QLabel* m_titleLabel = nullptr;  // Label22
+    QLabel* m_readingNote = nullptr;  // readingNote, the project's own
 
     bool m_running = false;
     bool m_stopRequested = false;
