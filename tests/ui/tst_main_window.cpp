@@ -839,6 +839,45 @@ private slots:
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(other).toStdString());
     }
 
+    // A second click on "Start" during a run starts nothing, whether it is pressed during the run
+    // and released after it, or comes in while the run is past its last yield: one run, once.
+    void startClickedDuringARunStartsNoOther()
+    {
+        Form1& w = *m_window;
+        chooseCyclicRecord("once.prn");
+        QPushButton* start = w.startButton;
+        const QPoint middle = start->rect().center();
+        const auto post = [&](QEvent::Type type) {
+            QCoreApplication::postEvent(start,
+                new QMouseEvent(type, middle, start->mapToGlobal(middle), Qt::LeftButton,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                    Qt::NoModifier));
+        };
+        for (const bool releasedAfter : { true, false }) {
+            m_statuses.clear();
+            auto during =
+                connect(w.statusBox, &QLineEdit::textChanged, this, [&](const QString& text) {
+                    if (releasedAfter && text == QStringLiteral("Cross checking..."))
+                        QTest::mousePress(start, Qt::LeftButton, {}, middle);
+                    if (!releasedAfter && text == QStringLiteral("Finish")) {
+                        post(QEvent::MouseButtonPress);
+                        post(QEvent::MouseButtonRelease);
+                    }
+                });
+            start->click();
+            disconnect(during);
+            if (releasedAfter)
+                QTest::mouseRelease(start, Qt::LeftButton, {}, middle);
+            QCoreApplication::processEvents();
+            QVERIFY(!w.runInProgress());
+            QCOMPARE(m_statuses, kFinishedRun);
+        }
+        // The next click is a click again.
+        m_statuses.clear();
+        QTest::mouseClick(start, Qt::LeftButton);
+        QCOMPARE(m_statuses, kFinishedRun);
+    }
+
 private:
     // Writes a cyclic record under `name`, chooses it as the chooser would and sets the boxes
     // for its columns (X 2, Y 3, one header line).

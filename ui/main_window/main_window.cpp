@@ -395,6 +395,7 @@ void Form1::connectHandlers()
     });
     connect(dataFileOpenButton, &QPushButton::clicked, this, &Form1::dataFileOpenClicked);
     connect(startButton, &QPushButton::clicked, this, &Form1::startClicked);
+    startButton->installEventFilter(this);
     connect(exitButton, &QPushButton::clicked, this, &Form1::exitClicked);
 }
 
@@ -502,8 +503,10 @@ void Form1::dataFileDropped(const QList<QUrl>& urls)
 
 void Form1::startClicked()
 {
-    // One run at a time: a click that arrives while a run yields is ignored.
-    if (m_running)
+    // One run at a time: a click that arrives while a run yields is ignored, and so is one
+    // whose press came during the run and whose release came after it.
+    const bool pressedDuringRun = std::exchange(m_startPressedDuringRun, false);
+    if (m_running || pressedDuringRun)
         return;
     m_running = true;
     m_stopRequested = false;
@@ -523,10 +526,21 @@ void Form1::startClicked()
     }
     if (std::optional<run::FinishedRun> finished = host.takeFinishedRun())
         pictureBox->showFinishedRun(std::move(*finished));
+    // Input that came while the run was past its last yield (a second click on "Start"
+    // among it) is the run's to ignore, not the start of another.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_running = false;
     pictureBox->setRunInProgress(false);
     if (m_stopRequested)
         endProgram();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == startButton
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress))
+        m_startPressedDuringRun = m_running;
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::exitClicked()

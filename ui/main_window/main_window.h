@@ -75,6 +75,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Notes whether a press on "Start" came during a run.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -109,6 +111,8 @@ private:
 
     bool m_running = false;
     bool m_stopRequested = false;
+    // The last press on "Start" (mouse or key) came during a run: its click starts nothing.
+    bool m_startPressedDuringRun = false;
 };
 
 }  // namespace ui
