@@ -23,14 +23,11 @@ namespace {
         return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
     }
 
-    // A PNG at two device pixels a logical one, its text at the screen's 96 dots to the inch;
-    // an SVG at the generator's own 72, by which its size in millimetres and its text's points
-    // are reckoned.
+    // A PNG at two device pixels a logical one; both formats at the screen's 96 dots to the
+    // inch, so that the SVG's text is as large beside its lines as the PNG's.
     PictureSize fileSize(QSize box, PictureFormat format)
     {
-        if (format == PictureFormat::Png)
-            return { box, 96, kPngPixelRatio };
-        return { box, 72, 1 };
+        return { box, 96, format == PictureFormat::Png ? kPngPixelRatio : 1 };
     }
 
 }  // namespace

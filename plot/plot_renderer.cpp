@@ -82,9 +82,10 @@ void PlotRenderer::setData(const PlotData* data)
             groupColours(*data) ? data->colours.data() : nullptr, n);
 }
 
-QRect PlotRenderer::dataRect(const QRect& target, const QFontMetricsF& metrics)
+QRect PlotRenderer::dataRect(
+    const QRect& target, const QFontMetricsF& metrics, const PlotRange& range)
 {
-    return drawing::dataArea(target, metrics);
+    return drawing::dataArea(target, metrics, range);
 }
 
 void PlotRenderer::render(
@@ -95,11 +96,10 @@ void PlotRenderer::render(
     painter.save();
     painter.fillRect(target, Qt::white);
     const drawing::Frame frame(painter, target, range);
-    const drawing::FrameTicks ticks = drawing::frameTicks(frame);
     if (style.layers.grid)
-        drawing::drawGrid(painter, frame, ticks);
+        drawing::drawGrid(painter, frame);
     drawing::drawLayers(painter, frame, data, style, m_levels.get());
-    drawing::drawAxes(painter, frame, ticks);
+    drawing::drawAxes(painter, frame);
     drawing::drawAxisTitles(painter, frame, data);
     if (style.layers.legend)
         drawing::drawLegend(painter, frame, data, style);

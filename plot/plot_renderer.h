@@ -82,8 +82,10 @@ public:
 
     void setData(const PlotData* data);
 
-    // The rectangle inside the axes of a plot drawn in `target` with a font of `metrics`.
-    static QRect dataRect(const QRect& target, const QFontMetricsF& metrics);
+    // The rectangle inside the axes of a plot of `range` drawn in `target` with a font of
+    // `metrics`: the axes take the room their tick labels need, so it depends on the range.
+    static QRect dataRect(
+        const QRect& target, const QFontMetricsF& metrics, const PlotRange& range);
 
     void render(QPainter& painter, const QRect& target, const PlotRange& range,
         const PlotStyle& style) const;

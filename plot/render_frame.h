@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plot/plot_renderer.h"
+#include "plot/plot_ticks.h"
 
 #include <QColor>
 #include <QFontMetricsF>
@@ -97,8 +98,20 @@ struct Mask
     }
 };
 
+// The ticks of both axes of a frame, with room between their labels in the frame's font.
+struct FrameTicks
+{
+    AxisTicks x;
+    AxisTicks y;
+};
+
+// The rectangle inside the axes of a plot of `range` in `target` (see PlotRenderer::dataRect),
+// and when asked the ticks it leaves room for.
+QRect dataArea(const QRect& target, const QFontMetricsF& metrics, const PlotRange& range,
+    FrameTicks* ticks = nullptr);
+
 // One frame of the plot in `box`: the font's metrics on the device, the data area inside the
-// axes and its mapping from data units.
+// axes, the axes' ticks and the mapping from data units.
 struct Frame
 {
     Frame(QPainter& painter, const QRect& box, const PlotRange& range)
@@ -106,7 +119,7 @@ struct Frame
         , metrics(painter.font(), painter.device())
         , s(scaleOf(metrics))
         , thin(s > 1.5 ? s : 0)
-        , d(PlotRenderer::dataRect(box, metrics))
+        , d(dataArea(box, metrics, range, &ticks))
         , m(d, range)
     {
     }
@@ -117,6 +130,7 @@ struct Frame
     double s;
     // A hairline on screen; on a picture for print a line of the font's weight.
     double thin;
+    FrameTicks ticks;
     QRect d;
     Mapping m;
 };

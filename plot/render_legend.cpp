@@ -1,7 +1,7 @@
 #include "plot/render_legend.h"
 
 #include <QCoreApplication>
-#include <QLinearGradient>
+#include <QFont>
 #include <QList>
 #include <QPair>
 
@@ -56,7 +56,6 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
     static const PlotBackbone none;
     const PlotBackbone& backbone = style.backbone ? *style.backbone : none;
     const Mapping& m = f.m;
-    const QFontMetricsF& metrics = f.metrics;
     const double s = f.s;
     const double thin = f.thin;
     QList<QPair<QString, QPen>> entries;
@@ -81,29 +80,57 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
         entries.append({ tr("Bilinear"), QPen(kBilinearColour, 2 * s, Qt::DashLine) });
     if (entries.isEmpty())
         return;
-    double textWidth = 0;
-    for (const auto& entry : entries)
-        textWidth = std::max(textWidth, metrics.horizontalAdvance(entry.first));
-    const double line = metrics.height() + 2 * s;
-    const QSizeF size(textWidth + 36 * s, line * static_cast<double>(entries.size()) + 8 * s);
-    const QRectF box = legendBox(m, data, size, 8 * s);
-    painter.fillRect(box, QColor(255, 255, 255, 230));
-    painter.setPen(QPen(QColor(160, 160, 160), thin));
-    painter.drawRect(box);
-    for (int i = 0; i < entries.size(); ++i) {
-        const double y = box.top() + 4 * s + i * line + line / 2;
-        QPen pen = entries[i].second;
-        if (i == 0 && coloured && layers.record) {
-            QLinearGradient sweep(box.left() + 6 * s, y, box.left() + 24 * s, y);
-            sweep.setColorAt(0, recordSegmentColour(0));
-            sweep.setColorAt(1, recordSegmentColour(252));
-            pen = QPen(QBrush(sweep), 3 * s);
+    // The legend never hides more than a third of the data: in a small plot its text shrinks,
+    // and where even that is too large it is left out.
+    const QRectF& d = m.d;
+    const double most = d.width() * d.height() / 3;
+    QFont font = painter.font();
+    for (const double shrink : { 1.0, 0.8, 0.65 }) {
+        QFont shrunk = font;
+        if (font.pointSizeF() > 0)
+            shrunk.setPointSizeF(font.pointSizeF() * shrink);
+        else
+            shrunk.setPixelSize(std::max(1, static_cast<int>(font.pixelSize() * shrink)));
+        const QFontMetricsF fm(shrunk, painter.device());
+        const double k = s * shrink;
+        double textWidth = 0;
+        for (const auto& entry : entries)
+            textWidth = std::max(textWidth, fm.horizontalAdvance(entry.first));
+        const double line = fm.height() + 2 * k;
+        const QSizeF size(textWidth + 36 * k, line * static_cast<double>(entries.size()) + 8 * k);
+        if (size.width() * size.height() > most || size.width() + 16 * k > d.width()
+            || size.height() + 16 * k > d.height())
+            continue;
+        painter.save();
+        painter.setFont(shrunk);
+        const QRectF box = legendBox(m, data, size, 8 * k);
+        painter.fillRect(box, QColor(255, 255, 255, 230));
+        painter.setPen(QPen(QColor(160, 160, 160), thin));
+        painter.drawRect(box);
+        for (int i = 0; i < entries.size(); ++i) {
+            const double y = box.top() + 4 * k + i * line + line / 2;
+            const double from = box.left() + 6 * k;
+            const double to = box.left() + 24 * k;
+            if (i == 0 && coloured && layers.record) {
+                // The sweep from green to blue as bands of plain colour: a gradient pen is
+                // black in an SVG.
+                constexpr int kBands = 12;
+                const double band = (to - from) / kBands;
+                // Each band reaches under the next, so that no seam shows between them.
+                for (int b = 0; b < kBands; ++b)
+                    painter.fillRect(QRectF(from + b * band, y - 1.5 * k,
+                                         b + 1 < kBands ? 1.5 * band : band, 3 * k),
+                        recordSegmentColour(static_cast<std::uint8_t>(252 * b / (kBands - 1))));
+            } else {
+                painter.setPen(entries[i].second);
+                painter.drawLine(QPointF(from, y), QPointF(to, y));
+            }
+            painter.setPen(Qt::black);
+            painter.drawText(
+                QPointF(box.left() + 30 * k, y + fm.ascent() / 2.0 - 1), entries[i].first);
         }
-        painter.setPen(pen);
-        painter.drawLine(QPointF(box.left() + 6 * s, y), QPointF(box.left() + 24 * s, y));
-        painter.setPen(Qt::black);
-        painter.drawText(
-            QPointF(box.left() + 30 * s, y + metrics.ascent() / 2.0 - 1), entries[i].first);
+        painter.restore();
+        return;
     }
 }
 

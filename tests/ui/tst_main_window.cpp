@@ -446,8 +446,8 @@ private slots:
         QCOMPARE(w.fileNameBoxes[2]->toolTip(), path.chopped(3) + "vnn");
     }
 
-    // A box whose text is not a plain number is tinted and says what it is read as; the
-    // setting still follows the boxes' rule.
+    // A box whose text is not a plain number is tinted and says what it is read as, in its
+    // tooltip and in the note above the controls; the setting still follows the boxes' rule.
     void settingsBoxesHintHowTheyAreRead_data()
     {
         QTest::addColumn<QString>("box");
@@ -499,10 +499,21 @@ private slots:
         QCOMPARE(
             edit->toolTip().contains(hint) && edit->toolTip().isEmpty() == hint.isEmpty(), true);
         QCOMPARE(edit->palette().color(QPalette::Base) != plainBase, !hint.isEmpty());
+        auto* note = w.findChild<QLabel*>(QStringLiteral("readingNote"));
+        QVERIFY(note);
+        QCOMPARE(note->isVisible(), !hint.isEmpty());
+        if (hint.startsWith(QStringLiteral("read as")))
+            QVERIFY2(note->text().contains(QStringLiteral("\u201c%1\u201d %2").arg(text, hint)),
+                qPrintable(note->text()));
+        // Clear of every control of the layout.
+        for (QWidget* control : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(control == note || !control->geometry().intersects(note->geometry()),
+                qPrintable(control->objectName()));
         // A plain number again takes the hint away.
         edit->setText(QStringLiteral("2"));
         QVERIFY(edit->toolTip().isEmpty());
         QCOMPARE(edit->palette().color(QPalette::Base), plainBase);
+        QVERIFY(!note->isVisible());
     }
 
     void completeRunInBothOutputModes()
@@ -826,6 +837,45 @@ private slots:
         QVERIFY(countRed(w.pictureBox->picture()) > 300);
         QCOMPARE(w.previewLines[0]->text(), QStringLiteral("another file"));
         QCOMPARE(settings::runSettings().DataFilePath, QFile::encodeName(other).toStdString());
+    }
+
+    // A second click on "Start" during a run starts nothing, whether it is pressed during the run
+    // and released after it, or comes in while the run is past its last yield: one run, once.
+    void startClickedDuringARunStartsNoOther()
+    {
+        Form1& w = *m_window;
+        chooseCyclicRecord("once.prn");
+        QPushButton* start = w.startButton;
+        const QPoint middle = start->rect().center();
+        const auto post = [&](QEvent::Type type) {
+            QCoreApplication::postEvent(start,
+                new QMouseEvent(type, middle, start->mapToGlobal(middle), Qt::LeftButton,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                    Qt::NoModifier));
+        };
+        for (const bool releasedAfter : { true, false }) {
+            m_statuses.clear();
+            auto during =
+                connect(w.statusBox, &QLineEdit::textChanged, this, [&](const QString& text) {
+                    if (releasedAfter && text == QStringLiteral("Cross checking..."))
+                        QTest::mousePress(start, Qt::LeftButton, {}, middle);
+                    if (!releasedAfter && text == QStringLiteral("Finish")) {
+                        post(QEvent::MouseButtonPress);
+                        post(QEvent::MouseButtonRelease);
+                    }
+                });
+            start->click();
+            disconnect(during);
+            if (releasedAfter)
+                QTest::mouseRelease(start, Qt::LeftButton, {}, middle);
+            QCoreApplication::processEvents();
+            QVERIFY(!w.runInProgress());
+            QCOMPARE(m_statuses, kFinishedRun);
+        }
+        // The next click is a click again.
+        m_statuses.clear();
+        QTest::mouseClick(start, Qt::LeftButton);
+        QCOMPARE(m_statuses, kFinishedRun);
     }
 
 private:

@@ -244,7 +244,11 @@ private slots:
             return std::optional(chosen);
         };
         QString name;
-        exporter.askFileName = [&](const QString&, const QString&, const QString&) { return name; };
+        QString suggestedName;
+        exporter.askFileName = [&](const QString&, const QString& offered, const QString&) {
+            suggestedName = offered;
+            return name;
+        };
         const auto exportAs = [&](const QString& file) {
             name = dir.filePath(file);
             exporter.exportPicture();
@@ -277,9 +281,23 @@ private slots:
             QCOMPARE(page.captured(1).toDouble(), 640 * 72.0 / dpi);
             QCOMPARE(page.captured(2).toDouble(), 400 * 72.0 / dpi);
         }
-        // The last resolution chosen is offered again.
+        // The last size, resolution, folder and format chosen are offered again, in any plot
+        // window, until the program ends.
         exportAs(QStringLiteral("plot.pdf"));
+        QCOMPARE(suggested.pixels, QSize(640, 400));
         QCOMPARE(suggested.dotsPerInch, 192);
+        QCOMPARE(suggestedName, dir.filePath(QStringLiteral("wall.pdf")));
+        {
+            PlotWindow another;
+            plot::PictureSize offered;
+            another.exporter()->askSize = [&](const plot::PictureSize& size) {
+                offered = size;
+                return std::optional<plot::PictureSize>();
+            };
+            another.exporter()->exportPicture();
+            QCOMPARE(offered.pixels, QSize(640, 400));
+            QCOMPARE(offered.dotsPerInch, 192);
+        }
         const QImage fine = QImage::fromData(exportAs(QStringLiteral("fine.png")), "PNG");
         QCOMPARE(fine.size(), QSize(640, 400));
         QCOMPARE(fine.dotsPerMeterX(), 7559);

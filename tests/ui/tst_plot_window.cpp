@@ -8,12 +8,15 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/main_window.h"
 #include "ui/main_window/plot_view.h"
+#include "ui/plot_window/plot_export.h"
 #include "ui/plot_window/plot_window.h"
 #include "ui_test_support.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -293,13 +296,55 @@ private slots:
                 1e-9 * w);
         }
 
-        // The arrows move the view a tenth of its size.
-        plot.resetView();
-        QTest::keyClick(area, Qt::Key_Left);
-        QTest::keyClick(area, Qt::Key_Up);
-        compareRange(plot.visibleRange(),
-            { full.xMin + w / 10, full.xMax + w / 10, full.yMin - h / 10, full.yMax - h / 10 },
-            1e-9 * w);
+        // An arrow moves the view a tenth of its size the way it points.
+        const struct
+        {
+            Qt::Key key;
+            double dx;
+            double dy;
+        } arrows[] = { { Qt::Key_Right, 1, 0 }, { Qt::Key_Left, -1, 0 }, { Qt::Key_Up, 0, 1 },
+            { Qt::Key_Down, 0, -1 } };
+
+        for (const auto& arrow : arrows) {
+            plot.resetView();
+            QTest::keyClick(area, arrow.key);
+            compareRange(plot.visibleRange(),
+                { full.xMin + arrow.dx * w / 10, full.xMax + arrow.dx * w / 10,
+                    full.yMin + arrow.dy * h / 10, full.yMax + arrow.dy * h / 10 },
+                1e-9 * w);
+        }
+
+        // The history of views: a run of notches or of arrows is one step, a box another;
+        // Alt+Left and Backspace go back, Alt+Right forward, and a new step drops what lay
+        // ahead. New data start a new history.
+        plot.setData(data);
+        QTest::keyClick(area, Qt::Key_Right);
+        QTest::keyClick(area, Qt::Key_Right);
+        const PlotRange panned = plot.visibleRange();
+        QTest::mousePress(area, Qt::LeftButton, {}, d.topLeft());
+        QTest::mouseRelease(area, Qt::LeftButton, {}, d.center());
+        const PlotRange boxedIn = plot.visibleRange();
+        for (int i = 0; i < 3; ++i)
+            plot.zoomAround(d.center(), 0.8);
+        const PlotRange wheeled = plot.visibleRange();
+
+        const struct
+        {
+            QKeyCombination key;
+            PlotRange expected;
+        } steps[] = { { Qt::ALT | Qt::Key_Left, boxedIn },
+            { QKeyCombination(Qt::Key_Backspace), panned }, { Qt::ALT | Qt::Key_Left, full },
+            { Qt::ALT | Qt::Key_Left, full }, { Qt::ALT | Qt::Key_Right, panned },
+            { Qt::ALT | Qt::Key_Right, boxedIn }, { Qt::ALT | Qt::Key_Right, wheeled },
+            { Qt::ALT | Qt::Key_Right, wheeled }, { QKeyCombination(Qt::Key_Backspace), boxedIn } };
+
+        for (const auto& step : steps) {
+            QTest::keySequence(area, QKeySequence(step.key));
+            compareRange(plot.visibleRange(), step.expected, 0);
+        }
+        QTest::keyClick(area, Qt::Key_Home);
+        QTest::keyClick(area, Qt::Key_Right, Qt::AltModifier);
+        compareRange(plot.visibleRange(), full, 0);
 
         // Zooming in without end stops where the numbers still resolve; the plot still draws.
         for (int i = 0; i < 400; ++i)
@@ -433,6 +478,88 @@ private slots:
         plot.recordLayer()->setChecked(false);
         QVERIFY(label->text().isEmpty() && !plot.highlight().point);
         QVERIFY(hover(3, 1, QPoint(1, 0)).isEmpty());
+    }
+
+    // The title names the data file and the columns of the run shown. A new run marks an open
+    // plot window as showing the previous run until it finishes, and "Open plot window" waits
+    // for its end; a failed run leaves the mark. Exports are named after the plot's own file.
+    void titleFollowsTheRunShown()
+    {
+        WallExampleWindow wall;
+        QVERIFY(wall.ready());
+        ui::Form1& w = wall.w;
+        ui::PlotView* box = w.pictureBox;
+        chooseWallExample(w, wall.data);
+        w.startButton->click();
+        box->plotWindowAction()->trigger();
+        QPointer<PlotWindow> plot = box->plotWindow();
+        QVERIFY(plot);
+        QCOMPARE(plot->windowTitle(), QStringLiteral("wall.prn \u2014 X col 2, Y col 3"));
+        auto* note = plot->findChild<QLabel*>(QStringLiteral("previousRunNote"));
+        QVERIFY(note && note->isHidden());
+
+        const QString other = wall.dir.filePath(QStringLiteral("other.prn"));
+        const QString broken = wall.dir.filePath(QStringLiteral("broken.prn"));
+        QVERIFY(QFile::copy(wall.data, other));
+        writeText(broken, "a title\r\nnames\r\n");
+
+        const struct
+        {
+            QString file;
+            const char* title;
+        } runs[] = { { other, "other.prn \u2014 X col 2, Y col 3" },
+            { broken, "other.prn \u2014 X col 2, Y col 3 (previous run)" } };
+
+        for (const auto& run : runs) {
+            w.showChooser = picking(run.file);
+            w.dataFileOpenButton->click();
+            bool seen = false;
+            auto during = connect(w.statusBox, &QLineEdit::textChanged, plot, [&] {
+                seen = true;
+                QVERIFY(!box->plotWindowAction()->isEnabled());
+                QVERIFY(plot->windowTitle().endsWith(QStringLiteral("(previous run)")));
+                QVERIFY(!note->isHidden());
+            });
+            w.startButton->click();
+            disconnect(during);
+            QVERIFY(seen);
+            QVERIFY(box->plotWindowAction()->isEnabled());
+            QCOMPARE(plot->windowTitle(), QString::fromUtf8(run.title));
+            QCOMPARE(note->isHidden(), run.file == other);
+        }
+        QString suggested;
+        plot->exporter()->askFileName = [&](const QString&, const QString& name, const QString&) {
+            suggested = name;
+            return QString();
+        };
+        plot->exporter()->exportCurve();
+        QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("other.curve.csv"));
+        QCOMPARE(m_presenter.messages.size(), 1);  // the broken file's
+        m_presenter.messages.clear();
+    }
+
+    // Ctrl+C in the plot, or its menu entry, puts the plot as shown on the clipboard at the
+    // plot's size; the cycle panel keeps its own Ctrl+C.
+    void copiesThePlot()
+    {
+        PlotWindow plot;
+        plot::PlotData data;
+        data.x = { -3, 5, 1 };
+        data.y = { 10, -20, 4 };
+        plot.setData(data);
+        plot.resize(700, 500);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        ui::PlotArea* area = plot.plotArea();
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(area, Qt::Key_C, Qt::ControlModifier);
+        const QImage copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), area->size() * area->devicePixelRatio());
+        QCOMPARE(copied.convertToFormat(QImage::Format_RGB32),
+            area->grab().toImage().convertToFormat(QImage::Format_RGB32));
+        QGuiApplication::clipboard()->clear();
+        plot.findChild<QAction*>(QStringLiteral("copyPictureAction"))->trigger();
+        QVERIFY(!QGuiApplication::clipboard()->image().isNull());
     }
 
     // Each layer's switch changes the picture, and switching it back restores it.

@@ -28,7 +28,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStringList>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
@@ -108,21 +111,29 @@ namespace {
         });
     }
 
+    // Where a box keeps how it is read, for the note above the controls.
+    constexpr char kReadingProperty[] = "varnelReading";
+
     // A settings box whose text is not a plain number is still read by the boxes' rule ("12abc"
-    // is 12, letters alone are 0); the tint and the tooltip say what it is read as, so that a
-    // slip shows before a run. `readAs` is the value the setting takes, or nullopt when the
-    // number cannot be held.
+    // is 12, letters alone are 0); the tint, the tooltip and the window's note say what it is
+    // read as, so that a slip shows before a run. `readAs` is the value the setting takes, or
+    // nullopt when the number cannot be held.
     void showReading(QLineEdit* box, const QString& text, const std::optional<QString>& readAs)
     {
         const settings::NumberRules plain { false, true, settings::NumberRules::End::TextEnd };
         const bool isPlain = settings::scanNumber(text.trimmed().toStdString(), plain).kind
             == settings::ScannedNumber::Kind::Number;
         QString hint;
-        if (!readAs)
+        QString reading;
+        if (!readAs) {
             hint = QStringLiteral("Too large to be held: a run stops with an error");
-        else if (!isPlain)
+            reading = QStringLiteral("too large, a run stops");
+        } else if (!isPlain) {
             hint = QStringLiteral("Not a plain number: read as %1").arg(*readAs);
+            reading = QStringLiteral("read as %1").arg(*readAs);
+        }
         box->setToolTip(hint);
+        box->setProperty(kReadingProperty, reading);
         QPalette palette = box->palette();
         palette.setColor(QPalette::Base,
             hint.isEmpty() ? QApplication::palette(box).color(QPalette::Base) : kHintTint);
@@ -278,6 +289,42 @@ void Form1::buildControls()
     m_titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_titleLabel->setFont(windowFont(kArial, 8.25, true));
     paint(m_titleLabel, QPalette::WindowText, kTitlePink);
+
+    // Not a control of the layout: the free strip above the buttons, shown only while a
+    // settings box is read other than it shows.
+    m_readingNote = new QLabel(this);
+    m_readingNote->setObjectName(QStringLiteral("readingNote"));
+    m_readingNote->setFont(windowFont(kProportionalGothic, 8.25));
+    m_readingNote->setAutoFillBackground(true);
+    paint(m_readingNote, QPalette::Window, kHintTint);
+    paint(m_readingNote, QPalette::WindowText, Qt::black);
+    m_readingNote->setAlignment(Qt::AlignCenter);
+    m_readingNote->hide();
+}
+
+void Form1::showReadingNote()
+{
+    const std::pair<QLineEdit*, const char*> boxes[] = { { xColumnBox, "X column" },
+        { xCoefficientBox, "X coefficient" }, { yColumnBox, "Y column" },
+        { yCoefficientBox, "Y coefficient" }, { skipLinesBox, "Skip line" } };
+    QStringList readings;
+    for (const auto& [box, name] : boxes) {
+        const QString reading = box->property(kReadingProperty).toString();
+        if (!reading.isEmpty())
+            readings << QStringLiteral("%1 “%2” %3").arg(QLatin1String(name), box->text(), reading);
+    }
+    const QString text = readings.join(QStringLiteral(" · "));
+    // As wide as its text, up to the strip's width; the whole text is its tooltip.
+    const QRect strip = twipsRect(240, 15, 6255, 210);
+    constexpr int kPadding = 8;
+    const QFontMetrics metrics = m_readingNote->fontMetrics();
+    const int natural = metrics.horizontalAdvance(text) + 2 * kPadding;
+    const int width = std::min(strip.width(), natural);
+    m_readingNote->setText(
+        natural <= width ? text : metrics.elidedText(text, Qt::ElideRight, width - 2 * kPadding));
+    m_readingNote->setToolTip(text);
+    m_readingNote->setGeometry(strip.left(), strip.top(), width, strip.height());
+    m_readingNote->setVisible(!text.isEmpty());
 }
 
 void Form1::chainTabOrder()
@@ -300,18 +347,20 @@ void Form1::connectHandlers()
     // depends on what the field held before.
     using Column = void (*)(settings::RunSettings&, std::string_view);
     using Coefficient = bool (*)(settings::RunSettings&, std::string_view);
-    const auto follow = [](QLineEdit* box, Column set, std::int16_t settings::RunSettings::*field) {
-        connect(box, &QLineEdit::textChanged, box, [box, set, field](const QString& text) {
+    const auto follow = [this](QLineEdit* box, Column set,
+                            std::int16_t settings::RunSettings::*field) {
+        connect(box, &QLineEdit::textChanged, box, [this, box, set, field](const QString& text) {
             const std::string bytes = text.toStdString();
             set(settings::runSettings(), bytes);
             settings::RunSettings scratch;
             set(scratch, bytes);
             showReading(box, text, QString::number(scratch.*field));
+            showReadingNote();
         });
     };
-    const auto followCoefficient = [](QLineEdit* box, Coefficient set,
+    const auto followCoefficient = [this](QLineEdit* box, Coefficient set,
                                        float settings::RunSettings::*field) {
-        connect(box, &QLineEdit::textChanged, box, [box, set, field](const QString& text) {
+        connect(box, &QLineEdit::textChanged, box, [this, box, set, field](const QString& text) {
             const std::string bytes = text.toStdString();
             set(settings::runSettings(), bytes);
             settings::RunSettings scratch;
@@ -319,6 +368,7 @@ void Form1::connectHandlers()
             if (set(scratch, bytes))
                 readAs = QString::number(static_cast<double>(scratch.*field), 'g', 7);
             showReading(box, text, readAs);
+            showReadingNote();
         });
     };
     follow(xColumnBox, settings::setXColumn, &settings::RunSettings::XColumn);
@@ -345,6 +395,7 @@ void Form1::connectHandlers()
     });
     connect(dataFileOpenButton, &QPushButton::clicked, this, &Form1::dataFileOpenClicked);
     connect(startButton, &QPushButton::clicked, this, &Form1::startClicked);
+    startButton->installEventFilter(this);
     connect(exitButton, &QPushButton::clicked, this, &Form1::exitClicked);
 }
 
@@ -452,11 +503,14 @@ void Form1::dataFileDropped(const QList<QUrl>& urls)
 
 void Form1::startClicked()
 {
-    // One run at a time: a click that arrives while a run yields is ignored.
-    if (m_running)
+    // One run at a time: a click that arrives while a run yields is ignored, and so is one
+    // whose press came during the run and whose release came after it.
+    const bool pressedDuringRun = std::exchange(m_startPressedDuringRun, false);
+    if (m_running || pressedDuringRun)
         return;
     m_running = true;
     m_stopRequested = false;
+    pictureBox->setRunInProgress(true);
     WindowRunHost host(*this, yieldInterval);
     // The run reports every failure itself, an unforeseen one included.
     // The files the run writes are named now: a file chosen during the run is for the next.
@@ -472,9 +526,21 @@ void Form1::startClicked()
     }
     if (std::optional<run::FinishedRun> finished = host.takeFinishedRun())
         pictureBox->showFinishedRun(std::move(*finished));
+    // Input that came while the run was past its last yield (a second click on "Start"
+    // among it) is the run's to ignore, not the start of another.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_running = false;
+    pictureBox->setRunInProgress(false);
     if (m_stopRequested)
         endProgram();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == startButton
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress))
+        m_startPressedDuringRun = m_running;
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::exitClicked()

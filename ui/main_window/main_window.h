@@ -75,6 +75,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Notes whether a press on "Start" came during a run.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -88,6 +90,8 @@ private:
     void dataFileDropped(const QList<QUrl>& urls);
     void startClicked();
     void exitClicked();
+    // Names, above the controls, each settings box whose text is read other than it shows.
+    void showReadingNote();
 
     // The panels and labels, which only show; each comment is the control's objectName.
     QFrame* m_settingsPanel = nullptr;  // Shape3
@@ -103,9 +107,12 @@ private:
     QLabel* m_outputFile1Label = nullptr;  // Label3
     QLabel* m_outputFile2Label = nullptr;  // Label2
     QLabel* m_titleLabel = nullptr;  // Label22
+    QLabel* m_readingNote = nullptr;  // readingNote, the project's own
 
     bool m_running = false;
     bool m_stopRequested = false;
+    // The last press on "Start" (mouse or key) came during a run: its click starts nothing.
+    bool m_startPressedDuringRun = false;
 };
 
 }  // namespace ui

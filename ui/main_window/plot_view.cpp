@@ -191,7 +191,8 @@ void PlotView::showFinishedRun(run::FinishedRun run)
     analysis::AssembledRun assembled = analysis::assembleRun(std::move(run), {});
     auto tables = std::make_shared<const analysis::RunTables>(std::move(assembled.tables));
     m_plotData = std::move(assembled.plot);
-    m_plotWindowAction->setEnabled(true);
+    m_plotWindowAction->setEnabled(!m_runInProgress);
+    m_plotIsPrevious = false;
     if (m_plotWindow)
         m_plotWindow->setData(m_plotData);
     m_tables = tables;
@@ -200,8 +201,21 @@ void PlotView::showFinishedRun(run::FinishedRun run)
     m_tablesDataFile = dataFile;
     m_plotTables = m_tables;
     m_plotRows = m_rows;
-    if (m_plotWindow)
+    if (m_plotWindow) {
         m_plotWindow->setTables(m_plotTables, m_tablesDataFile, m_plotRows);
+        m_plotWindow->setRunName(m_tablesDataFile);
+        m_plotWindow->setPreviousRun(false);
+    }
+}
+
+void PlotView::setRunInProgress(bool running)
+{
+    m_runInProgress = running;
+    if (running && m_plotData)
+        m_plotIsPrevious = true;
+    m_plotWindowAction->setEnabled(!running && m_plotData);
+    if (m_plotWindow)
+        m_plotWindow->setPreviousRun(m_plotIsPrevious);
 }
 
 void PlotView::openCycles()
@@ -228,6 +242,8 @@ void PlotView::openPlotWindow()
         m_plotWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_plotWindow->setData(m_plotData);
         m_plotWindow->setTables(m_plotTables, m_tablesDataFile, m_plotRows);
+        m_plotWindow->setRunName(m_tablesDataFile);
+        m_plotWindow->setPreviousRun(m_plotIsPrevious);
     }
     m_plotWindow->show();
     m_plotWindow->raise();

@@ -76,8 +76,13 @@ public:
     // titles) becomes the plot window's (an open one shows it at once).
     void showFinishedRun(run::FinishedRun run);
 
+    // Told when a run starts and ends. During a run the plot window cannot be opened, and an
+    // open one (and any opened before the next run finishes) says it shows the previous run.
+    void setRunInProgress(bool running);
+
     // The context menu's entry that opens (or raises) the plot window of the finished run,
-    // as a double-click on the box does.
+    // as a double-click on the box does; disabled before the first finished run and during
+    // a run.
     QAction* plotWindowAction() const
     {
         return m_plotWindowAction;
@@ -161,6 +166,9 @@ private:
     analysis::CycleOptions m_cycleOptions;
     std::string m_tablesDataFile;
     std::string m_runDataFile;
+    bool m_runInProgress = false;
+    // A run was started since the plot window's run finished.
+    bool m_plotIsPrevious = false;
 };
 
 }  // namespace ui

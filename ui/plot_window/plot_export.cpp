@@ -8,8 +8,10 @@
 #include "ui/plot_window/plot_window.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QSpinBox>
 
@@ -18,6 +20,21 @@ namespace ui {
 namespace {
 
     constexpr int kSmallestSide = 16;
+
+    // What the last picture export chose, offered again to every plot window until the program
+    // ends: its size and resolution, its folder and its format's extension.
+    struct LastPicture
+    {
+        std::optional<plot::PictureSize> size;
+        QString folder;
+        QString extension = QStringLiteral("png");
+    };
+
+    LastPicture& lastPicture()
+    {
+        static LastPicture last;
+        return last;
+    }
 
 }  // namespace
 
@@ -109,21 +126,28 @@ void PlotExporter::report(const QString& error)
 
 void PlotExporter::exportPicture()
 {
-    // The plot as on the screen, at the last resolution chosen.
+    // The last size, resolution, folder and format chosen; at first the plot as on the screen
+    // beside the data file.
+    LastPicture& last = lastPicture();
     const std::optional<plot::PictureSize> size =
-        askSize({ m_window.plotArea()->size(), m_resolution });
+        askSize(last.size.value_or(plot::PictureSize { m_window.plotArea()->size(), 96 }));
     if (!size)
         return;
-    m_resolution = size->dotsPerInch;
-    const QString path = askFileName(tr("Export picture"), suggestedName("png"),
+    last.size = size;
+    QString suggested = suggestedName(last.extension.toLatin1().constData());
+    if (!last.folder.isEmpty())
+        suggested = QDir(last.folder).filePath(QFileInfo(suggested).fileName());
+    const QString path = askFileName(tr("Export picture"), suggested,
         tr("Pictures (*.png *.svg *.pdf);;PNG (*.png);;SVG (*.svg);;PDF (*.pdf)"));
     if (path.isEmpty())
         return;
+    last.folder = QFileInfo(path).absolutePath();
     const std::optional<plot::PictureFormat> format = plot::pictureFormatOf(path);
     if (!format) {
         report(tr("%1: the picture's name must end in .png, .svg or .pdf").arg(path));
         return;
     }
+    last.extension = QFileInfo(path).suffix().toLower();
     QString error;
     const QByteArray bytes = plot::pictureFile(
         [this](QPainter& painter, const QRect& target) { m_window.renderView(painter, target); },

@@ -67,7 +67,9 @@ public:
         m_dataFile = dataFile;
     }
 
-    // Asks for the size, then the name, and writes what the plot shows now.
+    // Asks for the size, then the name, and writes what the plot shows now. The size, the
+    // resolution, the folder and the format chosen are offered again until the program ends,
+    // in any plot window.
     void exportPicture();
     // Asks for the name and writes both curve sides as one CSV table.
     void exportCurve();
@@ -85,7 +87,6 @@ private:
 
     PlotWindow& m_window;
     std::string m_dataFile;
-    int m_resolution = 96;
 };
 
 }  // namespace ui

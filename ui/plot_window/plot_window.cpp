@@ -3,13 +3,20 @@
 #include "ui/plot_window/plot_export.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStatusBar>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -22,6 +29,8 @@ namespace {
 
     // A drag shorter than this is a click, not a box.
     constexpr int kMinimumBox = 4;
+    // Views kept to step back to.
+    constexpr std::size_t kViewHistory = 50;
 
     // A status-bar label that ends its text with "…" where the bar is too narrow for it,
     // instead of cutting it off or holding the window wide; the whole text is its tool tip.
@@ -56,12 +65,28 @@ PlotArea::PlotArea(PlotWindow& window)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMinimumSize(240, 180);
 }
 
 QRect PlotArea::dataRect() const
 {
-    return plot::PlotRenderer::dataRect(rect(), QFontMetricsF(font(), this));
+    return dataRect(m_window.visibleRange());
+}
+
+QRect PlotArea::dataRect(const plot::PlotRange& range) const
+{
+    return plot::PlotRenderer::dataRect(rect(), QFontMetricsF(font(), this), range);
+}
+
+QSize PlotArea::minimumSizeHint() const
+{
+    const QFontMetricsF metrics(font(), this);
+    const QRect probe(0, 0, 2000, 2000);
+    const QRect d = plot::PlotRenderer::dataRect(probe, metrics, m_window.visibleRange());
+    const double title =
+        std::min(metrics.horizontalAdvance(plot::plotYTitle(m_window.data())), 400.0);
+    const double ticks = 8 * metrics.height();
+    return { probe.width() - d.width() + static_cast<int>(ticks),
+        probe.height() - d.height() + static_cast<int>(std::ceil(std::max(title + 8, ticks))) };
 }
 
 QPointF PlotArea::toPixels(double x, double y) const
@@ -116,6 +141,8 @@ void PlotArea::mousePressEvent(QMouseEvent* event)
     if (button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton) {
         m_dragButton = button;
         m_dragStart = m_dragNow = event->position().toPoint();
+        m_pressRange = m_window.visibleRange();
+        m_window.endViewStep();  // a drag is a step of its own
     }
 }
 
@@ -157,13 +184,29 @@ void PlotArea::mouseReleaseEvent(QMouseEvent* event)
         if (box.width() >= kMinimumBox && box.height() >= kMinimumBox) {
             const QPointF a = toData(box.bottomLeft() + QPointF(0, 1));
             const QPointF b = toData(box.topRight() + QPointF(1, 0));
-            m_window.setVisibleRange({ a.x(), b.x(), a.y(), b.y() });
+            m_window.zoomTo({ a.x(), b.x(), a.y(), b.y() });
         }
+    } else if (m_dragButton == Qt::RightButton
+        && (at - m_dragStart).manhattanLength() < kMinimumBox) {
+        // A right click, not a drag: the view stays where it was and the menu opens.
+        m_window.setVisibleRange(m_pressRange);
+        m_dragButton = Qt::NoButton;
+        m_window.showContextMenu(event->globalPosition().toPoint());
+        return;
     } else {
         m_window.panByPixels(at - m_dragNow);
     }
     m_dragButton = Qt::NoButton;
     update();
+}
+
+void PlotArea::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The right button pans; its click opens the menu when released, so only the keyboard's
+    // menu key opens it here.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        m_window.showContextMenu(mapToGlobal(dataRect().center()));
+    event->accept();
 }
 
 void PlotArea::mouseDoubleClickEvent(QMouseEvent* event)
@@ -174,23 +217,39 @@ void PlotArea::mouseDoubleClickEvent(QMouseEvent* event)
 
 void PlotArea::keyPressEvent(QKeyEvent* event)
 {
-    // A tenth of the view per press; the data move the way the arrow points.
+    if (event->matches(QKeySequence::Copy)) {
+        m_window.copyPicture();
+        return;
+    }
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    if (alt && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        if (event->key() == Qt::Key_Left)
+            m_window.previousView();
+        else
+            m_window.nextView();
+        return;
+    }
+    // A tenth of the view per press; the view moves the way the arrow points, as on a map
+    // (the data the other way).
     const QRect d = dataRect();
     switch (event->key()) {
     case Qt::Key_Left:
-        m_window.panByPixels(QPointF(-d.width() / 10.0, 0));
-        break;
-    case Qt::Key_Right:
         m_window.panByPixels(QPointF(d.width() / 10.0, 0));
         break;
+    case Qt::Key_Right:
+        m_window.panByPixels(QPointF(-d.width() / 10.0, 0));
+        break;
     case Qt::Key_Up:
-        m_window.panByPixels(QPointF(0, -d.height() / 10.0));
+        m_window.panByPixels(QPointF(0, d.height() / 10.0));
         break;
     case Qt::Key_Down:
-        m_window.panByPixels(QPointF(0, d.height() / 10.0));
+        m_window.panByPixels(QPointF(0, -d.height() / 10.0));
         break;
     case Qt::Key_Home:
         m_window.resetView();
+        break;
+    case Qt::Key_Backspace:
+        m_window.previousView();
         break;
     default:
         QWidget::keyPressEvent(event);
@@ -208,7 +267,24 @@ PlotWindow::PlotWindow(QWidget* parent)
     , m_exporter(new PlotExporter(*this))
 {
     setWindowTitle(tr("Plot"));
-    setCentralWidget(m_area);
+    // A note over the plot while it shows a run older than the last one started.
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_previousNote = new QLabel(central);
+    m_previousNote->setObjectName(QStringLiteral("previousRunNote"));
+    m_previousNote->setWordWrap(true);
+    m_previousNote->setMargin(4);
+    m_previousNote->setAutoFillBackground(true);
+    QPalette notePalette = m_previousNote->palette();
+    notePalette.setColor(QPalette::Window, QColor(255, 236, 160));
+    notePalette.setColor(QPalette::WindowText, Qt::black);
+    m_previousNote->setPalette(notePalette);
+    m_previousNote->hide();
+    column->addWidget(m_previousNote);
+    column->addWidget(m_area, 1);
+    setCentralWidget(central);
     m_area->setFocus();  // the arrows and Home work at once
     m_cursorLabel->setObjectName(QStringLiteral("cursorLabel"));
     m_pointLabel->setObjectName(QStringLiteral("pointLabel"));
@@ -219,6 +295,11 @@ PlotWindow::PlotWindow(QWidget* parent)
         ->setObjectName(QStringLiteral("exportPictureAction"));
     file->addAction(tr("Export &curve CSV…"), m_exporter, &PlotExporter::exportCurve)
         ->setObjectName(QStringLiteral("exportCurveAction"));
+    // Ctrl+C belongs to the plot only: in the cycle panel it copies the selected rows.
+    QAction* copy = file->addAction(tr("C&opy picture"), this, &PlotWindow::copyPicture);
+    copy->setObjectName(QStringLiteral("copyPictureAction"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
     QAction* tables = file->addAction(tr("Save &tables CSV…"), m_cyclePanel, &CyclePanel::save);
     tables->setObjectName(QStringLiteral("saveTablesAction"));
     tables->setEnabled(false);
@@ -257,16 +338,43 @@ PlotWindow::PlotWindow(QWidget* parent)
     m_boxRedAction->setChecked(false);
     view->addSeparator();
     QAction* reset = view->addAction(tr("Reset view"));
+    reset->setObjectName(QStringLiteral("resetViewAction"));
     reset->setShortcut(Qt::Key_Home);
     reset->setShortcutContext(Qt::WidgetShortcut);  // the plot area's own Home handles it
     connect(reset, &QAction::triggered, this, &PlotWindow::resetView);
+    QAction* back = view->addAction(tr("Previous view"), this, &PlotWindow::previousView);
+    back->setObjectName(QStringLiteral("previousViewAction"));
+    back->setShortcuts({ QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace) });
+    back->setShortcutContext(Qt::WidgetShortcut);
+    QAction* forward = view->addAction(tr("Next view"), this, &PlotWindow::nextView);
+    forward->setObjectName(QStringLiteral("nextViewAction"));
+    forward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+    forward->setShortcutContext(Qt::WidgetShortcut);
     addDockWidget(Qt::BottomDockWidgetArea, m_cyclePanel);
     view->addSeparator();
     view->addAction(m_cyclePanel->toggleViewAction());
     connectCyclePanel();
-    resize(880, 720);
+    fitToScreen();
+}
+
+void PlotWindow::fitToScreen()
+{
+    QSize size(880, 720);
+    if (const QScreen* shown = screen()) {
+        // Room for the frame the window manager adds.
+        const QRect free = shown->availableGeometry();
+        size = size.boundedTo(QSize(free.width() * 9 / 10, free.height() * 17 / 20));
+        // On a short screen the plot and the panel do not both fit: the plot is shown, the
+        // panel waits in the View menu.
+        if (minimumSizeHint().height() > size.height())
+            m_cyclePanel->hide();
+        size = size.expandedTo(minimumSizeHint());
+        move(free.left() + std::max(0, (free.width() - size.width()) / 2),
+            free.top() + std::max(0, (free.height() - size.height()) / 2));
+    }
+    resize(size);
     // The plot keeps most of the height; the table shows a few cycles until dragged taller.
-    resizeDocks({ m_cyclePanel }, { 340 }, Qt::Vertical);
+    resizeDocks({ m_cyclePanel }, { std::min(340, size.height() * 2 / 5) }, Qt::Vertical);
 }
 
 void PlotWindow::setData(plot::PlotData data)
@@ -283,6 +391,9 @@ void PlotWindow::setData(std::shared_ptr<const plot::PlotData> data)
     clearHover();
     m_full = plot::fullPlotRange(*m_data);
     resetView();
+    m_previousViews.clear();
+    m_nextViews.clear();
+    m_area->updateGeometry();  // the Y title may need another height
 }
 
 plot::PlotLayers PlotWindow::layers() const
@@ -321,15 +432,28 @@ void PlotWindow::setVisibleRange(const plot::PlotRange& range)
 
 void PlotWindow::resetView()
 {
-    setVisibleRange(m_full);
+    moveView(m_full, ViewStep::Jump);
 }
 
 void PlotWindow::zoomAround(QPointF pixel, double xFactor, double yFactor)
 {
     const QPointF at = m_area->toData(pixel);
-    const plot::PlotRange r = m_range;
-    setVisibleRange({ at.x() - (at.x() - r.xMin) * xFactor, at.x() + (r.xMax - at.x()) * xFactor,
-        at.y() - (at.y() - r.yMin) * yFactor, at.y() + (r.yMax - at.y()) * yFactor });
+    const double width = (m_range.xMax - m_range.xMin) * xFactor;
+    const double height = (m_range.yMax - m_range.yMin) * yFactor;
+    plot::PlotRange next = { at.x() - (at.x() - m_range.xMin) * xFactor, 0,
+        at.y() - (at.y() - m_range.yMin) * yFactor, 0 };
+    // The new labels may widen or narrow the axes; the point under the cursor stays put in
+    // the data area they leave (twice: the ticks follow the range).
+    for (int pass = 0; pass < 3; ++pass) {
+        next.xMax = next.xMin + width;
+        next.yMax = next.yMin + height;
+        if (pass == 2 || !plot::usablePlotRange(next))
+            break;
+        const QRectF d = m_area->dataRect(next);
+        next.xMin = at.x() - (pixel.x() - d.left()) / d.width() * width;
+        next.yMin = at.y() - (d.top() + d.height() - pixel.y()) / d.height() * height;
+    }
+    moveView(next, ViewStep::Wheel);
 }
 
 void PlotWindow::panByPixels(QPointF delta)
@@ -337,7 +461,103 @@ void PlotWindow::panByPixels(QPointF delta)
     const QRectF d = m_area->dataRect();
     const double dx = -delta.x() / d.width() * (m_range.xMax - m_range.xMin);
     const double dy = delta.y() / d.height() * (m_range.yMax - m_range.yMin);
-    setVisibleRange({ m_range.xMin + dx, m_range.xMax + dx, m_range.yMin + dy, m_range.yMax + dy });
+    moveView({ m_range.xMin + dx, m_range.xMax + dx, m_range.yMin + dy, m_range.yMax + dy },
+        ViewStep::Pan);
+}
+
+void PlotWindow::zoomTo(const plot::PlotRange& range)
+{
+    moveView(range, ViewStep::Jump);
+}
+
+void PlotWindow::moveView(const plot::PlotRange& range, ViewStep step)
+{
+    const plot::PlotRange& r = m_range;
+    if (!plot::usablePlotRange(range)
+        || (range.xMin == r.xMin && range.xMax == r.xMax && range.yMin == r.yMin
+            && range.yMax == r.yMax))
+        return;
+    if (step == ViewStep::Jump || step != m_lastStep) {
+        m_previousViews.push_back(m_range);
+        if (m_previousViews.size() > kViewHistory)
+            m_previousViews.erase(m_previousViews.begin());
+        m_nextViews.clear();
+    }
+    m_lastStep = step;
+    setVisibleRange(range);
+}
+
+void PlotWindow::previousView()
+{
+    if (m_previousViews.empty())
+        return;
+    m_nextViews.push_back(m_range);
+    setVisibleRange(m_previousViews.back());
+    m_previousViews.pop_back();
+    endViewStep();
+}
+
+void PlotWindow::nextView()
+{
+    if (m_nextViews.empty())
+        return;
+    m_previousViews.push_back(m_range);
+    setVisibleRange(m_nextViews.back());
+    m_nextViews.pop_back();
+    endViewStep();
+}
+
+void PlotWindow::copyPicture()
+{
+    const QSize size = m_area->size();
+    const double ratio = m_area->devicePixelRatioF();
+    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    {
+        QPainter painter(&image);
+        renderView(painter, QRect(QPoint(0, 0), size));
+    }
+    QGuiApplication::clipboard()->setImage(image);
+}
+
+void PlotWindow::showContextMenu(QPoint globalPosition)
+{
+    QMenu menu(this);
+    const char* const entries[] = { "copyPictureAction", "exportPictureAction", nullptr,
+        "previousViewAction", "nextViewAction", "resetViewAction" };
+    for (const char* name : entries) {
+        if (!name)
+            menu.addSeparator();
+        else if (auto* action = findChild<QAction*>(QLatin1String(name)))
+            menu.addAction(action);
+    }
+    menu.exec(globalPosition);
+}
+
+void PlotWindow::setRunName(const std::string& dataFile)
+{
+    m_runName = QFileInfo(QFile::decodeName(QByteArray::fromStdString(dataFile))).fileName();
+    m_exporter->setDataFile(dataFile);
+    updateTitle();
+}
+
+void PlotWindow::setPreviousRun(bool previous)
+{
+    m_previousRun = previous;
+    updateTitle();
+}
+
+void PlotWindow::updateTitle()
+{
+    QString name = m_runName;
+    if (!name.isEmpty() && m_data->xColumn > 0 && m_data->yColumn > 0)
+        name = tr("%1 — X col %2, Y col %3").arg(name).arg(m_data->xColumn).arg(m_data->yColumn);
+    const QString title = name.isEmpty() ? tr("Plot") : name;
+    setWindowTitle(m_previousRun ? tr("%1 (previous run)").arg(title) : title);
+    m_previousNote->setText(tr("A new run was started since: this window still shows the "
+                               "previous run, %1.")
+                                .arg(title));
+    m_previousNote->setVisible(m_previousRun);
 }
 
 void PlotWindow::clearHover()

@@ -32,10 +32,15 @@ class PlotArea : public QWidget
 public:
     explicit PlotArea(PlotWindow& window);
 
-    // The rectangle inside the axes where data are drawn.
+    // The rectangle inside the axes where data are drawn, in the view shown or in `range` (the
+    // axes take the room their labels need).
     QRect dataRect() const;
+    QRect dataRect(const plot::PlotRange& range) const;
     QPointF toPixels(double x, double y) const;
     QPointF toData(QPointF pixel) const;
+
+    // Room for the Y title along the data area and for a few ticks on each axis.
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -46,12 +51,15 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     PlotWindow& m_window;
     Qt::MouseButton m_dragButton = Qt::NoButton;
     QPoint m_dragStart;
     QPoint m_dragNow;
+    // The view when the right button went down: a right click shows the menu there.
+    plot::PlotRange m_pressRange;
 };
 
 // A separate, resizable window for the last finished run.
@@ -97,6 +105,38 @@ public:
     void zoomAround(QPointF pixel, double xFactor, double yFactor);
     // Moves the view by a distance in pixels (the data follow the cursor).
     void panByPixels(QPointF delta);
+
+    // Shows `range` as a step of its own in the history of views (a box drawn with the mouse).
+    void zoomTo(const plot::PlotRange& range);
+
+    // Steps back and forward through the views shown before (Alt+Left or Backspace, and
+    // Alt+Right). A run of wheel notches, of arrow presses or one drag is one step; nothing
+    // happens at either end.
+    void previousView();
+    void nextView();
+
+    // Ends a run of wheel notches or arrow presses: the next one starts a step of its own.
+    void endViewStep()
+    {
+        m_lastStep = ViewStep::Jump;
+    }
+
+    // The plot as shown, at the plot area's size and the screen's pixels, onto the clipboard.
+    void copyPicture();
+    // The plot area's context menu: copy, export, the views.
+    void showContextMenu(QPoint globalPosition);
+
+    // Names the run shown in the title, from its data file's name and the columns read
+    // ("wall.prn — X col 2, Y col 3"), and the exports after that file.
+    void setRunName(const std::string& dataFile);
+    // Says in the title and in a note above the plot that a later run was started and this
+    // window still shows the one before; false takes it back.
+    void setPreviousRun(bool previous);
+
+    bool showsPreviousRun() const
+    {
+        return m_previousRun;
+    }
 
     PlotArea* plotArea() const
     {
@@ -199,9 +239,22 @@ public:
     }
 
 private:
+    // How the view last changed; a wheel notch or an arrow press after one of its own kind
+    // continues that step of the history.
+    enum class ViewStep
+    {
+        Jump,
+        Wheel,
+        Pan
+    };
+
     void clearHover();
     void connectCyclePanel();
     void showPointText(const QString& text);
+    void moveView(const plot::PlotRange& range, ViewStep step);
+    void updateTitle();
+    // Opens within the screen's free area, the cycle panel taking at most two fifths of it.
+    void fitToScreen();
 
     std::shared_ptr<const plot::PlotData> m_data = std::make_shared<const plot::PlotData>();
     plot::PlotRange m_full;
@@ -227,6 +280,12 @@ private:
     plot::PlotPointRef m_hovered;
     CyclePanel* m_cyclePanel;
     PlotExporter* m_exporter;
+    std::vector<plot::PlotRange> m_previousViews;
+    std::vector<plot::PlotRange> m_nextViews;
+    ViewStep m_lastStep = ViewStep::Jump;
+    QString m_runName;  // the data file's name
+    bool m_previousRun = false;
+    QLabel* m_previousNote = nullptr;
 };
 
 }  // namespace ui
