@@ -37,7 +37,7 @@ namespace {
         data.y = std::move(run.points.y);
         if (run.points.lines.size() == n)
             data.lines = std::move(run.points.lines);
-        data.crossings = plotCrossings(std::move(run.crossings));
+        data.crossings = std::move(run.crossings);
         data.sides = std::move(run.curve);
         data.xColumn = run.settings.XColumn;
         data.yColumn = run.settings.YColumn;
@@ -47,19 +47,6 @@ namespace {
     }
 
 }  // namespace
-
-PlotCrossings plotCrossings(run::Crossings c)
-{
-    PlotCrossings crossings;
-    crossings.exact.x = std::move(c.x);
-    crossings.exact.y = std::move(c.y);
-    crossings.extent = { c.extent.xMin, c.extent.xMax, c.extent.yMin, c.extent.yMax };
-    crossings.columns = c.columns;
-    crossings.rows = c.rows;
-    crossings.counts = std::move(c.counts);
-    crossings.total = c.total;
-    return crossings;
-}
 
 PlotSeries loopSeries(const run::Rows& rows, const CycleLoop& loop)
 {

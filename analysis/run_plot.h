@@ -31,23 +31,8 @@ struct PlotSeries
     std::vector<double> y;
 };
 
-// The run's crossings: every one while they are few, and past a bound only how many fell into
-// each cell of a fixed grid over `extent`, so that tens of millions cost a bounded memory.
-struct PlotCrossings
-{
-    PlotSeries exact;
-    PlotRange extent;
-    int columns = 0;
-    int rows = 0;
-    // columns × rows counts, row 0 at yMin; empty while every crossing is exact.
-    std::vector<std::uint32_t> counts;
-    std::uint64_t total = 0;
-
-    bool dense() const
-    {
-        return !counts.empty();
-    }
-};
+// The run's crossings, as the run hands them over.
+using PlotCrossings = run::Crossings;
 
 // What the cycle analysis adds to a plot, in the record's own signs (the negative side in
 // negative values); a series is empty when not computed.
@@ -64,9 +49,6 @@ struct PlotBackbone
 // A cycle's closed loop as a polyline: its start S, its rows of `rows`, its end E. Empty when
 // the loop's rows are not all in `rows`.
 PlotSeries loopSeries(const run::Rows& rows, const CycleLoop& loop);
-
-// A run's crossings as a plot shows them (the groups are left out).
-PlotCrossings plotCrossings(run::Crossings crossings);
 
 // The plot series of the tables' envelopes, backbones and idealisations.
 PlotBackbone plotBackbone(const RunTables& tables);

@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         collector.add(data.x[i] + t * (data.x[i + 1] - data.x[i]),
             data.y[i] + t * (data.y[i + 1] - data.y[i]), 1);
     }
-    data.crossings = analysis::plotCrossings(collector.take());
+    data.crossings = collector.take();
     // The group colours a run draws the segments in: a group ends at each crossing, spread
     // evenly along the record here.
     data.colours.resize(data.x.size());
@@ -99,7 +99,7 @@ int main(int argc, char** argv)
             static_cast<std::uint8_t>((3 * (group % 255)) % 255);
     }
     std::printf("%ld crossings gathered in %.0f ms (%zu exact, a %d x %d grid)\n", crossings,
-        millisecondsSince(start), data.crossings.exact.x.size(), data.crossings.columns,
+        millisecondsSince(start), data.crossings.x.size(), data.crossings.columns,
         data.crossings.rows);
 
     ui::PlotWindow window;

@@ -145,12 +145,12 @@ namespace {
     {
         const QRectF d = m.d;
         if (!c.dense()) {
-            const std::size_t n = std::min(c.exact.x.size(), c.exact.y.size());
+            const std::size_t n = std::min(c.x.size(), c.y.size());
             const double radius = 1.5 * unit;
             const QRectF reach = d.adjusted(-radius, -radius, radius, radius);
             std::size_t visible = 0;
             for (std::size_t i = 0; i < n && visible <= 5000; ++i)
-                visible += reach.contains(m(c.exact.x[i], c.exact.y[i])) ? 1u : 0u;
+                visible += reach.contains(m(c.x[i], c.y[i])) ? 1u : 0u;
             if (visible > 5000) {
                 Mask mask(painter, d);
                 const int w = mask.image.width();
@@ -158,8 +158,8 @@ namespace {
                 const int r = std::max(1, static_cast<int>(std::round(radius * mask.scale)));
                 const QRgb ink = qPremultiply(kCrossingColour.rgba());
                 for (std::size_t i = 0; i < n; ++i) {
-                    const double px = (c.exact.x[i] - m.r.xMin) * m.xScale * mask.scale;
-                    const double py = h - (c.exact.y[i] - m.r.yMin) * m.yScale * mask.scale;
+                    const double px = (c.x[i] - m.r.xMin) * m.xScale * mask.scale;
+                    const double py = h - (c.y[i] - m.r.yMin) * m.yScale * mask.scale;
                     if (!(px > -r && py > -r && px < w + r && py < h + r))
                         continue;
                     const int cx = static_cast<int>(px);
@@ -178,9 +178,9 @@ namespace {
             // Many dots on one pixel draw as one.
             QPointF previous(-1e9, -1e9);
             for (std::size_t i = 0; i < n; ++i) {
-                if (!finite(c.exact.x[i], c.exact.y[i]))
+                if (!finite(c.x[i], c.y[i]))
                     continue;
-                const QPointF p = m(c.exact.x[i], c.exact.y[i]);
+                const QPointF p = m(c.x[i], c.y[i]);
                 if (!reach.contains(p))
                     continue;
                 if (std::abs(p.x() - previous.x()) < 0.5 && std::abs(p.y() - previous.y()) < 0.5)

@@ -64,7 +64,7 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
     if (layers.record && !data.x.empty())
         entries.append(
             { coloured ? tr("Record (group colours)") : tr("Record"), QPen(kRecordColour, 2 * s) });
-    if (layers.crossings && (data.crossings.total > 0 || !data.crossings.exact.x.empty()))
+    if (layers.crossings && (data.crossings.total > 0 || !data.crossings.x.empty()))
         entries.append({ tr("Crossings"), QPen(kCrossingColour, 4 * s) });
     if (layers.positive && !data.sides.positive.x.empty())
         entries.append({ tr("Positive curve"), QPen(PlotRenderer::positiveColour(layers), 2 * s) });

@@ -99,7 +99,8 @@ plot::PlotData cyclicData(const plot::PlotRange& r)
     }
     data.sides.positive = { { cx, cx + ax / 2, cx + ax }, { cy, cy + ay / 2, cy + ay } };
     data.sides.negative = { { cx, cx - ax / 2, cx - ax }, { cy, cy - ay / 2, cy - ay } };
-    data.crossings.exact = { { cx, cx + ax / 4 }, { cy, cy - ay / 4 } };
+    data.crossings.x = { cx, cx + ax / 4 };
+    data.crossings.y = { cy, cy - ay / 4 };
     data.crossings.total = 2;
     data.xColumn = 2;
     data.yColumn = 3;

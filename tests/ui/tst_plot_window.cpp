@@ -105,7 +105,7 @@ private slots:
             previous = std::max(previous, line);
         }
         QVERIFY(shown.crossings.total > 0);
-        QCOMPARE(shown.crossings.exact.x.size(), shown.crossings.total);
+        QCOMPARE(shown.crossings.x.size(), shown.crossings.total);
         QCOMPARE(shown.xTitle, "deformation");
         QCOMPARE(shown.yTitle, "load");
         QVERIFY(plot->backbone().positive.x.size() > 1);
@@ -589,7 +589,8 @@ private slots:
         backbone.negativeBilinear = { { 0, -0.8, -3.5 }, { 0, -2.6, -2.6 } };
         backbone.positiveLastCycle = { { 1.1, 3.7 }, { 1.5, 2.2 } };
         backbone.negativeLastCycle = { { -1.1, -3.7 }, { -1.5, -2.2 } };
-        data.crossings.exact = { { 0.5, -0.5, 1.5 }, { 1, -1, -2 } };
+        data.crossings.x = { 0.5, -0.5, 1.5 };
+        data.crossings.y = { 1, -1, -2 };
         data.crossings.total = 3;
         plot.setData(data);
         plot.setBackbone(backbone);
