@@ -279,6 +279,64 @@ namespace {
             std::min(side.x.size(), side.y.size()), pen);
     }
 
+    // The other runs' records, thin and pale in their colours, under everything of the plot's
+    // own.
+    void drawOverlayRecords(QPainter& painter, const Frame& f, const std::vector<OverlayRun>& runs)
+    {
+        for (const OverlayRun& run : runs) {
+            if (!run.visible || !run.record)
+                continue;
+            QColor pale = run.colour;
+            pale.setAlpha(90);
+            drawSeries(painter, f.m, *run.record, QPen(pale, f.thin));
+        }
+    }
+
+    // Each other run's curve, envelope (with a dot at each of its points, so that the levels
+    // show) and idealisation in its colour: the curve thin, the envelope bold, the idealisation
+    // dashed.
+    void drawOverlayLines(QPainter& painter, const Frame& f, const PlotLayers& layers,
+        const std::vector<OverlayRun>& runs)
+    {
+        for (const OverlayRun& run : runs) {
+            if (!run.visible)
+                continue;
+            if (run.curve) {
+                const QPen pen(run.colour, 1.2 * f.s);
+                if (layers.positive)
+                    drawSeries(painter, f.m, run.curve->positive.x.data(),
+                        run.curve->positive.y.data(),
+                        std::min(run.curve->positive.x.size(), run.curve->positive.y.size()), pen);
+                if (layers.negative)
+                    drawSeries(painter, f.m, run.curve->negative.x.data(),
+                        run.curve->negative.y.data(),
+                        std::min(run.curve->negative.x.size(), run.curve->negative.y.size()), pen);
+            }
+            if (!run.backbone)
+                continue;
+            const PlotBackbone& b = *run.backbone;
+            if (layers.backbone) {
+                const QPen pen(run.colour, 2.2 * f.s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+                painter.setBrush(run.colour);
+                for (const PlotSeries* side : { &b.positive, &b.negative }) {
+                    drawSeries(painter, f.m, *side, pen);
+                    painter.setPen(Qt::NoPen);
+                    const std::size_t n = std::min(side->x.size(), side->y.size());
+                    // The origin the backbone starts from is no point of the envelope.
+                    for (std::size_t i = 1; i < n; ++i)
+                        if (finite(side->x[i], side->y[i]))
+                            painter.drawEllipse(f.m(side->x[i], side->y[i]), 2.6 * f.s, 2.6 * f.s);
+                }
+                painter.setBrush(Qt::NoBrush);
+            }
+            if (layers.bilinear) {
+                const QPen pen(run.colour, 1.5 * f.s, Qt::DashLine);
+                drawSeries(painter, f.m, b.positiveBilinear, pen);
+                drawSeries(painter, f.m, b.negativeBilinear, pen);
+            }
+        }
+    }
+
     // The chosen loops go over every layer, or the crossings and curves would hide them.
     void drawHighlight(QPainter& painter, const Frame& f, const PlotHighlight& h)
     {
@@ -302,8 +360,10 @@ void drawLayers(QPainter& painter, const Frame& frame, const PlotData& data, con
     const PlotLayers& layers = style.layers;
     painter.save();
     painter.setClipRect(frame.d);
-    if (layers.record)
+    if (layers.record) {
+        drawOverlayRecords(painter, frame, style.overlays);
         drawRecord(painter, frame, data, levels);
+    }
     if (layers.crossings)
         drawCrossings(painter, frame.m, data.crossings, frame.s);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -313,6 +373,7 @@ void drawLayers(QPainter& painter, const Frame& frame, const PlotData& data, con
         drawLastCycle(painter, frame, *style.backbone);
     if (style.backbone && layers.bilinear)
         drawBilinear(painter, frame, *style.backbone);
+    drawOverlayLines(painter, frame, layers, style.overlays);
     if (layers.positive)
         drawCurveSide(painter, frame, data.sides.positive, PlotRenderer::positiveColour(layers));
     if (layers.negative)
