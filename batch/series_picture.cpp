@@ -49,31 +49,29 @@ SeriesPictureRun seriesPictureRun(
         const std::size_t n = std::min(rows.x.size(), rows.y.size());
         for (const std::size_t i : plot::outlineIndices(
                  rows.x.data(), rows.y.data(), n, kOutlinePoints, kOutlineColumns)) {
-            kept.record.x.push_back(rows.x[i]);
-            kept.record.y.push_back(rows.y[i]);
+            kept.data.x.push_back(rows.x[i]);
+            kept.data.y.push_back(rows.y[i]);
         }
     }
     const plot::PlotData& data = *run.plot;
-    kept.xTitle = data.xTitle;
-    kept.yTitle = data.yTitle;
-    kept.xColumn = data.xColumn;
-    kept.yColumn = data.yColumn;
+    kept.data.xTitle = data.xTitle;
+    kept.data.yTitle = data.yTitle;
+    kept.data.xColumn = data.xColumn;
+    kept.data.yColumn = data.yColumn;
     return kept;
 }
 
 std::string seriesPicture(const Options& o, const std::vector<const SeriesPictureRun*>& runs)
 {
-    const auto titled = [](const SeriesPictureRun& run) {
-        plot::PlotData data;
-        data.xTitle = run.xTitle;
-        data.yTitle = run.yTitle;
-        data.xColumn = run.xColumn;
-        data.yColumn = run.yColumn;
-        return data;
-    };
+    // The plot's own data are the first run's titles alone.
     plot::PlotData data;
-    if (!runs.empty())
-        data = titled(*runs.front());
+    if (!runs.empty()) {
+        const plot::PlotData& first = runs.front()->data;
+        data.xTitle = first.xTitle;
+        data.yTitle = first.yTitle;
+        data.xColumn = first.xColumn;
+        data.yColumn = first.yColumn;
+    }
     // A file is named by its name alone, unless another run's has the same.
     std::map<std::string, int> sameName;
     for (const SeriesPictureRun* run : runs)
@@ -83,13 +81,11 @@ std::string seriesPicture(const Options& o, const std::vector<const SeriesPictur
         const SeriesPictureRun& run = *runs[i];
         const std::string& name = lastPart(run.file);
         QString label = decoded(sameName[name] > 1 ? run.file : name);
-        const plot::PlotData own = titled(run);
-        const QString x = plot::plotXTitle(own);
-        const QString y = plot::plotYTitle(own);
+        const QString x = plot::plotXTitle(run.data);
+        const QString y = plot::plotYTitle(run.data);
         if (x != plot::plotXTitle(data) || y != plot::plotYTitle(data))
             label += QCoreApplication::translate("batch", " (axes: %1; %2)").arg(x, y);
-        overlays.push_back({ plot::overlayColour(i), label, &run.backbone,
-            o.overlayRecords ? &run.record : nullptr, nullptr, true });
+        overlays.push_back({ plot::overlayColour(i), label, &run.data, &run.backbone, true });
     }
     plot::PlotStyle style;
     style.layers.grid = true;

@@ -15,11 +15,8 @@ struct SeriesPictureRun
 {
     std::string file;
     analysis::PlotBackbone backbone;
-    analysis::PlotSeries record;
-    std::string xTitle;
-    std::string yTitle;
-    int xColumn = 0;
-    int yColumn = 0;
+    // The record outlined (none without --overlay-records), the columns and the axes' titles.
+    analysis::PlotData data;
 };
 
 // The part of the assembled run of `file` the series picture draws; the record only with

@@ -12,15 +12,15 @@ namespace plot {
 
 // Another run drawn with the plot's own, as the runs of a test series are compared: in a colour
 // of its own, its record as a thin line under the plot's layers, its curve, first-cycle envelope
-// and bilinear idealisation over them, each where the plot shows the matching layer. The series
-// must outlive the drawing.
+// and bilinear idealisation over them, each where the plot shows the matching layer. `data`
+// gives the record (as few points as draw it, see outlineIndices; none to draw none) and the
+// curve; what it points to must outlive the drawing.
 struct OverlayRun
 {
     QColor colour;
     QString label;  // its entry in the legend
+    const analysis::PlotData* data = nullptr;
     const analysis::PlotBackbone* backbone = nullptr;
-    const analysis::PlotSeries* record = nullptr;  // none: not drawn
-    const run::CurveSides* curve = nullptr;  // none: not drawn
     bool visible = true;
 };
 

@@ -142,11 +142,10 @@ PlotRange fullPlotRange(const PlotData& data, const std::vector<OverlayRun>& ove
     for (const OverlayRun& run : overlays) {
         if (!run.visible)
             continue;
-        if (run.record)
-            include(run.record->x, run.record->y);
-        if (run.curve) {
-            include(run.curve->positive.x, run.curve->positive.y);
-            include(run.curve->negative.x, run.curve->negative.y);
+        if (run.data) {
+            include(run.data->x, run.data->y);
+            include(run.data->sides.positive.x, run.data->sides.positive.y);
+            include(run.data->sides.negative.x, run.data->sides.negative.y);
         }
         if (run.backbone)
             for (const PlotSeries* s : { &run.backbone->positive, &run.backbone->negative,

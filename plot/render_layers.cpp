@@ -272,9 +272,8 @@ namespace {
     }
 
     void drawCurveSide(
-        QPainter& painter, const Frame& f, const run::CurveSide& side, const QColor& colour)
+        QPainter& painter, const Frame& f, const run::CurveSide& side, const QPen& pen)
     {
-        QPen pen(colour, 2 * f.s);
         drawSeries(painter, f.m, side.x.data(), side.y.data(),
             std::min(side.x.size(), side.y.size()), pen);
     }
@@ -284,11 +283,13 @@ namespace {
     void drawOverlayRecords(QPainter& painter, const Frame& f, const std::vector<OverlayRun>& runs)
     {
         for (const OverlayRun& run : runs) {
-            if (!run.visible || !run.record)
+            if (!run.visible || !run.data)
                 continue;
             QColor pale = run.colour;
             pale.setAlpha(90);
-            drawSeries(painter, f.m, *run.record, QPen(pale, f.thin));
+            const PlotData& d = *run.data;
+            drawSeries(painter, f.m, d.x.data(), d.y.data(), std::min(d.x.size(), d.y.size()),
+                QPen(pale, f.thin));
         }
     }
 
@@ -301,16 +302,12 @@ namespace {
         for (const OverlayRun& run : runs) {
             if (!run.visible)
                 continue;
-            if (run.curve) {
+            if (run.data) {
                 const QPen pen(run.colour, 1.2 * f.s);
                 if (layers.positive)
-                    drawSeries(painter, f.m, run.curve->positive.x.data(),
-                        run.curve->positive.y.data(),
-                        std::min(run.curve->positive.x.size(), run.curve->positive.y.size()), pen);
+                    drawCurveSide(painter, f, run.data->sides.positive, pen);
                 if (layers.negative)
-                    drawSeries(painter, f.m, run.curve->negative.x.data(),
-                        run.curve->negative.y.data(),
-                        std::min(run.curve->negative.x.size(), run.curve->negative.y.size()), pen);
+                    drawCurveSide(painter, f, run.data->sides.negative, pen);
             }
             if (!run.backbone)
                 continue;
@@ -375,9 +372,11 @@ void drawLayers(QPainter& painter, const Frame& frame, const PlotData& data, con
         drawBilinear(painter, frame, *style.backbone);
     drawOverlayLines(painter, frame, layers, style.overlays);
     if (layers.positive)
-        drawCurveSide(painter, frame, data.sides.positive, PlotRenderer::positiveColour(layers));
+        drawCurveSide(painter, frame, data.sides.positive,
+            QPen(PlotRenderer::positiveColour(layers), 2 * frame.s));
     if (layers.negative)
-        drawCurveSide(painter, frame, data.sides.negative, PlotRenderer::negativeColour(layers));
+        drawCurveSide(painter, frame, data.sides.negative,
+            QPen(PlotRenderer::negativeColour(layers), 2 * frame.s));
     drawHighlight(painter, frame, style.highlight);
     painter.restore();
 }

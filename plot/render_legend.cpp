@@ -44,8 +44,8 @@ namespace {
         for (const OverlayRun& run : overlays) {
             if (!run.visible)
                 continue;
-            if (run.record)
-                count(run.record->x, run.record->y);
+            if (run.data)
+                count(run.data->x, run.data->y);
             if (run.backbone)
                 for (const PlotSeries* s : { &run.backbone->positive, &run.backbone->negative,
                          &run.backbone->positiveBilinear, &run.backbone->negativeBilinear })
@@ -102,7 +102,7 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
             continue;
         entries.append({ run.label, QPen(run.colour, 2.2 * s), run.backbone && layers.backbone });
         overlaid = true;
-        overlayRecords = overlayRecords || (run.record && !run.record->x.empty());
+        overlayRecords = overlayRecords || (run.data && !run.data->x.empty());
     }
     if (style.overlayKey && overlaid) {
         const QColor key(60, 60, 60);
