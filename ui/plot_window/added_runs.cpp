@@ -118,6 +118,7 @@ namespace {
         }
 
         void setStatus(const std::string&) override { }
+
         void showFileName(int, const std::string&) override { }
 
         bool yield() override
@@ -139,10 +140,15 @@ namespace {
         }
 
         void clearPlot() override { }
+
         void setPlotWindow(float, float, float, float) override { }
+
         void drawLine(float, float, float, float, run::Rgb) override { }
+
         void drawDot(float, float, run::Rgb) override { }
+
         void drawLineTo(float, float, run::Rgb) override { }
+
         void showError(const std::string&) override { }
 
         std::optional<run::FinishedRun> finished;
@@ -262,8 +268,7 @@ void AddedRunQueue::startWaiting()
                         emit finished(*outcome->run);
                     else if (!outcome->message.isEmpty())
                         emit failed(QFile::decodeName(QByteArray::fromStdString(ended->dataFile)),
-                            outcome->message,
-                            outcome->detail);
+                            outcome->message, outcome->detail);
                     emit progressChanged();
                 },
                 Qt::QueuedConnection);
@@ -297,7 +302,8 @@ QString AddedRunQueue::progressText() const
     }
     if (!m_waiting.empty())
         parts << tr("%n waiting", nullptr, static_cast<int>(m_waiting.size()));
-    return parts.isEmpty() ? QString() : tr("Adding runs: %1").arg(parts.join(QStringLiteral(" · ")));
+    return parts.isEmpty() ? QString()
+                           : tr("Adding runs: %1").arg(parts.join(QStringLiteral(" · ")));
 }
 
 }  // namespace ui

@@ -664,7 +664,7 @@ void PlotWindow::showPointText(const QString& text)
 {
     m_pointLabel->setText(text);
     m_pointLabel->setToolTip(text);
-    m_hintLabel->setVisible(text.isEmpty());
+    m_hintLabel->setVisible(text.isEmpty() && m_addedRunsLabel->text().isEmpty());
 }
 
 void PlotWindow::hoverAt(QPointF pixel)
@@ -811,6 +811,8 @@ void PlotWindow::connectAddedRuns()
         m_addedRunsLabel->setText(text);
         m_addedRunsLabel->setToolTip(text);
         m_addedRunsLabel->setVisible(!text.isEmpty());
+        // The hint steps aside while the runs need the room.
+        m_hintLabel->setVisible(text.isEmpty() && m_pointLabel->text().isEmpty());
     });
     const auto settle = [this](const std::string& dataFile) {
         const auto pending = std::find(m_pendingRuns.begin(), m_pendingRuns.end(), dataFile);
@@ -821,9 +823,11 @@ void PlotWindow::connectAddedRuns()
         settle(finished.dataFile);
         AddedRun run = finished;
         run.id = ++m_lastRunId;
-        // The first colour no run shown has.
+        // The first colour no run shown has. Beside the main run's grey, green to blue, red,
+        // orange, blue, green and purple, the colours least like them come first.
+        constexpr std::size_t kOrder[] = { 6, 5, 8, 9, 7, 3, 10, 11, 0, 1, 2, 4 };
         for (std::size_t k = 0;; ++k) {
-            const QColor colour = plot::overlayColour(k);
+            const QColor colour = plot::overlayColour(kOrder[k % std::size(kOrder)]);
             if (std::none_of(m_addedRuns.begin(), m_addedRuns.end(),
                     [&](const AddedRun& r) { return r.colour == colour; })
                 || k > m_addedRuns.size()) {

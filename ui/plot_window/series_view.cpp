@@ -105,8 +105,8 @@ void SeriesView::setEntries(std::vector<SeriesEntry> entries)
 void SeriesView::showMenu(int id, QPoint globalPosition)
 {
     QMenu menu(this);
-    const auto entry = std::find_if(m_entries.begin(), m_entries.end(),
-        [id](const SeriesEntry& e) { return e.id == id; });
+    const auto entry = std::find_if(
+        m_entries.begin(), m_entries.end(), [id](const SeriesEntry& e) { return e.id == id; });
     if (id > 0 && entry != m_entries.end()) {
         QAction* shown = menu.addAction(tr("&Shown"));
         shown->setCheckable(true);
@@ -136,8 +136,8 @@ void SeriesView::save()
         dataFiles.push_back(entry.row.file);
     }
     try {
-        run::writeWholeFile(QFile::encodeName(name).toStdString(), analysis::seriesCsv(rows),
-            dataFiles);
+        run::writeWholeFile(
+            QFile::encodeName(name).toStdString(), analysis::seriesCsv(rows), dataFiles);
     } catch (const run::RunFailure& failure) {
         messagePresenter().warning(
             this, QStringLiteral("Error"), QString::fromStdString(failure.what()));
