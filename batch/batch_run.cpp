@@ -9,6 +9,7 @@
 #include "batch/job_host.h"
 #include "batch/job_queue.h"
 #include "batch/output_names.h"
+#include "batch/series_picture.h"
 #include "run/run_driver.h"
 #include "run/whole_file.h"
 
@@ -120,12 +121,14 @@ namespace {
     // one set.
     // The job's row of the summary, when one is asked for, gets its figures or its failure's
     // code.
+    // With `drawn`, what the series picture draws of the run is kept there.
     template <typename Recording>
     JobResult writeBeside(const Options& o, std::size_t job, run::FinishedRun finished,
-        const Recording* recording, Console& console, analysis::SeriesRow* row)
+        const Recording* recording, Console& console, analysis::SeriesRow* row,
+        std::optional<SeriesPictureRun>* drawn)
     {
         const std::string& file = o.files[job];
-        if (!o.cycles && o.plot == PlotMode::None && !row)
+        if (!o.cycles && o.plot == PlotMode::None && !row && !drawn)
             return JobResult::Finished;
         const auto stop = [&] {
             console.print(job, file + ": interrupted");
@@ -146,6 +149,10 @@ namespace {
                 return stop();
             if (row)
                 *row = analysis::finishedSeriesRow(file, assembled.rows->size(), assembled.tables);
+#ifdef VARNEL_WITH_PLOT
+            if (drawn)
+                *drawn = seriesPictureRun(file, assembled, o.overlayRecords);
+#endif
             if (o.cycles && assembled.tables.loopsReversed)
                 // A warning about the data, not a failure: the tables are written all the same.
                 console.print(job, file + ": " + analysis::kLoopsReversedMessage);
@@ -201,7 +208,8 @@ namespace {
 
 }  // namespace
 
-JobResult runJob(const Options& o, std::size_t job, Console& console, analysis::SeriesRow* row)
+JobResult runJob(const Options& o, std::size_t job, Console& console, analysis::SeriesRow* row,
+    std::optional<SeriesPictureRun>* drawn)
 {
     const std::string& file = o.files[job];
     // Each job has its own settings: a run reads its coefficients into the record it is given.
@@ -210,7 +218,7 @@ JobResult runJob(const Options& o, std::size_t job, Console& console, analysis::
     JobHost host(console, job, file, o.quiet);
     const bool reportPicture = o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Report;
     run::FinishedRunParts parts;
-    parts.rows = o.cycles || reportPicture || row;
+    parts.rows = o.cycles || reportPicture || row || drawn;
     parts.points = reportPicture;
     parts.groups = reportPicture;
     parts.crossings = reportPicture;
@@ -233,11 +241,12 @@ JobResult runJob(const Options& o, std::size_t job, Console& console, analysis::
     switch (report.outcome) {
     case run::RunOutcome::Finished: {
 #ifdef VARNEL_WITH_PLOT
-        const plot::PlotRecording* drawn = recording ? &*recording : nullptr;
+        const plot::PlotRecording* boxDrawing = recording ? &*recording : nullptr;
 #else
-        const void* drawn = nullptr;
+        const void* boxDrawing = nullptr;
 #endif
-        JobResult result = writeBeside(o, job, std::move(*host.finishedRun()), drawn, console, row);
+        JobResult result =
+            writeBeside(o, job, std::move(*host.finishedRun()), boxDrawing, console, row, drawn);
         if (report.names) {
             try {
                 report.names->release();
@@ -251,6 +260,8 @@ JobResult runJob(const Options& o, std::size_t job, Console& console, analysis::
         }
         if (row && result == JobResult::Failed)
             *row = analysis::failedSeriesRow(file, row->code);
+        if (drawn && result != JobResult::Finished)
+            drawn->reset();
         return result;
     }
     case run::RunOutcome::NoDataFile:
@@ -277,7 +288,7 @@ int runBatch(const Options& o)
     // The report picture's text needs Qt's fonts, which come with an application object; the
     // batch shows nothing, so it never needs a display.
     std::unique_ptr<QGuiApplication> application;
-    if (o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Report
+    if (((o.plot != PlotMode::None && o.pictureStyle == PictureStyle::Report) || !o.overlay.empty())
         && !QCoreApplication::instance()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
@@ -306,6 +317,25 @@ int runBatch(const Options& o)
             return 1;
         }
     }
+    // So is the series picture, and it never replaces a file that a job of the batch writes.
+    if (!o.overlay.empty()) {
+        std::optional<run::NameProblem> problem = run::nameProblem(o.overlay, o.files);
+        const NameKey key = nameKey(o.overlay);
+        for (std::size_t i = 0; i < o.files.size() && !problem; ++i)
+            for (const std::string& name : jobOutputNames(o, o.files[i]))
+                if (nameKey(name) == key) {
+                    problem = run::NameProblem { run::FailureCode::PathFileAccessError,
+                        "the run of " + o.files[i] + " writes that file" };
+                    break;
+                }
+        if (problem) {
+            std::fprintf(stderr,
+                "varnel-batch: %s\nvarnel-batch: cannot write the overlay picture %s: %s\n",
+                run::outputFileErrorMessage(problem->code).c_str(),
+                escapeControls(o.overlay).c_str(), escapeControls(problem->reason).c_str());
+            return 1;
+        }
+    }
     const bool terminal = ::isatty(STDERR_FILENO) == 1 && !o.quiet;
     Console console(stderr, terminal, terminal ? terminalWidth() : 80, o.files.size());
     JobQueue queue(o.files);
@@ -314,6 +344,8 @@ int runBatch(const Options& o)
     std::vector<analysis::SeriesRow> summary(o.summary.empty() ? 0 : o.files.size());
     for (std::size_t i = 0; i < summary.size(); ++i)
         summary[i].file = o.files[i];
+    // What the series picture draws of each job that finished, in the order of the command line.
+    std::vector<std::optional<SeriesPictureRun>> drawn(o.overlay.empty() ? 0 : o.files.size());
     std::vector<std::atomic<bool>> started(o.files.size());
     std::atomic<bool> anyFailed = false;
     std::atomic<bool> anyStopped = false;
@@ -328,7 +360,7 @@ int runBatch(const Options& o)
                 if (row)
                     *row = analysis::failedSeriesRow(o.files[*job], static_cast<int>(r->code));
             } else {
-                result = runJob(o, *job, console, row);
+                result = runJob(o, *job, console, row, drawn.empty() ? nullptr : &drawn[*job]);
             }
             if (result == JobResult::Failed)
                 anyFailed = true;
@@ -357,6 +389,9 @@ int runBatch(const Options& o)
     if (anyStopped || anyLeft) {
         if (!o.summary.empty())
             std::fprintf(stderr, "varnel-batch: the batch was interrupted; no summary written\n");
+        if (!o.overlay.empty())
+            std::fprintf(
+                stderr, "varnel-batch: the batch was interrupted; no overlay picture written\n");
         return 130;
     }
     if (!o.summary.empty()) {
@@ -371,6 +406,33 @@ int runBatch(const Options& o)
         if (!o.quiet)
             std::fprintf(stderr, "varnel-batch: summary %s\n", escapeControls(o.summary).c_str());
     }
+#ifdef VARNEL_WITH_PLOT
+    if (!o.overlay.empty()) {
+        std::vector<const SeriesPictureRun*> finished;
+        for (const std::optional<SeriesPictureRun>& run : drawn)
+            if (run)
+                finished.push_back(&*run);
+        if (finished.empty()) {
+            std::fprintf(stderr, "varnel-batch: no run finished; no overlay picture written\n");
+            return 1;
+        }
+        try {
+            run::writeWholeFile(o.overlay, seriesPicture(o, finished), o.files);
+        } catch (const plot::DrawingCancelled&) {
+            std::fprintf(
+                stderr, "varnel-batch: the batch was interrupted; no overlay picture written\n");
+            return 130;
+        } catch (const run::RunFailure& failure) {
+            std::fprintf(stderr, "varnel-batch: %s\nvarnel-batch: %s; no overlay picture written\n",
+                run::outputFileErrorMessage(failure.code()).c_str(),
+                escapeControls(failure.what()).c_str());
+            return 1;
+        }
+        if (!o.quiet)
+            std::fprintf(
+                stderr, "varnel-batch: overlay picture %s\n", escapeControls(o.overlay).c_str());
+    }
+#endif
     return anyFailed ? 1 : 0;
 }
 

@@ -1,6 +1,7 @@
 #include "batch/options.h"
 
 #include "batch/console.h"
+#include "batch/output_names.h"
 #include "run/text_records.h"
 
 #include <CLI/CLI.hpp>
@@ -32,9 +33,9 @@ namespace {
     // The options that take a value, and those that take none.
     constexpr std::string_view kValueOptions[] = { "--x-column", "--y-column", "--x-coefficient",
         "--y-coefficient", "--skip-lines", "--plot", "--plot-style", "--jobs", "--cycle-tolerance",
-        "--turn-back-ratio", "--level-tolerance", "--envelope", "--summary" };
+        "--turn-back-ratio", "--level-tolerance", "--envelope", "--summary", "--plot-overlay" };
     constexpr std::string_view kFlags[] = { "--one-file", "--keep-working-files", "--cycles",
-        "--quiet", "--help", "--version" };
+        "--overlay-records", "--quiet", "--help", "--version" };
 
     class UsageError : public std::exception
     {
@@ -344,6 +345,22 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
                 throw UsageError("--summary needs a file name");
             o.summary = v;
         });
+    value("--plot-overlay", "FILE.png|svg|pdf",
+        "after the batch, draw one picture of the whole series into FILE:\n"
+        "each finished run's first-cycle envelope and its bilinear\n"
+        "idealisation in a colour of its own, a legend with the file names,\n"
+        "the axes titled as the first finished file's; the cycle options\n"
+        "apply",
+        [&](const std::string& v) {
+            if (!drawsPictures())
+                throw UsageError("this varnel-batch was built without Qt and draws no pictures");
+            if (!endsWithNoCase(v, ".png") && !endsWithNoCase(v, ".svg")
+                && !endsWithNoCase(v, ".pdf"))
+                throw UsageError("--plot-overlay takes a file name ending in .png, .svg or .pdf");
+            o.overlay = v;
+        });
+    flag("--overlay-records", "with --plot-overlay: each record too, as a thin line under them",
+        [&] { o.overlayRecords = true; });
     flag("--quiet", "print nothing but failures", [&] { o.quiet = true; });
     app.set_help_flag("--help", "show this help and exit");
     app.set_version_flag(
@@ -370,8 +387,12 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& o)
         return usageError("no data file given");
     if (styleGiven && o.plot == PlotMode::None)
         return usageError("--plot-style needs --plot");
-    if (!cycleOptionGiven.empty() && !o.cycles && o.summary.empty())
-        return usageError(cycleOptionGiven + " needs --cycles or --summary");
+    if (!cycleOptionGiven.empty() && !o.cycles && o.summary.empty() && o.overlay.empty())
+        return usageError(cycleOptionGiven + " needs --cycles, --summary or --plot-overlay");
+    if (o.overlayRecords && o.overlay.empty())
+        return usageError("--overlay-records needs --plot-overlay");
+    if (!o.overlay.empty() && !o.summary.empty() && nameKey(o.overlay) == nameKey(o.summary))
+        return usageError("--plot-overlay and --summary name one file");
     if (o.plot == PlotMode::OneFile && o.files.size() > 1)
         return usageError("--plot " + o.plotName
             + " names one picture for several data files; use --plot png or --plot svg to "

@@ -40,6 +40,10 @@ struct Options
     bool cycles = false;  // --cycles: the cycle tables beside each finished run
     analysis::CycleOptions cycleOptions;
     std::string summary;  // --summary: one row a data file, written after the batch
+    // --plot-overlay: one picture of every finished run's envelope and idealisation, drawn after
+    // the batch; with --overlay-records each record too.
+    std::string overlay;
+    bool overlayRecords = false;
     std::vector<std::string> files;
 };
 

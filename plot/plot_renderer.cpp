@@ -116,7 +116,7 @@ bool usablePlotRange(const PlotRange& r)
     return side(r.xMin, r.xMax) && side(r.yMin, r.yMax);
 }
 
-PlotRange fullPlotRange(const PlotData& data)
+PlotRange fullPlotRange(const PlotData& data, const std::vector<OverlayRun>& overlays)
 {
     PlotRange full;
     bool any = false;
@@ -139,6 +139,19 @@ PlotRange fullPlotRange(const PlotData& data)
     include(data.x, data.y);
     include(data.sides.positive.x, data.sides.positive.y);
     include(data.sides.negative.x, data.sides.negative.y);
+    for (const OverlayRun& run : overlays) {
+        if (!run.visible)
+            continue;
+        if (run.data) {
+            include(run.data->x, run.data->y);
+            include(run.data->sides.positive.x, run.data->sides.positive.y);
+            include(run.data->sides.negative.x, run.data->sides.negative.y);
+        }
+        if (run.backbone)
+            for (const PlotSeries* s : { &run.backbone->positive, &run.backbone->negative,
+                     &run.backbone->positiveBilinear, &run.backbone->negativeBilinear })
+                include(s->x, s->y);
+    }
     if (!any)
         return { -1, 1, -1, 1 };
     // Widens a side of no extent so that the view always has an area.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/run_plot.h"
+#include "plot/overlay.h"
 
 #include <QColor>
 #include <QRect>
@@ -59,6 +60,11 @@ struct PlotStyle
     PlotHighlight highlight;
     // The cycle analysis's backbone, idealisation and envelopes; none drawn without it.
     const PlotBackbone* backbone = nullptr;
+    // Other runs drawn with this one, in their order (see OverlayRun).
+    std::vector<OverlayRun> overlays;
+    // The legend also tells an overlay's envelope from its idealisation and its record: for a
+    // picture of overlays alone, where no layer of the plot's own says it.
+    bool overlayKey = false;
 };
 
 // The axis titles shown for `data`: the header's names, else "X (column 2)".
@@ -117,9 +123,9 @@ void checkDrawingCancelled();
 // still resolve; zooming further in or out is refused rather than producing a blank plot.
 bool usablePlotRange(const PlotRange& range);
 
-// The whole record and curve with a small margin; -1 to 1 on both axes when that is not a
-// usable range (no point, or values at the limits of double).
-PlotRange fullPlotRange(const PlotData& data);
+// The whole record and curve, and what the visible overlays draw, with a small margin; -1 to 1
+// on both axes when that is not a usable range (no point, or values at the limits of double).
+PlotRange fullPlotRange(const PlotData& data, const std::vector<OverlayRun>& overlays = {});
 
 // Draws `data` once, as PlotRenderer does.
 void renderPlot(QPainter& painter, const QRect& target, const PlotData& data,

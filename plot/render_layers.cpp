@@ -272,11 +272,66 @@ namespace {
     }
 
     void drawCurveSide(
-        QPainter& painter, const Frame& f, const run::CurveSide& side, const QColor& colour)
+        QPainter& painter, const Frame& f, const run::CurveSide& side, const QPen& pen)
     {
-        QPen pen(colour, 2 * f.s);
         drawSeries(painter, f.m, side.x.data(), side.y.data(),
             std::min(side.x.size(), side.y.size()), pen);
+    }
+
+    // The other runs' records, thin and pale in their colours, under everything of the plot's
+    // own.
+    void drawOverlayRecords(QPainter& painter, const Frame& f, const std::vector<OverlayRun>& runs)
+    {
+        for (const OverlayRun& run : runs) {
+            if (!run.visible || !run.data)
+                continue;
+            QColor pale = run.colour;
+            pale.setAlpha(90);
+            const PlotData& d = *run.data;
+            drawSeries(painter, f.m, d.x.data(), d.y.data(), std::min(d.x.size(), d.y.size()),
+                QPen(pale, f.thin));
+        }
+    }
+
+    // Each other run's curve, envelope (with a dot at each of its points, so that the levels
+    // show) and idealisation in its colour: the curve thin, the envelope bold, the idealisation
+    // dashed.
+    void drawOverlayLines(QPainter& painter, const Frame& f, const PlotLayers& layers,
+        const std::vector<OverlayRun>& runs)
+    {
+        for (const OverlayRun& run : runs) {
+            if (!run.visible)
+                continue;
+            if (run.data) {
+                const QPen pen(run.colour, 1.2 * f.s);
+                if (layers.positive)
+                    drawCurveSide(painter, f, run.data->sides.positive, pen);
+                if (layers.negative)
+                    drawCurveSide(painter, f, run.data->sides.negative, pen);
+            }
+            if (!run.backbone)
+                continue;
+            const PlotBackbone& b = *run.backbone;
+            if (layers.backbone) {
+                const QPen pen(run.colour, 2.2 * f.s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+                painter.setBrush(run.colour);
+                for (const PlotSeries* side : { &b.positive, &b.negative }) {
+                    drawSeries(painter, f.m, *side, pen);
+                    painter.setPen(Qt::NoPen);
+                    const std::size_t n = std::min(side->x.size(), side->y.size());
+                    // The origin the backbone starts from is no point of the envelope.
+                    for (std::size_t i = 1; i < n; ++i)
+                        if (finite(side->x[i], side->y[i]))
+                            painter.drawEllipse(f.m(side->x[i], side->y[i]), 2.6 * f.s, 2.6 * f.s);
+                }
+                painter.setBrush(Qt::NoBrush);
+            }
+            if (layers.bilinear) {
+                const QPen pen(run.colour, 1.5 * f.s, Qt::DashLine);
+                drawSeries(painter, f.m, b.positiveBilinear, pen);
+                drawSeries(painter, f.m, b.negativeBilinear, pen);
+            }
+        }
     }
 
     // The chosen loops go over every layer, or the crossings and curves would hide them.
@@ -302,8 +357,10 @@ void drawLayers(QPainter& painter, const Frame& frame, const PlotData& data, con
     const PlotLayers& layers = style.layers;
     painter.save();
     painter.setClipRect(frame.d);
-    if (layers.record)
+    if (layers.record) {
+        drawOverlayRecords(painter, frame, style.overlays);
         drawRecord(painter, frame, data, levels);
+    }
     if (layers.crossings)
         drawCrossings(painter, frame.m, data.crossings, frame.s);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -313,10 +370,13 @@ void drawLayers(QPainter& painter, const Frame& frame, const PlotData& data, con
         drawLastCycle(painter, frame, *style.backbone);
     if (style.backbone && layers.bilinear)
         drawBilinear(painter, frame, *style.backbone);
+    drawOverlayLines(painter, frame, layers, style.overlays);
     if (layers.positive)
-        drawCurveSide(painter, frame, data.sides.positive, PlotRenderer::positiveColour(layers));
+        drawCurveSide(painter, frame, data.sides.positive,
+            QPen(PlotRenderer::positiveColour(layers), 2 * frame.s));
     if (layers.negative)
-        drawCurveSide(painter, frame, data.sides.negative, PlotRenderer::negativeColour(layers));
+        drawCurveSide(painter, frame, data.sides.negative,
+            QPen(PlotRenderer::negativeColour(layers), 2 * frame.s));
     drawHighlight(painter, frame, style.highlight);
     painter.restore();
 }

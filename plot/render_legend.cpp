@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QList>
-#include <QPair>
 
 #include <algorithm>
 #include <cstddef>
@@ -19,7 +18,8 @@ namespace {
 
     // The corner of the data area where the legend hides the fewest points (the record's and the
     // curve's, a sample of them on a long record); the top right one unless another hides fewer.
-    QRectF legendBox(const Mapping& m, const PlotData& data, QSizeF size, double gap)
+    QRectF legendBox(const Mapping& m, const PlotData& data,
+        const std::vector<OverlayRun>& overlays, QSizeF size, double gap)
     {
         const QRectF& d = m.d;
         const QRectF corners[] = {
@@ -41,12 +41,29 @@ namespace {
         count(data.x, data.y);
         count(data.sides.positive.x, data.sides.positive.y);
         count(data.sides.negative.x, data.sides.negative.y);
+        for (const OverlayRun& run : overlays) {
+            if (!run.visible)
+                continue;
+            if (run.data)
+                count(run.data->x, run.data->y);
+            if (run.backbone)
+                for (const PlotSeries* s : { &run.backbone->positive, &run.backbone->negative,
+                         &run.backbone->positiveBilinear, &run.backbone->negativeBilinear })
+                    count(s->x, s->y);
+        }
         int best = 0;
         for (int k = 1; k < 4; ++k)
             if (hidden[k] < hidden[best])
                 best = k;
         return corners[best];
     }
+
+    struct Entry
+    {
+        QString text;
+        QPen pen;
+        bool dot = false;  // a dot in the middle of the line: an envelope's points
+    };
 
 }  // namespace
 
@@ -58,7 +75,7 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
     const Mapping& m = f.m;
     const double s = f.s;
     const double thin = f.thin;
-    QList<QPair<QString, QPen>> entries;
+    QList<Entry> entries;
     // The run's group colours show as a swatch of their sweep from green to blue.
     const bool coloured = groupColours(data);
     if (layers.record && !data.x.empty())
@@ -78,6 +95,24 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
     if (layers.bilinear
         && !(backbone.positiveBilinear.x.empty() && backbone.negativeBilinear.x.empty()))
         entries.append({ tr("Bilinear"), QPen(kBilinearColour, 2 * s, Qt::DashLine) });
+    bool overlaid = false;
+    bool overlayRecords = false;
+    for (const OverlayRun& run : style.overlays) {
+        if (!run.visible)
+            continue;
+        entries.append({ run.label, QPen(run.colour, 2.2 * s), run.backbone && layers.backbone });
+        overlaid = true;
+        overlayRecords = overlayRecords || (run.data && !run.data->x.empty());
+    }
+    if (style.overlayKey && overlaid) {
+        const QColor key(60, 60, 60);
+        if (layers.backbone)
+            entries.append({ tr("First-cycle envelope"), QPen(key, 2.2 * s), true });
+        if (layers.bilinear)
+            entries.append({ tr("Bilinear idealisation"), QPen(key, 1.5 * s, Qt::DashLine) });
+        if (layers.record && overlayRecords)
+            entries.append({ tr("Record"), QPen(QColor(60, 60, 60, 90), 2 * s) });
+    }
     if (entries.isEmpty())
         return;
     // The legend never hides more than a third of the data: in a small plot its text shrinks,
@@ -95,7 +130,7 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
         const double k = s * shrink;
         double textWidth = 0;
         for (const auto& entry : entries)
-            textWidth = std::max(textWidth, fm.horizontalAdvance(entry.first));
+            textWidth = std::max(textWidth, fm.horizontalAdvance(entry.text));
         const double line = fm.height() + 2 * k;
         const QSizeF size(textWidth + 36 * k, line * static_cast<double>(entries.size()) + 8 * k);
         if (size.width() * size.height() > most || size.width() + 16 * k > d.width()
@@ -103,7 +138,7 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
             continue;
         painter.save();
         painter.setFont(shrunk);
-        const QRectF box = legendBox(m, data, size, 8 * k);
+        const QRectF box = legendBox(m, data, style.overlays, size, 8 * k);
         painter.fillRect(box, QColor(255, 255, 255, 230));
         painter.setPen(QPen(QColor(160, 160, 160), thin));
         painter.drawRect(box);
@@ -122,12 +157,18 @@ void drawLegend(QPainter& painter, const Frame& f, const PlotData& data, const P
                                          b + 1 < kBands ? 1.5 * band : band, 3 * k),
                         recordSegmentColour(static_cast<std::uint8_t>(252 * b / (kBands - 1))));
             } else {
-                painter.setPen(entries[i].second);
+                painter.setPen(entries[i].pen);
                 painter.drawLine(QPointF(from, y), QPointF(to, y));
+                if (entries[i].dot) {
+                    painter.setPen(Qt::NoPen);
+                    painter.setBrush(entries[i].pen.color());
+                    painter.drawEllipse(QPointF((from + to) / 2, y), 2.6 * k, 2.6 * k);
+                    painter.setBrush(Qt::NoBrush);
+                }
             }
             painter.setPen(Qt::black);
             painter.drawText(
-                QPointF(box.left() + 30 * k, y + fm.ascent() / 2.0 - 1), entries[i].first);
+                QPointF(box.left() + 30 * k, y + fm.ascent() / 2.0 - 1), entries[i].text);
         }
         painter.restore();
         return;

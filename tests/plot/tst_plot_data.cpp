@@ -10,6 +10,7 @@
 #include <QSvgRenderer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -243,6 +244,66 @@ private slots:
             if (size.width() >= 900)
                 QVERIFY(changed > 0);
         }
+    }
+
+    // A long record's outline is bounded, in order, from its first point to its last, and draws
+    // the record's picture; a short record is kept whole.
+    void recordOutlineDrawsTheRecord()
+    {
+        plot::PlotData record;
+        for (int i = 0; i < 300'000; ++i) {
+            const double t = i * 0.001;  // some fifty growing loops
+            record.x.push_back((1 + 0.02 * t) * std::sin(t));
+            record.y.push_back(40 * std::tanh(record.x.back()) + 5 * std::cos(t));
+        }
+        const std::size_t n = record.x.size();
+        QCOMPARE(plot::outlineIndices(record.x.data(), record.y.data(), 1000, 1000).size(),
+            std::size_t(1000));
+        const std::vector<std::size_t> kept =
+            plot::outlineIndices(record.x.data(), record.y.data(), n, 100'000, 2048);
+        QVERIFY(kept.size() <= 100'000 && kept.size() < n / 2);
+        QVERIFY(std::is_sorted(kept.begin(), kept.end()));
+        QVERIFY(std::adjacent_find(kept.begin(), kept.end()) == kept.end());
+        QCOMPARE(kept.front(), std::size_t(0));
+        QCOMPARE(kept.back(), n - 1);
+        plot::PlotData outline;
+        for (const std::size_t i : kept) {
+            outline.x.push_back(record.x[i]);
+            outline.y.push_back(record.y[i]);
+        }
+        const plot::PlotRange range = plot::fullPlotRange(record);
+        const auto draw = [&](const plot::PlotData& data) {
+            QImage image(QSize(700, 500), QImage::Format_RGB32);
+            QPainter painter(&image);
+            plot::PlotStyle style;
+            style.layers.legend = false;
+            style.layers.grid = false;
+            plot::renderPlot(painter, image.rect(), data, range, style);
+            return image;
+        };
+        const QImage whole = draw(record);
+        const QImage drawn = draw(outline);
+        // Ink of either picture has ink of the other within a pixel.
+        const auto inkNear = [](const QImage& image, int x, int y) {
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (image.valid(x + dx, y + dy)
+                        && image.pixel(x + dx, y + dy) != qRgb(255, 255, 255))
+                        return true;
+            return false;
+        };
+        int inked = 0;
+        int missed = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x) {
+                const bool a = whole.pixel(x, y) != qRgb(255, 255, 255);
+                const bool b = drawn.pixel(x, y) != qRgb(255, 255, 255);
+                inked += a;
+                missed += (a && !inkNear(drawn, x, y)) || (b && !inkNear(whole, x, y));
+            }
+        QVERIFY2(missed * 200 < inked,
+            qPrintable(
+                QStringLiteral("%1 of %2, %3 kept").arg(missed).arg(inked).arg(kept.size())));
     }
 
     // The SVG shows the PNG's picture: read back by another renderer, no coloured ink of the

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 namespace ui {
 
@@ -70,12 +71,52 @@ namespace {
         }
     };
 
+    // The records of CSV text, each a list of its fields: a field in quotes may hold commas,
+    // line ends and doubled quotes.
+    QList<QStringList> csvRecords(const QString& text)
+    {
+        QList<QStringList> records;
+        QStringList fields;
+        QString field;
+        bool quoted = false;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (quoted) {
+                if (c != QLatin1Char('"'))
+                    field += c;
+                else if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"'))
+                    field += text[++i];
+                else
+                    quoted = false;
+            } else if (c == QLatin1Char('"')) {
+                quoted = true;
+            } else if (c == QLatin1Char(',')) {
+                fields << std::exchange(field, QString());
+            } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+                if (c == QLatin1Char('\r') && i + 1 < text.size()
+                    && text[i + 1] == QLatin1Char('\n'))
+                    ++i;
+                // An empty line is no record.
+                if (!fields.isEmpty() || !field.isEmpty()) {
+                    fields << std::exchange(field, QString());
+                    records << std::exchange(fields, QStringList());
+                }
+            } else {
+                field += c;
+            }
+        }
+        if (!field.isEmpty() || !fields.isEmpty()) {
+            fields << field;
+            records << fields;
+        }
+        return records;
+    }
+
     // Fills `table` from CSV text: the header line gives the column names, each further line a
     // row. The grid thus holds exactly what the saved file holds.
     void fill(QTableWidget& table, const std::string& csv)
     {
-        const QStringList lines =
-            QString::fromStdString(csv).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QList<QStringList> lines = csvRecords(QString::fromStdString(csv));
         table.clear();
         table.setRowCount(0);
         // New rows come in the files' order. The indicator stays "shown" on no column, so that
@@ -86,12 +127,12 @@ namespace {
         table.setProperty(kSortColumn, -1);
         if (lines.isEmpty())
             return;
-        const QStringList names = lines.front().split(QLatin1Char(','));
+        const QStringList& names = lines.front();
         table.setColumnCount(static_cast<int>(names.size()));
         table.setHorizontalHeaderLabels(names);
         table.setRowCount(static_cast<int>(lines.size() - 1));
         for (qsizetype r = 1; r < lines.size(); ++r) {
-            const QStringList fields = lines[r].split(QLatin1Char(','));
+            const QStringList& fields = lines[r];
             for (qsizetype c = 0; c < fields.size() && c < names.size(); ++c) {
                 auto* item = new NumberItem(fields[c], wholeColumn(names[c]));
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -184,6 +225,16 @@ void CycleTablesView::setTables(const analysis::RunTables& tables)
     fill(*m_envelope, analysis::envelopeCsv(tables.envelope));
     fill(*m_backbone, analysis::backboneCsv(tables.positive, tables.negative));
     fitBackboneHeight();
+}
+
+QTableWidget* CycleTablesView::newTable(QWidget* parent)
+{
+    return makeTable(parent);
+}
+
+void CycleTablesView::fillTable(QTableWidget& table, const std::string& csv)
+{
+    fill(table, csv);
 }
 
 QString CycleTablesView::fieldText(const QTableWidgetItem* item)

@@ -38,6 +38,13 @@ public:
         return m_backbone;
     }
 
+    // A grid as the tables are: read-only, sorted by a column when its name is clicked,
+    // Ctrl+C copying the selection's whole fields.
+    static QTableWidget* newTable(QWidget* parent);
+    // Fills a grid of newTable() from CSV text (quoted fields too): the header's names, then a row
+    // a record.
+    static void fillTable(QTableWidget& table, const std::string& csv);
+
     // The field of the CSV file a cell shows; empty for none.
     static QString fieldText(const QTableWidgetItem* item);
 

@@ -215,6 +215,11 @@ void Form1::buildControls()
 
     pictureBox = place<PlotView>(this, "Picture1", 2400, 720, 4095, 3255);
     pictureBox->setFocusPolicy(Qt::NoFocus);
+    // A run added in the plot window runs with the settings as the boxes hold them then.
+    pictureBox->runSettingsSource = [this] {
+        return AddedRunSettings { settings::runSettings(), xCoefficientBox->text().toStdString(),
+            yCoefficientBox->text().toStdString() };
+    };
 
     m_xAxisLabel = greyLabel(
         this, "Label5", QStringLiteral("X-axis"), 360, 840, 1815, 255, Qt::AlignHCenter, true);

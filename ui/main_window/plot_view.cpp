@@ -214,8 +214,10 @@ void PlotView::setRunInProgress(bool running)
     if (running && m_plotData)
         m_plotIsPrevious = true;
     m_plotWindowAction->setEnabled(!running && m_plotData);
-    if (m_plotWindow)
+    if (m_plotWindow) {
         m_plotWindow->setPreviousRun(m_plotIsPrevious);
+        m_plotWindow->setMainRunInProgress(running);
+    }
 }
 
 void PlotView::openCycles()
@@ -244,6 +246,8 @@ void PlotView::openPlotWindow()
         m_plotWindow->setTables(m_plotTables, m_tablesDataFile, m_plotRows);
         m_plotWindow->setRunName(m_tablesDataFile);
         m_plotWindow->setPreviousRun(m_plotIsPrevious);
+        if (runSettingsSource)
+            m_plotWindow->runSettingsSource = runSettingsSource;
     }
     m_plotWindow->show();
     m_plotWindow->raise();

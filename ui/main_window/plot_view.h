@@ -126,6 +126,10 @@ public:
     // Shows the cycles dialog modally. Tests replace it so that the dialog does not block.
     std::function<void(QDialog&)> showCycles;
 
+    // The settings a run added in the plot window is run with (the main window's, as they are
+    // when it is added); the plot window's own source unless set.
+    std::function<AddedRunSettings()> runSettingsSource;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

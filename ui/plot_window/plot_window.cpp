@@ -1,10 +1,19 @@
 #include "ui/plot_window/plot_window.h"
 
+#include "run/run_driver.h"
+#include "ui/common/message_presenter.h"
+#include "ui/cycles/cycle_tables_view.h"
 #include "ui/plot_window/plot_export.h"
+#include "ui/plot_window/series_view.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -12,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -20,6 +30,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -31,6 +42,61 @@ namespace {
     constexpr int kMinimumBox = 4;
     // Views kept to step back to.
     constexpr std::size_t kViewHistory = 50;
+
+    QString decoded(const std::string& name)
+    {
+        return QFile::decodeName(QByteArray::fromStdString(name));
+    }
+
+    QString fileNameOf(const std::string& path)
+    {
+        return QFileInfo(decoded(path)).fileName();
+    }
+
+    // Whether the runs of two data files write the same files: their name bases name one file,
+    // however spelt.
+    bool sameRunNames(const std::string& a, const std::string& b)
+    {
+        try {
+            const QFileInfo x(decoded(run::runNameBase(a)));
+            const QFileInfo y(decoded(run::runNameBase(b)));
+            return x.fileName() == y.fileName()
+                && QFileInfo(x.absolutePath()).canonicalFilePath()
+                == QFileInfo(y.absolutePath()).canonicalFilePath();
+        } catch (const run::RunFailure&) {
+            return false;
+        }
+    }
+
+    bool sameOptions(const analysis::CycleOptions& a, const analysis::CycleOptions& b)
+    {
+        return a.cycleTolerance == b.cycleTolerance && a.turnBackRatio == b.turnBackRatio
+            && a.levelTolerance == b.levelTolerance && a.envelope == b.envelope;
+    }
+
+    // The shortest text that reads back as `value`, as a coefficient box would hold it.
+    std::string shortest(float value)
+    {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+        return std::string(buffer, end);
+    }
+
+    // The values of the point `ref` of `data`.
+    QPointF pointOf(const plot::PlotData& data, plot::PlotPointRef ref)
+    {
+        switch (ref.source) {
+        case plot::PlotPointRef::Source::Record:
+            return { data.x[ref.index], data.y[ref.index] };
+        case plot::PlotPointRef::Source::Positive:
+            return { data.sides.positive.x[ref.index], data.sides.positive.y[ref.index] };
+        case plot::PlotPointRef::Source::Negative:
+            return { data.sides.negative.x[ref.index], data.sides.negative.y[ref.index] };
+        case plot::PlotPointRef::Source::None:
+            break;
+        }
+        return {};
+    }
 
     // A status-bar label that ends its text with "…" where the bar is too narrow for it,
     // instead of cutting it off or holding the window wide; the whole text is its tool tip.
@@ -265,6 +331,9 @@ PlotWindow::PlotWindow(QWidget* parent)
     , m_pointLabel(new ElidingLabel(this))
     , m_cyclePanel(new CyclePanel(this))
     , m_exporter(new PlotExporter(*this))
+    , m_queue(new AddedRunQueue(this))
+    , m_seriesView(new SeriesView(this))
+    , m_addedRunsLabel(new ElidingLabel(this))
 {
     setWindowTitle(tr("Plot"));
     // A note over the plot while it shows a run older than the last one started.
@@ -291,6 +360,12 @@ PlotWindow::PlotWindow(QWidget* parent)
     statusBar()->addWidget(m_cursorLabel);
     statusBar()->addWidget(m_pointLabel, 1);
     QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* add =
+        file->addAction(tr("&Add run for comparison…"), this, &PlotWindow::askAndAddRuns);
+    add->setObjectName(QStringLiteral("addRunAction"));
+    add->setToolTip(tr("Runs data files with the main window's settings and draws them over "
+                       "this run"));
+    file->addSeparator();
     file->addAction(tr("Export &picture…"), m_exporter, &PlotExporter::exportPicture)
         ->setObjectName(QStringLiteral("exportPictureAction"));
     file->addAction(tr("Export &curve CSV…"), m_exporter, &PlotExporter::exportCurve)
@@ -354,6 +429,7 @@ PlotWindow::PlotWindow(QWidget* parent)
     view->addSeparator();
     view->addAction(m_cyclePanel->toggleViewAction());
     connectCyclePanel();
+    connectAddedRuns();
     fitToScreen();
 }
 
@@ -389,7 +465,7 @@ void PlotWindow::setData(std::shared_ptr<const plot::PlotData> data)
     m_index.build(*m_data);
     m_highlight = {};
     clearHover();
-    m_full = plot::fullPlotRange(*m_data);
+    m_full = plot::fullPlotRange(*m_data, overlays());
     resetView();
     m_previousViews.clear();
     m_nextViews.clear();
@@ -419,7 +495,8 @@ void PlotWindow::setHighlightedLoops(std::vector<analysis::PlotSeries> loops)
 
 void PlotWindow::renderView(QPainter& painter, const QRect& target) const
 {
-    m_renderer.render(painter, target, m_range, { layers(), m_highlight, &m_backbone });
+    m_renderer.render(
+        painter, target, m_range, { layers(), m_highlight, &m_backbone, overlays(), false });
 }
 
 void PlotWindow::setVisibleRange(const plot::PlotRange& range)
@@ -524,12 +601,27 @@ void PlotWindow::showContextMenu(QPoint globalPosition)
 {
     QMenu menu(this);
     const char* const entries[] = { "copyPictureAction", "exportPictureAction", nullptr,
-        "previousViewAction", "nextViewAction", "resetViewAction" };
+        "previousViewAction", "nextViewAction", "resetViewAction", nullptr, "addRunAction" };
     for (const char* name : entries) {
         if (!name)
             menu.addSeparator();
         else if (auto* action = findChild<QAction*>(QLatin1String(name)))
             menu.addAction(action);
+    }
+    // Each added run's own entries, as its row in the Series page has them.
+    for (const AddedRun& run : m_addedRuns) {
+        const int id = run.id;
+        QMenu* own = menu.addMenu(tr("Added: %1").arg(fileNameOf(run.dataFile)));
+        QPixmap swatch(12, 12);
+        swatch.fill(run.colour);
+        own->setIcon(QIcon(swatch));
+        QAction* shown = own->addAction(tr("&Shown"));
+        shown->setCheckable(true);
+        shown->setChecked(run.visible);
+        connect(shown, &QAction::toggled, this,
+            [this, id](bool visible) { setAddedRunVisible(id, visible); });
+        own->addAction(tr("&Colour…"), this, [this, id] { askAddedRunColour(id); });
+        own->addAction(tr("&Remove"), this, [this, id] { removeAddedRun(id); });
     }
     menu.exec(globalPosition);
 }
@@ -563,6 +655,7 @@ void PlotWindow::updateTitle()
 void PlotWindow::clearHover()
 {
     m_hovered = {};
+    m_hoveredRun = 0;
     m_highlight.point = false;
     showPointText({});
 }
@@ -571,7 +664,7 @@ void PlotWindow::showPointText(const QString& text)
 {
     m_pointLabel->setText(text);
     m_pointLabel->setToolTip(text);
-    m_hintLabel->setVisible(text.isEmpty());
+    m_hintLabel->setVisible(text.isEmpty() && m_addedRunsLabel->text().isEmpty());
 }
 
 void PlotWindow::hoverAt(QPointF pixel)
@@ -579,46 +672,73 @@ void PlotWindow::hoverAt(QPointF pixel)
     constexpr double kHoverRadius = 6;
     const QRectF d = m_area->dataRect();
     plot::PlotPointRef found;
+    int foundRun = 0;
+    const plot::PlotData* foundData = m_data.get();
     if (d.adjusted(-kHoverRadius, -kHoverRadius, kHoverRadius, kHoverRadius).contains(pixel)) {
         const QPointF at = m_area->toData(pixel);
-        found = m_index.nearest(at.x(), at.y(), (m_range.xMax - m_range.xMin) / d.width(),
-            (m_range.yMax - m_range.yMin) / d.height(), kHoverRadius, layers());
+        const double xPerPixel = (m_range.xMax - m_range.xMin) / d.width();
+        const double yPerPixel = (m_range.yMax - m_range.yMin) / d.height();
+        const plot::PlotLayers shown = layers();
+        found = m_index.nearest(at.x(), at.y(), xPerPixel, yPerPixel, kHoverRadius, shown);
+        // The added runs' points too, the nearest of all taken.
+        double nearest = std::numeric_limits<double>::infinity();
+        if (found)
+            nearest = QLineF(
+                pixel, m_area->toPixels(pointOf(*m_data, found).x(), pointOf(*m_data, found).y()))
+                          .length();
+        for (const AddedRun& run : m_addedRuns) {
+            if (!run.visible)
+                continue;
+            const plot::PlotPointRef ref =
+                run.index->nearest(at.x(), at.y(), xPerPixel, yPerPixel, kHoverRadius, shown);
+            if (!ref)
+                continue;
+            const QPointF p = pointOf(*run.plot, ref);
+            const double distance = QLineF(pixel, m_area->toPixels(p.x(), p.y())).length();
+            if (distance < nearest) {
+                nearest = distance;
+                found = ref;
+                foundRun = run.id;
+                foundData = run.plot.get();
+            }
+        }
     }
-    if (found.source == m_hovered.source && found.index == m_hovered.index)
+    if (found.source == m_hovered.source && found.index == m_hovered.index
+        && foundRun == m_hoveredRun)
         return;
     m_hovered = found;
+    m_hoveredRun = foundRun;
+    const plot::PlotData& data = *foundData;
     const auto number = [](double v) { return QString::number(v, 'g', 15); };
-    double x = 0;
-    double y = 0;
+    const QPointF p = found ? pointOf(data, found) : QPointF();
     QString text;
     switch (found.source) {
     case plot::PlotPointRef::Source::Record:
-        x = m_data->x[found.index];
-        y = m_data->y[found.index];
-        text = tr("Record point %1: x = %2, y = %3").arg(found.index + 1).arg(number(x), number(y));
-        if (found.index < m_data->lines.size())
-            text += m_data->lines[found.index] > 0
-                ? tr(", line %1 of the data file").arg(m_data->lines[found.index])
+        text = tr("Record point %1: x = %2, y = %3")
+                   .arg(found.index + 1)
+                   .arg(number(p.x()), number(p.y()));
+        if (found.index < data.lines.size())
+            text += data.lines[found.index] > 0
+                ? tr(", line %1 of the data file").arg(data.lines[found.index])
                 : tr(", a zero point inserted where the load changes sign");
         break;
     case plot::PlotPointRef::Source::Positive:
-    case plot::PlotPointRef::Source::Negative: {
-        const bool positive = found.source == plot::PlotPointRef::Source::Positive;
-        const run::CurveSide& side = positive ? m_data->sides.positive : m_data->sides.negative;
-        x = side.x[found.index];
-        y = side.y[found.index];
-        text = (positive ? tr("Positive curve point %1: x = %2, y = %3")
-                         : tr("Negative curve point %1: x = %2, y = %3"))
+    case plot::PlotPointRef::Source::Negative:
+        text = (found.source == plot::PlotPointRef::Source::Positive
+                ? tr("Positive curve point %1: x = %2, y = %3")
+                : tr("Negative curve point %1: x = %2, y = %3"))
                    .arg(found.index + 1)
-                   .arg(number(x), number(y));
+                   .arg(number(p.x()), number(p.y()));
         break;
-    }
     case plot::PlotPointRef::Source::None:
         break;
     }
+    if (found && foundRun != 0)
+        if (const AddedRun* run = addedRun(foundRun))
+            text = tr("%1 (added): %2").arg(fileNameOf(run->dataFile), text);
     m_highlight.point = bool(found);
-    m_highlight.x = x;
-    m_highlight.y = y;
+    m_highlight.x = p.x();
+    m_highlight.y = p.y();
     showPointText(text);
     m_area->update();
 }
@@ -633,6 +753,8 @@ void PlotWindow::setTables(std::shared_ptr<const analysis::RunTables> tables,
     const std::string& dataFile, std::shared_ptr<const run::Rows> rows)
 {
     m_exporter->setDataFile(dataFile);
+    m_mainFile = dataFile;
+    m_mainRows = tables ? rows : nullptr;
     m_cyclePanel->setRun({ std::move(rows), std::move(tables), {}, dataFile,
         plot::plotXTitle(*m_data), plot::plotYTitle(*m_data) });
 }
@@ -646,7 +768,13 @@ void PlotWindow::connectCyclePanel()
         [this](const std::shared_ptr<const analysis::RunTables>& tables) {
             setBackbone(tables ? analysis::plotBackbone(*tables) : analysis::PlotBackbone {});
             findChild<QAction*>(QStringLiteral("saveTablesAction"))->setEnabled(tables != nullptr);
+            m_mainTables = tables;
+            // The added runs are compared under the same options.
+            for (AddedRun& run : m_addedRuns)
+                analyseAddedRun(run);
+            updateSeries();
         });
+    m_cyclePanel->view()->tablesView()->addTab(m_seriesView, tr("&Series"));
 }
 
 void PlotWindow::showCursor(const QPointF* value)
@@ -655,6 +783,222 @@ void PlotWindow::showCursor(const QPointF* value)
             ? QStringLiteral("x = %1   y = %2")
                   .arg(QString::number(value->x(), 'g', 6), QString::number(value->y(), 'g', 6))
             : QString());
+}
+
+}  // namespace ui
+
+namespace ui {
+
+void PlotWindow::connectAddedRuns()
+{
+    m_addedRunsLabel->setObjectName(QStringLiteral("addedRunsLabel"));
+    m_addedRunsLabel->hide();
+    statusBar()->addWidget(m_addedRunsLabel, 1);
+    setAcceptDrops(true);
+    runSettingsSource = [] {
+        const settings::RunSettings& s = settings::runSettings();
+        return AddedRunSettings { s, shortest(s.XCoefficient), shortest(s.YCoefficient) };
+    };
+    askDataFiles = [this] {
+        return QFileDialog::getOpenFileNames(this, tr("Add run for comparison"), QString(),
+            tr("Data files (*.prn *.csv *.dat *.txt);;All files (*)"));
+    };
+    askColour = [this](const QColor& present) {
+        return QColorDialog::getColor(present, this, tr("Colour of the added run"));
+    };
+    connect(m_queue, &AddedRunQueue::progressChanged, this, [this] {
+        const QString text = m_queue->progressText();
+        m_addedRunsLabel->setText(text);
+        m_addedRunsLabel->setToolTip(text);
+        m_addedRunsLabel->setVisible(!text.isEmpty());
+        // The hint steps aside while the runs need the room.
+        m_hintLabel->setVisible(text.isEmpty() && m_pointLabel->text().isEmpty());
+    });
+    const auto settle = [this](const std::string& dataFile) {
+        const auto pending = std::find(m_pendingRuns.begin(), m_pendingRuns.end(), dataFile);
+        if (pending != m_pendingRuns.end())
+            m_pendingRuns.erase(pending);
+    };
+    connect(m_queue, &AddedRunQueue::finished, this, [this, settle](const AddedRun& finished) {
+        settle(finished.dataFile);
+        AddedRun run = finished;
+        run.id = ++m_lastRunId;
+        // The first colour no run shown has. Beside the main run's grey, green to blue, red,
+        // orange, blue, green and purple, the colours least like them come first.
+        constexpr std::size_t kOrder[] = { 6, 5, 8, 9, 7, 3, 10, 11, 0, 1, 2, 4 };
+        for (std::size_t k = 0;; ++k) {
+            const QColor colour = plot::overlayColour(kOrder[k % std::size(kOrder)]);
+            if (std::none_of(m_addedRuns.begin(), m_addedRuns.end(),
+                    [&](const AddedRun& r) { return r.colour == colour; })
+                || k > m_addedRuns.size()) {
+                run.colour = colour;
+                break;
+            }
+        }
+        analyseAddedRun(run);
+        m_addedRuns.push_back(std::move(run));
+        updateFullRange();
+        updateSeries();
+        m_area->update();
+    });
+    connect(m_queue, &AddedRunQueue::failed, this,
+        [this, settle](const QString& dataFile, const QString& message, const QString& detail) {
+            settle(QFile::encodeName(dataFile).toStdString());
+            messagePresenter().warningWithDetail(this, tr("Add run for comparison"),
+                tr("%1 could not be added: %2").arg(QFileInfo(dataFile).fileName(), message),
+                detail);
+        });
+    connect(m_seriesView, &SeriesView::visibilityChanged, this, &PlotWindow::setAddedRunVisible);
+    connect(m_seriesView, &SeriesView::colourAsked, this, &PlotWindow::askAddedRunColour);
+    connect(m_seriesView, &SeriesView::removeAsked, this, &PlotWindow::removeAddedRun);
+    connect(m_seriesView, &SeriesView::addAsked, this, &PlotWindow::askAndAddRuns);
+}
+
+void PlotWindow::askAndAddRuns()
+{
+    const QStringList paths = askDataFiles();
+    if (!paths.isEmpty())
+        addRuns(paths);
+}
+
+void PlotWindow::addRuns(const QStringList& paths)
+{
+    QStringList refused;
+    for (const QString& path : paths) {
+        const std::string file = QFile::encodeName(path).toStdString();
+        const auto same = [&](const std::string& other) { return sameRunNames(file, other); };
+        const bool added = std::any_of(m_pendingRuns.begin(), m_pendingRuns.end(), same)
+            || std::any_of(m_addedRuns.begin(), m_addedRuns.end(),
+                [&](const AddedRun& run) { return same(run.dataFile); });
+        if (!m_mainFile.empty() && same(m_mainFile)) {
+            refused << tr("%1 is the main run's data file, or writes the main run's files.")
+                           .arg(QFileInfo(path).fileName());
+            continue;
+        }
+        if (added) {
+            refused << tr("%1 is added already, or writes the files of a run added.")
+                           .arg(QFileInfo(path).fileName());
+            continue;
+        }
+        m_pendingRuns.push_back(file);
+        m_queue->add(file, runSettingsSource(), m_cyclePanel->view()->options());
+    }
+    if (!refused.isEmpty())
+        messagePresenter().warning(this, tr("Add run for comparison"),
+            refused.join(QLatin1Char('\n')) + tr("\nNothing of it was run."));
+}
+
+void PlotWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void PlotWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    event->acceptProposedAction();
+    // Answered once the drag has ended: a message box must not hold up the program the files
+    // came from.
+    if (!paths.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this, paths] { addRuns(paths); }, Qt::QueuedConnection);
+}
+
+AddedRun* PlotWindow::addedRun(int id)
+{
+    const auto at = std::find_if(
+        m_addedRuns.begin(), m_addedRuns.end(), [id](const AddedRun& run) { return run.id == id; });
+    return at == m_addedRuns.end() ? nullptr : &*at;
+}
+
+void PlotWindow::setAddedRunVisible(int id, bool visible)
+{
+    AddedRun* run = addedRun(id);
+    if (!run || run->visible == visible)
+        return;
+    run->visible = visible;
+    clearHover();
+    updateFullRange();
+    updateSeries();
+    m_area->update();
+}
+
+void PlotWindow::setAddedRunColour(int id, const QColor& colour)
+{
+    AddedRun* run = addedRun(id);
+    if (!run || !colour.isValid())
+        return;
+    run->colour = colour;
+    updateSeries();
+    m_area->update();
+}
+
+void PlotWindow::askAddedRunColour(int id)
+{
+    if (const AddedRun* run = addedRun(id))
+        setAddedRunColour(id, askColour(run->colour));
+}
+
+void PlotWindow::removeAddedRun(int id)
+{
+    const auto at = std::find_if(
+        m_addedRuns.begin(), m_addedRuns.end(), [id](const AddedRun& run) { return run.id == id; });
+    if (at == m_addedRuns.end())
+        return;
+    clearHover();
+    m_addedRuns.erase(at);
+    updateFullRange();
+    updateSeries();
+    m_area->update();
+}
+
+std::vector<plot::OverlayRun> PlotWindow::overlays() const
+{
+    std::vector<plot::OverlayRun> runs;
+    runs.reserve(m_addedRuns.size());
+    for (const AddedRun& run : m_addedRuns)
+        runs.push_back(
+            { run.colour, fileNameOf(run.dataFile), run.plot.get(), &run.backbone, run.visible });
+    return runs;
+}
+
+void PlotWindow::updateFullRange()
+{
+    const plot::PlotRange& r = m_range;
+    const bool whole = r.xMin == m_full.xMin && r.xMax == m_full.xMax && r.yMin == m_full.yMin
+        && r.yMax == m_full.yMax;
+    m_full = plot::fullPlotRange(*m_data, overlays());
+    if (whole)
+        setVisibleRange(m_full);
+}
+
+void PlotWindow::analyseAddedRun(AddedRun& run)
+{
+    const analysis::CycleOptions& options = m_cyclePanel->view()->options();
+    if (!run.rows || sameOptions(run.options, options))
+        return;
+    run.tables =
+        std::make_shared<const analysis::RunTables>(analysis::analyseRows(*run.rows, options));
+    run.options = options;
+    run.backbone = analysis::plotBackbone(*run.tables);
+    m_area->update();
+}
+
+void PlotWindow::updateSeries()
+{
+    std::vector<SeriesEntry> entries;
+    if (m_mainTables && m_mainRows)
+        entries.push_back({ 0,
+            analysis::finishedSeriesRow(m_mainFile, m_mainRows->size(), *m_mainTables), {}, true });
+    for (const AddedRun& run : m_addedRuns)
+        entries.push_back(
+            { run.id, analysis::finishedSeriesRow(run.dataFile, run.rows->size(), *run.tables),
+                run.colour, run.visible });
+    m_seriesView->setEntries(std::move(entries));
 }
 
 }  // namespace ui

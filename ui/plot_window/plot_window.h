@@ -3,6 +3,7 @@
 #include "analysis/run_tables.h"
 #include "plot/plot_data.h"
 #include "plot/plot_renderer.h"
+#include "ui/plot_window/added_runs.h"
 #include "ui/plot_window/cycle_panel.h"
 
 #include <QMainWindow>
@@ -10,6 +11,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +25,7 @@ namespace ui {
 
 class PlotExporter;
 class PlotWindow;
+class SeriesView;
 
 // The plot itself: axes, grid, layers and legend, and the mouse and keys that zoom and pan.
 class PlotArea : public QWidget
@@ -238,6 +241,56 @@ public:
         return m_exporter;
     }
 
+    // Runs data files for comparison (File → Add run for comparison…, or dropped onto the
+    // window): each in the background with the settings runSettingsSource gives at this moment,
+    // then drawn in a colour of its own over the main run, with a row in the Series page. A file
+    // whose run would write the main run's files, or those of a run added and not removed, is
+    // refused with a message.
+    void addRuns(const QStringList& paths);
+    // Asks for the files (askDataFiles) and adds them.
+    void askAndAddRuns();
+
+    // The main window's settings and coefficient texts now; the program's settings record and
+    // its coefficients unless the main window sets it.
+    std::function<AddedRunSettings()> runSettingsSource;
+    // Asks for data files to add; none cancels. A file dialog unless a test replaces it.
+    std::function<QStringList()> askDataFiles;
+    // Asks for another colour, given the present one; an invalid colour cancels. A colour dialog
+    // unless a test replaces it.
+    std::function<QColor(const QColor& present)> askColour;
+
+    // The runs added and finished, in the order they finished.
+    const std::vector<AddedRun>& addedRuns() const
+    {
+        return m_addedRuns;
+    }
+
+    void setAddedRunVisible(int id, bool visible);
+    void setAddedRunColour(int id, const QColor& colour);
+    // Asks for another colour for the run (askColour).
+    void askAddedRunColour(int id);
+    void removeAddedRun(int id);
+
+    // Told while the main window runs a file, which then takes one of the two runs at once.
+    void setMainRunInProgress(bool running)
+    {
+        m_queue->setMainRunInProgress(running);
+    }
+
+    AddedRunQueue* addedRunQueue() const
+    {
+        return m_queue;
+    }
+
+    SeriesView* seriesView() const
+    {
+        return m_seriesView;
+    }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     // How the view last changed; a wheel notch or an arrow press after one of its own kind
     // continues that step of the history.
@@ -250,6 +303,16 @@ private:
 
     void clearHover();
     void connectCyclePanel();
+    void connectAddedRuns();
+    // The added runs as the renderer draws them.
+    std::vector<plot::OverlayRun> overlays() const;
+    // The whole of the main run and the added runs shown; a view of the whole follows it.
+    void updateFullRange();
+    // The Series page's rows from the main run's and the added runs' tables.
+    void updateSeries();
+    // The added run's tables under the panel's options, when computed under others.
+    void analyseAddedRun(AddedRun& run);
+    AddedRun* addedRun(int id);
     void showPointText(const QString& text);
     void moveView(const plot::PlotRange& range, ViewStep step);
     void updateTitle();
@@ -278,6 +341,7 @@ private:
     analysis::PlotBackbone m_backbone;
     plot::PlotPointIndex m_index;
     plot::PlotPointRef m_hovered;
+    int m_hoveredRun = 0;  // the added run the hovered point is of; 0 for the main run
     CyclePanel* m_cyclePanel;
     PlotExporter* m_exporter;
     std::vector<plot::PlotRange> m_previousViews;
@@ -286,6 +350,17 @@ private:
     QString m_runName;  // the data file's name
     bool m_previousRun = false;
     QLabel* m_previousNote = nullptr;
+    // The main run's data file and rows, and the tables the panel shows of them.
+    std::string m_mainFile;
+    std::shared_ptr<const run::Rows> m_mainRows;
+    std::shared_ptr<const analysis::RunTables> m_mainTables;
+    AddedRunQueue* m_queue;
+    std::vector<AddedRun> m_addedRuns;
+    // The data files of the added runs waiting or running.
+    std::vector<std::string> m_pendingRuns;
+    int m_lastRunId = 0;
+    SeriesView* m_seriesView;
+    QLabel* m_addedRunsLabel;
 };
 
 }  // namespace ui
