@@ -147,9 +147,18 @@ TextReader::TextReader(const std::string& path, Links links)
             throwFileFailure(error, path, false);
         throw RunFailure(FailureCode::PathFileAccessError, path + ": not a regular file");
     }
-    m_chunk = std::max<std::size_t>(files.bufferBytes(kReadChunk), 2);
-    m_buffer.resize(m_chunk);
-    if (fill() && m_end - m_pos >= 3 && std::memcmp(m_buffer.data(), "\xEF\xBB\xBF", 3) == 0)
+    try {
+        m_chunk = std::max<std::size_t>(files.bufferBytes(kReadChunk), 2);
+        m_buffer.resize(m_chunk);
+        // A read may hand over fewer bytes than the mark has.
+        while (m_end < 3 && fill()) { }
+    } catch (...) {
+        // No destructor runs for a reader that was never made.
+        files.close(m_fd);
+        m_fd = -1;
+        throw;
+    }
+    if (m_end >= 3 && std::memcmp(m_buffer.data(), "\xEF\xBB\xBF", 3) == 0)
         m_pos += 3;
 }
 
