@@ -21,7 +21,7 @@ namespace {
     constexpr std::size_t kReadChunk = 1 << 20;
     constexpr std::size_t kWriteBuffer = 1 << 18;
     // Room for the longest line a writer lays out in place.
-    constexpr std::size_t kLeastWriteBuffer = 1 << 12;
+    constexpr std::size_t kLeastWriteBuffer = 1 << 9;
 
     char* uppercaseExponent(char* begin, char* end)
     {

@@ -434,28 +434,54 @@ private:
     // The path from the root: relative paths start there too.
     static std::string normal(std::string_view path)
     {
+        // Most paths are so already: from the root, without empty, "." or ".." parts.
+        const auto dotPart = [&] {
+            for (std::size_t at = path.find("/."); at != std::string_view::npos;
+                 at = path.find("/.", at + 1)) {
+                const std::string_view rest = path.substr(at + 2);
+                if (rest.empty() || rest[0] == '/' || rest == "." || rest.starts_with("./"))
+                    return true;
+            }
+            return false;
+        };
+        if (path.size() > 1 && path.front() == '/' && path.back() != '/'
+            && path.find("//") == std::string_view::npos && !dotPart())
+            return std::string(path);
         std::string result;
         for (const std::string& part : parts(path))
             result += "/" + part;
         return result.empty() ? std::string("/") : result;
     }
 
-    // What the system says of a name whose folders are not all there, or whose parts are too
-    // long; 0 when the name can be looked up.
+    // What the system says of a normal name whose folder is not there, or whose last part is
+    // too long; 0 when the name can be looked up. Folders are never removed, so a folder that
+    // is there has its own folders.
     int checkName(const std::string& name) const
     {
+        if (name == "/")
+            return 0;
+        const std::size_t slash = name.rfind('/');
+        if (name.size() - slash - 1 > NAME_MAX)
+            return ENAMETOOLONG;
+        const auto it = m_names.find(slash == 0 ? std::string("/") : name.substr(0, slash));
+        if (it == m_names.end())
+            return parentMissing(name.substr(0, slash));
+        return it->second->folder ? 0 : ENOTDIR;
+    }
+
+    // ENOTDIR when a file stands where a folder above the name should be, else ENOENT.
+    int parentMissing(const std::string& folder) const
+    {
         std::string at;
-        for (const std::string& part : parts(name)) {
-            if (part.size() > NAME_MAX)
-                return ENAMETOOLONG;
-            const auto it = m_names.find(at.empty() ? std::string("/") : at);
+        for (const std::string& part : parts(folder)) {
+            at += "/" + part;
+            const auto it = m_names.find(at);
             if (it == m_names.end())
                 return ENOENT;
             if (!it->second->folder)
                 return ENOTDIR;
-            at += "/" + part;
         }
-        return 0;
+        return ENOENT;
     }
 
     std::shared_ptr<Node> newNode(bool folder)
