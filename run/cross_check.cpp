@@ -39,6 +39,22 @@ namespace {
         double intercept;
     };
 
+    // Segment i's line, worked out from its points wherever it is needed: the same operations
+    // give the same bits every time, and a record of millions of segments holds no lines.
+    Line lineOf(const PreparedPoints& p, std::size_t i)
+    {
+        const double x1 = p.x[i - 1];
+        const double k = (p.y[i - 1] - p.y[i - 2]) / (x1 - p.x[i - 2]);
+        return { k, p.y[i - 1] - x1 * k };
+    }
+
+    // Whether segment i's slope and intercept could be computed and held: a zero X width
+    // divides by zero; so does anything the slope cannot hold.
+    bool holds(const PreparedPoints& p, std::size_t i, const Line& l)
+    {
+        return p.x[i - 1] != p.x[i - 2] && std::isfinite(l.slope) && std::isfinite(l.intercept);
+    }
+
     // Runs part(first, end, half) on the two halves of [first, last): the first half on a
     // second thread when `two` and one can be had. The halves are the same either way, so
     // whatever the parts add up comes out the same. What a part throws is rethrown once both
@@ -105,37 +121,8 @@ namespace {
 
     struct Segments
     {
-        std::unique_ptr<Line[]> line;  // indexed by segment number
-        std::unique_ptr<bool[]> valid;  // its slope and intercept could be computed and held
         std::size_t firstFailure = 0;  // the segment whose slope or intercept fails first; 0: none
     };
-
-    Segments describeSegments(const PreparedPoints& p, bool twoThreads)
-    {
-        const std::size_t n = p.size();
-        Segments s;
-        s.line = unfilled<Line>(n + 1);
-        s.valid = unfilled<bool>(n + 1);
-        std::size_t firstBad[2] = { 0, 0 };
-        inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-            for (std::size_t i = first; i < end; ++i) {
-                const double x0 = p.x[i - 2];
-                const double x1 = p.x[i - 1];
-                const double k = (p.y[i - 1] - p.y[i - 2]) / (x1 - x0);
-                const double c = p.y[i - 1] - x1 * k;
-                s.line[i] = { k, c };
-                // A zero X width divides by zero; so does anything the slope cannot hold.
-                const bool bad = x1 == x0 || !std::isfinite(k) || !std::isfinite(c);
-                s.valid[i] = !bad;
-                if (bad && firstBad[half] == 0)
-                    firstBad[half] = i;
-            }
-        });
-        // The walk meets segment 3 first, then scans segments 2, 3, ... in order.
-        if (n >= 3)
-            s.firstFailure = !s.valid[3] ? 3 : firstBad[0] != 0 ? firstBad[0] : firstBad[1];
-        return s;
-    }
 
     // A crossing found on the walked segment, with the scanned segment it lies on.
     struct Hit
@@ -180,16 +167,16 @@ namespace {
         return -below(-x);
     }
 
-    Box boxOf(const PreparedPoints& p, const Segments& s, std::size_t i)
+    // Segment i's box, `l` being its line.
+    Box boxOf(const PreparedPoints& p, std::size_t i, const Line& l)
     {
-        if (!s.valid[i])
+        if (!holds(p, i, l))
             return { -HUGE_VALF, HUGE_VALF, -HUGE_VALF, HUGE_VALF };
         constexpr double u = DBL_EPSILON / 2;
         const double x0 = p.x[i - 2];
         const double x1 = p.x[i - 1];
         const double y0 = p.y[i - 2];
         const double y1 = p.y[i - 1];
-        const Line& l = s.line[i];
         const double reach = std::max(std::fabs(x0), std::fabs(x1));
         // How far the crossing's X, once computed and held in single precision, may lie from
         // where the two lines meet: twice the bound of those roundings.
@@ -206,6 +193,9 @@ namespace {
     {
         return a.low < b.high && b.low < a.high && a.bottom <= b.top && b.bottom <= a.top;
     }
+
+    // A cell is split into this many steps along each axis for the members' boxes.
+    constexpr unsigned kStepBits = 8;
 
     // One axis of the grid: equal cells from an origin, the outermost ones open-ended.
     class Axis
@@ -225,15 +215,17 @@ namespace {
             }
         }
 
-        // Monotonic, so boxes that meet share a cell.
-        std::size_t cellOf(float v) const
+        // The step of the axis that `v` falls in, counted from the first cell's first step;
+        // monotonic, so boxes that meet overlap in steps too. Scaling by a power of two is
+        // exact, so the cell of a step is the cell `v` falls in.
+        std::size_t stepOf(float v) const
         {
             const double c = (static_cast<double>(v) - m_lowest) * m_scale;
             if (!(c > 0.0))
                 return 0;
             if (c >= static_cast<double>(m_cells))
-                return m_cells - 1;
-            return static_cast<std::size_t>(c);
+                return (m_cells << kStepBits) - 1;
+            return static_cast<std::size_t>(c * (1 << kStepBits));
         }
 
         std::size_t cells() const
@@ -247,20 +239,57 @@ namespace {
         std::size_t m_cells = 1;
     };
 
+    // A box's span in steps of the two axes.
+    struct Steps
+    {
+        std::size_t low;
+        std::size_t high;
+        std::size_t bottom;
+        std::size_t top;
+    };
+
+    // Where step `step` lies against cell `cell`: 0 before it, 1 to 255 for its steps (the last
+    // two sharing 255, as everything after it does). Monotonic, as the steps are.
+    std::uint8_t inCell(std::size_t step, std::size_t cell)
+    {
+        const std::size_t first = cell << kStepBits;
+        if (step < first)
+            return 0;
+        return static_cast<std::uint8_t>(std::min<std::size_t>(step - first + 1, 255));
+    }
+
+    // A segment filed in a cell: its number and its box in the cell's steps (inCell). A `low`
+    // or `bottom` of 0 says that the box begins in an earlier column or row.
+    struct Member
+    {
+        Index segment;
+        std::uint8_t low;
+        std::uint8_t high;
+        std::uint8_t bottom;
+        std::uint8_t top;
+    };
+
+    // A segment whose box covers too many cells to be filed, with its box.
+    struct WideSegment
+    {
+        Index segment;
+        Box box;
+    };
+
     // Segments filed by their boxes in a grid of cells about twice as large as a mean box, so
     // that a walked segment only meets the few segments whose boxes meet its own. A segment
-    // whose box covers many cells is kept in a short list that every walk reads.
+    // whose box covers many cells is kept in a short list that every walk reads. The grid holds
+    // only the cells something lies in, and each member in 8 bytes: lines and boxes are worked
+    // out again from the points where they are needed.
     class SegmentGrid
     {
     public:
         // With `twoThreads` the grid is built on two threads; the grid and every walk over it
-        // find the same segments either way.
-        SegmentGrid(const PreparedPoints& p, const Segments& s, bool twoThreads)
+        // find the same segments either way. Sets `s` from the segments it describes.
+        SegmentGrid(const PreparedPoints& p, Segments& s, bool twoThreads)
             : m_points(p)
-            , m_segments(s)
         {
             const std::size_t n = p.size();
-            m_box = unfilled<Box>(n + 1);
 
             struct Extent
             {
@@ -271,14 +300,17 @@ namespace {
                 double widths = 0.0;
                 double heights = 0.0;
                 std::size_t finite = 0;
+                std::size_t firstBad = 0;
             };
 
             Extent halves[2];
             inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
                 Extent& e = halves[half];
                 for (std::size_t i = first; i < end; ++i) {
-                    const Box b = boxOf(p, s, i);
-                    m_box[i] = b;
+                    const Line l = lineOf(p, i);
+                    if (e.firstBad == 0 && !holds(p, i, l))
+                        e.firstBad = i;
+                    const Box b = boxOf(p, i, l);
                     if (!std::isfinite(b.low) || !std::isfinite(b.high) || !std::isfinite(b.bottom)
                         || !std::isfinite(b.top))
                         continue;
@@ -291,6 +323,11 @@ namespace {
                     ++e.finite;
                 }
             });
+            // The walk meets segment 3 first, then scans segments 2, 3, ... in order.
+            if (n >= 3)
+                s.firstFailure = !holds(p, 3, lineOf(p, 3)) ? 3
+                    : halves[0].firstBad != 0               ? halves[0].firstBad
+                                                            : halves[1].firstBad;
             const double lowest = std::min(halves[0].lowest, halves[1].lowest);
             const double highest = std::max(halves[0].highest, halves[1].highest);
             const double bottom = std::min(halves[0].bottom, halves[1].bottom);
@@ -318,95 +355,123 @@ namespace {
             m_x = Axis(lowest, highest, static_cast<std::size_t>(columns));
             m_y = Axis(bottom, top, static_cast<std::size_t>(rows));
 
-            // Cell c's members go to [m_start[c], m_start[c + 1]) in segment order, which the
-            // walks read fastest: each half counts its members of every cell, then files them,
-            // the second half's after the first's.
+            // Each half counts its members of every cell, and keeps its wide segments.
             const std::size_t cells = m_x.cells() * m_y.cells();
-            Counts counts[2] = { zeroedCounts(cells), zeroedCounts(cells) };
-            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-                std::uint32_t* const count = counts[half].get();
-                for (std::size_t i = first; i < end; ++i)
-                    forEachCell(m_box[i], [&](std::size_t c) { ++count[c]; });
-            });
-            m_start = unfilled<std::size_t>(cells + 1);
-            m_start[0] = 0;
-            for (std::size_t c = 0; c < cells; ++c) {
-                m_start[c + 1] = m_start[c] + counts[0][c] + counts[1][c];
-                // From here on, where each half files its next member of the cell: the first
-                // half's members go before all of the second half's.
-                counts[1][c] = counts[0][c];
-                counts[0][c] = 0;
-            }
-            const std::size_t members = m_start[cells];
-            m_members = unfilled<Index>(members);
-            m_memberBox = unfilled<Box>(members);
-            std::vector<Index> wide[2];
-            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-                std::uint32_t* const filled = counts[half].get();
-                for (std::size_t i = first; i < end; ++i) {
-                    const bool filed = forEachCell(m_box[i], [&](std::size_t c) {
-                        const std::size_t m = m_start[c] + filled[c]++;
-                        m_members[m] = static_cast<Index>(i);
-                        m_memberBox[m] = m_box[i];
+            std::vector<WideSegment> wide[2];
+            {
+                Counts counts[2] = { zeroedCounts(cells), zeroedCounts(cells) };
+                inTwoHalves(
+                    twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
+                        std::uint32_t* const count = counts[half].get();
+                        for (std::size_t i = first; i < end; ++i) {
+                            const Box b = boxOf(p, i, lineOf(p, i));
+                            if (!forEachCell(stepsOf(b), [&](std::size_t c) { ++count[c]; }))
+                                wide[half].push_back({ static_cast<Index>(i), b });
+                        }
                     });
-                    if (!filed)
-                        wide[half].push_back(static_cast<Index>(i));
-                }
-            });
+                fileCells(counts[0].get(), counts[1].get(), cells);
+            }
             m_wide = std::move(wide[0]);
             m_wide.insert(m_wide.end(), wide[1].begin(), wide[1].end());
+
+            // Cell c's members go to [m_first[slot], m_first[slot + 1]) in segment order, which
+            // the walks read fastest: each half files its members, the second half's after the
+            // first's.
+            m_members = unfilled<Member>(m_first[m_occupied.count]);
+            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
+                Index* const next = m_next[half].get();
+                for (std::size_t i = first; i < end; ++i) {
+                    const Steps st = stepsOf(boxOf(p, i, lineOf(p, i)));
+                    forEachCell(st, [&](std::size_t c) {
+                        const std::size_t cx = c % m_x.cells();
+                        const std::size_t cy = c / m_x.cells();
+                        m_members[next[slotOf(c)]++] = { static_cast<Index>(i), inCell(st.low, cx),
+                            inCell(st.high, cx), inCell(st.bottom, cy), inCell(st.top, cy) };
+                    });
+                }
+            });
+            m_next[0].reset();
+            m_next[1].reset();
         }
 
         // Calls visit(t, line, low, high) once for every segment t whose open X span (low, high)
-        // overlaps that of segment a, in no particular order, passing over those whose boxes
-        // do not meet.
+        // overlaps that of segment a (whose line is `line`), in no particular order, passing over
+        // most of those whose boxes do not meet. `scratch` is the caller's, for the candidates.
         template <typename Visit>
-        void forEachCandidate(std::size_t a, Visit&& visit) const
+        void forEachCandidate(
+            std::size_t a, const Line& line, std::vector<Index>& scratch, Visit&& visit) const
         {
-            const Box& box = m_box[a];
+            const Box box = boxOf(m_points, a, line);
             const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
             const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
             const auto consider = [&](Index t) {
                 const double tLow = std::min(m_points.x[t - 2], m_points.x[t - 1]);
                 const double tHigh = std::max(m_points.x[t - 2], m_points.x[t - 1]);
                 if (tLow < high && low < tHigh)
-                    visit(t, m_segments.line[t], tLow, tHigh);
+                    visit(t, lineOf(m_points, t), tLow, tHigh);
             };
-            for (const Index t : m_wide)
-                if (meet(m_box[t], box))
-                    consider(t);
-            const std::size_t x0 = m_x.cellOf(box.low);
-            const std::size_t x1 = m_x.cellOf(box.high);
-            const std::size_t y0 = m_y.cellOf(box.bottom);
-            const std::size_t y1 = m_y.cellOf(box.top);
-            for (std::size_t cy = y0; cy <= y1; ++cy)
+            for (const WideSegment& w : m_wide)
+                if (meet(w.box, box))
+                    consider(w.segment);
+            const Steps st = stepsOf(box);
+            const std::size_t x0 = st.low >> kStepBits;
+            const std::size_t x1 = st.high >> kStepBits;
+            const std::size_t y0 = st.bottom >> kStepBits;
+            const std::size_t y1 = st.top >> kStepBits;
+            for (std::size_t cy = y0; cy <= y1; ++cy) {
+                const unsigned bottom = inCell(st.bottom, cy);
+                const unsigned top = inCell(st.top, cy);
+                // A segment filed in several of these cells is met in the first only: past the
+                // first row, one whose box begins in an earlier row was met there.
+                const unsigned fromRow = cy == y0 ? 0 : 1;
                 for (std::size_t cx = x0; cx <= x1; ++cx) {
                     const std::size_t c = cy * m_x.cells() + cx;
-                    for (std::size_t m = m_start[c], end = m_start[c + 1]; m != end; ++m) {
-                        const Box& other = m_memberBox[m];
-                        if (!meet(other, box))
-                            continue;
-                        // A segment filed in several of these cells is met in the first only.
-                        if (cx != std::max(x0, m_x.cellOf(other.low))
-                            || cy != std::max(y0, m_y.cellOf(other.bottom)))
-                            continue;
-                        consider(m_members[m]);
+                    std::size_t slot = 0;
+                    if (!occupied(c, slot))
+                        continue;
+                    const Member* m = m_members.get() + m_first[slot];
+                    const Member* const end = m_members.get() + m_first[slot + 1];
+                    const unsigned lowCode = inCell(st.low, cx);
+                    const unsigned highCode = inCell(st.high, cx);
+                    const unsigned fromColumn = cx == x0 ? 0 : 1;
+                    scratch.resize(static_cast<std::size_t>(end - m));
+                    Index* const out = scratch.data();
+                    std::size_t found = 0;
+                    // Without branches: whether a member's box meets this one is as good as
+                    // random on a noisy record.
+                    for (; m != end; ++m) {
+                        const bool meets =
+                            (static_cast<unsigned>(m->low) - fromColumn <= highCode - fromColumn)
+                            & (m->high >= lowCode)
+                            & (static_cast<unsigned>(m->bottom) - fromRow <= top - fromRow)
+                            & (m->top >= bottom);
+                        out[found] = m->segment;
+                        found += meets ? 1 : 0;
                     }
+                    for (std::size_t k = 0; k < found; ++k)
+                        consider(out[k]);
                 }
+            }
         }
 
     private:
         static constexpr std::size_t kMostCells = 16;
 
+        Steps stepsOf(const Box& b) const
+        {
+            return { m_x.stepOf(b.low), m_x.stepOf(b.high), m_y.stepOf(b.bottom),
+                m_y.stepOf(b.top) };
+        }
+
         // Calls f(cell) for every cell the box covers; returns false, calling nothing, for a
         // box that covers too many.
         template <typename F>
-        bool forEachCell(const Box& b, F&& f)
+        bool forEachCell(const Steps& st, F&& f) const
         {
-            const std::size_t x0 = m_x.cellOf(b.low);
-            const std::size_t x1 = m_x.cellOf(b.high);
-            const std::size_t y0 = m_y.cellOf(b.bottom);
-            const std::size_t y1 = m_y.cellOf(b.top);
+            const std::size_t x0 = st.low >> kStepBits;
+            const std::size_t x1 = st.high >> kStepBits;
+            const std::size_t y0 = st.bottom >> kStepBits;
+            const std::size_t y1 = st.top >> kStepBits;
             if ((x1 - x0 + 1) * (y1 - y0 + 1) > kMostCells)
                 return false;
             for (std::size_t cy = y0; cy <= y1; ++cy)
@@ -415,15 +480,80 @@ namespace {
             return true;
         }
 
+        // Notes the cells that hold members, where each cell's members begin and where each
+        // half files its next one.
+        void fileCells(const std::uint32_t* first, const std::uint32_t* second, std::size_t cells)
+        {
+            const std::size_t words = (cells + 63) / 64;
+            m_occupied.bits = unfilled<std::uint64_t>(words);
+            m_occupied.before = unfilled<Index>(words);
+            std::size_t count = 0;
+            for (std::size_t w = 0; w < words; ++w) {
+                std::uint64_t bits = 0;
+                for (std::size_t c = w * 64, end = std::min(cells, c + 64); c < end; ++c)
+                    if (first[c] + second[c] != 0)
+                        bits |= std::uint64_t { 1 } << (c - w * 64);
+                m_occupied.bits[w] = bits;
+                m_occupied.before[w] = static_cast<Index>(count);
+                count += static_cast<std::size_t>(std::popcount(bits));
+            }
+            m_occupied.count = count;
+            m_first = unfilled<Index>(count + 1);
+            m_next[0] = unfilled<Index>(count);
+            m_next[1] = unfilled<Index>(count);
+            std::uint64_t members = 0;
+            std::size_t slot = 0;
+            for (std::size_t c = 0; c < cells; ++c) {
+                if (first[c] + second[c] == 0)
+                    continue;
+                m_first[slot] = static_cast<Index>(members);
+                m_next[0][slot] = static_cast<Index>(members);
+                m_next[1][slot] = static_cast<Index>(members + first[c]);
+                members += std::uint64_t { first[c] } + second[c];
+                // Members are counted in 32 bits: a record with more could not be held anyway.
+                if (members > UINT32_MAX)
+                    throw std::bad_alloc();
+                ++slot;
+            }
+            m_first[count] = static_cast<Index>(members);
+        }
+
+        // Whether cell c holds members, and then its slot among the cells that do.
+        bool occupied(std::size_t c, std::size_t& slot) const
+        {
+            const std::uint64_t bits = m_occupied.bits[c / 64];
+            const std::uint64_t bit = std::uint64_t { 1 } << (c % 64);
+            if ((bits & bit) == 0)
+                return false;
+            slot = m_occupied.before[c / 64]
+                + static_cast<std::size_t>(std::popcount(bits & (bit - 1)));
+            return true;
+        }
+
+        std::size_t slotOf(std::size_t c) const
+        {
+            std::size_t slot = 0;
+            occupied(c, slot);
+            return slot;
+        }
+
+        // A bit for each cell, whether it holds members, and the number of such cells before
+        // each word of bits.
+        struct Occupied
+        {
+            std::unique_ptr<std::uint64_t[]> bits;
+            std::unique_ptr<Index[]> before;
+            std::size_t count = 0;
+        };
+
         const PreparedPoints& m_points;
-        const Segments& m_segments;
-        std::unique_ptr<Box[]> m_box;  // by segment
         Axis m_x;
         Axis m_y;
-        std::unique_ptr<std::size_t[]> m_start;
-        std::unique_ptr<Index[]> m_members;
-        std::unique_ptr<Box[]> m_memberBox;  // beside m_members, read in memory order
-        std::vector<Index> m_wide;
+        Occupied m_occupied;
+        std::unique_ptr<Index[]> m_first;  // by slot, and the end of the last
+        std::unique_ptr<Index[]> m_next[2];  // while filing: where each half files next
+        std::unique_ptr<Member[]> m_members;
+        std::vector<WideSegment> m_wide;
     };
 
     // One crossing as it goes to the file, the sink and the plot. A load beyond the single
@@ -432,8 +562,6 @@ namespace {
     {
         float x;
         float y;
-        double readX;  // what the file's text of x and y reads back as
-        double readY;
         bool held;
         std::uint8_t text;  // the length of its line's text before the group, when kept
     };
@@ -554,14 +682,15 @@ namespace {
         WalkResult walk(std::size_t a, std::vector<Found>& out, LineText& text)
         {
             const std::size_t before = out.size();
-            const double k1 = m_segments.line[a].slope;
-            const double c1 = m_segments.line[a].intercept;
+            const Line line = lineOf(m_points, a);
+            const double k1 = line.slope;
+            const double c1 = line.intercept;
             const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
             const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
             m_hits.clear();
             std::int64_t visited = 0;
-            m_index.forEachCandidate(
-                a, [&](Index t, const Line& scanned, double tLow, double tHigh) {
+            m_index.forEachCandidate(a, line, m_candidates,
+                [&](Index t, const Line& scanned, double tLow, double tHigh) {
                     ++visited;
                     const double k2 = scanned.slope;
                     const double c2 = scanned.intercept;
@@ -584,13 +713,12 @@ namespace {
                 if (failure != 0 && hit.scanned >= failure)
                     break;  // only the first walk gets here: its scan fails at that segment
                 if (!(std::fabs(hit.y) <= static_cast<double>(FLT_MAX))) {
-                    out.push_back({ hit.x, 0.0f, 0.0, 0.0, false, 0 });
+                    out.push_back({ hit.x, 0.0f, false, 0 });
                     break;
                 }
                 const auto yf = static_cast<float>(hit.y);
                 const std::uint8_t length = m_formatting ? formatCoordinates(hit.x, yf, text) : 0;
-                out.push_back(
-                    { hit.x, yf, readBackSingle(hit.x), readBackSingle(yf), true, length });
+                out.push_back({ hit.x, yf, true, length });
             }
             const std::uint8_t pointText =
                 m_formatting ? formatCoordinates(m_points.x[a - 1], m_points.y[a - 1], text) : 0;
@@ -615,6 +743,7 @@ namespace {
         const SegmentGrid& m_index;
         bool m_formatting;
         std::vector<Hit> m_hits;
+        std::vector<Index> m_candidates;
     };
 
     // A second thread that computes chunks of walks ahead of the run's thread, which computes
@@ -810,7 +939,7 @@ namespace {
                 const bool twoThreads = threads == Threads::Two
                     || (threads == Threads::Auto && n >= kPointsForTwo
                         && std::thread::hardware_concurrency() >= 2);
-                const Segments segments = describeSegments(m_points, twoThreads);
+                Segments segments;
                 const SegmentGrid index(m_points, segments, twoThreads);
                 const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
                 Pace pace(&m_host, segmentsToWalk, 4096);
@@ -892,7 +1021,7 @@ namespace {
                         "a crossing's load cannot be held in single precision", 0,
                         static_cast<std::int64_t>(a));
                 writeLine(text, f.text);
-                m_sink.takeCrossing(f.readX, f.readY, f.x, f.y, m_group);
+                m_sink.takeCrossing(f.x, f.y, m_group);
                 m_host.drawDot(f.x, -f.y, kRed);
                 ++m_group;
             }
@@ -900,7 +1029,7 @@ namespace {
                 throwSameX(s.firstFailure);
             writeLine(text, walk.pointText);
             // The prepared points already hold what their 15 digits read back as.
-            m_sink.take(m_points.x[a - 1], m_points.y[a - 1], m_group);
+            m_sink.takePoint(a - 1, m_points.x[a - 1], m_points.y[a - 1], m_group);
             m_host.drawLineTo(plotCoordinate(m_points.x[a - 1]), plotCoordinate(-m_points.y[a - 1]),
                 groupColour(m_group));
             return walk.visited + Pace::kDrawingCost * static_cast<std::int64_t>(1 + found.size());
@@ -926,7 +1055,7 @@ namespace {
             if (m_file)
                 m_file->writeLine(
                     { ZoneValue::of(x), ZoneValue::of(y), ZoneValue::whole(m_group) });
-            m_sink.take(x, y, m_group);
+            m_sink.takePoint(i - 1, x, y, m_group);
         }
 
         // The segment ending at point `segment` has no slope or intercept: the detail says
@@ -977,6 +1106,11 @@ namespace {
     };
 
 }  // namespace
+
+void CrossRecordSink::takeCrossing(float x, float y, std::int64_t group)
+{
+    take(readBackSingle(x), readBackSingle(y), group);
+}
 
 Rgb groupColour(std::int64_t group)
 {
