@@ -25,6 +25,10 @@
 #include <thread>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace run {
 
 namespace {
@@ -118,6 +122,57 @@ namespace {
             throw std::bad_alloc();
         return counts;
     }
+
+    // Items laid out in room that grows without being filled first.
+    template <typename T>
+    class Scratch
+    {
+    public:
+        void clear()
+        {
+            m_size = 0;
+        }
+
+        // Room for at least `most` more items after the last.
+        T* room(std::size_t most)
+        {
+            if (m_capacity - m_size < most) {
+                const std::size_t capacity = std::max(2 * m_capacity, m_size + most);
+                auto larger = std::make_unique_for_overwrite<T[]>(capacity);
+                if (m_size > 0)
+                    std::memcpy(larger.get(), m_data.get(), m_size * sizeof(T));
+                m_data = std::move(larger);
+                m_capacity = capacity;
+            }
+            return m_data.get() + m_size;
+        }
+
+        // `added` items were laid out in the room.
+        void grow(std::size_t added)
+        {
+            m_size += added;
+        }
+
+        T* begin() const
+        {
+            return m_data.get();
+        }
+
+        T* end() const
+        {
+            return m_data.get() + m_size;
+        }
+
+        std::size_t size() const
+        {
+            return m_size;
+        }
+
+    private:
+        std::unique_ptr<T[]> m_data;
+        std::size_t m_size = 0;
+        std::size_t m_capacity = 0;
+    };
 
     struct Segments
     {
@@ -258,16 +313,76 @@ namespace {
         return static_cast<std::uint8_t>(std::min<std::size_t>(step - first + 1, 255));
     }
 
-    // A segment filed in a cell: its number and its box in the cell's steps (inCell). A `low`
-    // or `bottom` of 0 says that the box begins in an earlier column or row.
-    struct Member
+    // A segment filed in a cell is held as its number and its box in the cell's steps
+    // (inCell), one byte each from the lowest: low, high, bottom, top. A low or bottom of 0 says
+    // that the box begins in an earlier column or row.
+    std::uint32_t boxInCell(const Steps& st, std::size_t column, std::size_t row)
     {
-        Index segment;
-        std::uint8_t low;
-        std::uint8_t high;
-        std::uint8_t bottom;
-        std::uint8_t top;
+        return std::uint32_t { inCell(st.low, column) }
+        | std::uint32_t { inCell(st.high, column) } << 8
+            | std::uint32_t { inCell(st.bottom, row) } << 16
+            | std::uint32_t { inCell(st.top, row) } << 24;
+    }
+
+    // A walked segment's box in one cell's steps, to compare with the boxes of the members
+    // there. A member meets it when its low less `fromColumn` is at most `highLess` (the walked
+    // box's high less `fromColumn`) and its high at least `low`, and the same in the rows. Past
+    // the first column (row) of the walked box `fromColumn` (`fromRow`) is 1, which turns a low
+    // (bottom) of 0 into the largest value: a member met in an earlier cell is passed over.
+    struct CellQuery
+    {
+        unsigned low;
+        unsigned highLess;
+        unsigned fromColumn;
+        unsigned bottom;
+        unsigned topLess;
+        unsigned fromRow;
     };
+
+    // Copies to `out`, in their order, the numbers of the `count` members (`members`, with
+    // their boxes `boxes`) whose boxes meet the query's, and returns how many. Without branches:
+    // whether a member's box meets the walked one is as good as random on a noisy record.
+    std::size_t meeting(const std::uint32_t* boxes, const Index* members, std::size_t count,
+        const CellQuery& q, Index* out)
+    {
+        std::size_t found = 0;
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        // Four members at a time, the four comparisons of each in the bytes of its box: each
+        // byte of `left` must be at most that of `right`, that is, their smaller one is it.
+        const __m128i less = _mm_set1_epi32(static_cast<int>(q.fromColumn | q.fromRow << 16));
+        const __m128i lowAndBottom = _mm_set1_epi32(0x00FF00FF);
+        const __m128i walkedLow = _mm_set1_epi32(static_cast<int>(q.low << 8 | q.bottom << 24));
+        const __m128i walkedHigh = _mm_set1_epi32(static_cast<int>(q.highLess | q.topLess << 16));
+        for (; i + 4 <= count; i += 4) {
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(boxes + i));
+            const __m128i left =
+                _mm_or_si128(_mm_and_si128(_mm_sub_epi8(b, less), lowAndBottom), walkedLow);
+            const __m128i right = _mm_or_si128(_mm_andnot_si128(lowAndBottom, b), walkedHigh);
+            const auto bits = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(left, right), left)));
+            // Bit 4j: all four of member j's.
+            const unsigned all = bits & bits >> 1 & bits >> 2 & bits >> 3;
+            out[found] = members[i];
+            found += all & 1;
+            out[found] = members[i + 1];
+            found += all >> 4 & 1;
+            out[found] = members[i + 2];
+            found += all >> 8 & 1;
+            out[found] = members[i + 3];
+            found += all >> 12 & 1;
+        }
+#endif
+        for (; i < count; ++i) {
+            const std::uint32_t b = boxes[i];
+            const bool meets = ((b & 0xFF) - q.fromColumn <= q.highLess)
+                & ((b >> 8 & 0xFF) >= q.low) & ((b >> 16 & 0xFF) - q.fromRow <= q.topLess)
+                & ((b >> 24) >= q.bottom);
+            out[found] = members[i];
+            found += meets ? 1 : 0;
+        }
+        return found;
+    }
 
     // A segment whose box covers too many cells to be filed, with its box.
     struct WideSegment
@@ -377,16 +492,16 @@ namespace {
             // Cell c's members go to [m_first[slot], m_first[slot + 1]) in segment order, which
             // the walks read fastest: each half files its members, the second half's after the
             // first's.
-            m_members = unfilled<Member>(m_first[m_occupied.count]);
+            m_members = unfilled<Index>(m_first[m_occupied.count]);
+            m_boxes = unfilled<std::uint32_t>(m_first[m_occupied.count]);
             inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
                 Index* const next = m_next[half].get();
                 for (std::size_t i = first; i < end; ++i) {
                     const Steps st = stepsOf(boxOf(p, i, lineOf(p, i)));
                     forEachCell(st, [&](std::size_t c) {
-                        const std::size_t cx = c % m_x.cells();
-                        const std::size_t cy = c / m_x.cells();
-                        m_members[next[slotOf(c)]++] = { static_cast<Index>(i), inCell(st.low, cx),
-                            inCell(st.high, cx), inCell(st.bottom, cy), inCell(st.top, cy) };
+                        const Index m = next[slotOf(c)]++;
+                        m_members[m] = static_cast<Index>(i);
+                        m_boxes[m] = boxInCell(st, c % m_x.cells(), c / m_x.cells());
                     });
                 }
             });
@@ -394,25 +509,19 @@ namespace {
             m_next[1].reset();
         }
 
-        // Calls visit(t, line, low, high) once for every segment t whose open X span (low, high)
-        // overlaps that of segment a (whose line is `line`), in no particular order, passing over
-        // most of those whose boxes do not meet. `scratch` is the caller's, for the candidates.
-        template <typename Visit>
-        void forEachCandidate(
-            std::size_t a, const Line& line, std::vector<Index>& scratch, Visit&& visit) const
+        // Appends to `out` every segment whose box may meet `box` (a walked segment's), each
+        // once: every one whose box meets it, and few others. They come in runs of rising
+        // numbers, whose ends go to `runs`.
+        void candidates(const Box& box, Scratch<Index>& out, Scratch<std::size_t>& runs) const
         {
-            const Box box = boxOf(m_points, a, line);
-            const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
-            const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
-            const auto consider = [&](Index t) {
-                const double tLow = std::min(m_points.x[t - 2], m_points.x[t - 1]);
-                const double tHigh = std::max(m_points.x[t - 2], m_points.x[t - 1]);
-                if (tLow < high && low < tHigh)
-                    visit(t, lineOf(m_points, t), tLow, tHigh);
-            };
-            for (const WideSegment& w : m_wide)
-                if (meet(w.box, box))
-                    consider(w.segment);
+            for (const WideSegment& w : m_wide) {
+                if (meet(w.box, box)) {
+                    *out.room(1) = w.segment;
+                    out.grow(1);
+                }
+            }
+            *runs.room(1) = out.size();
+            runs.grow(1);
             const Steps st = stepsOf(box);
             const std::size_t x0 = st.low >> kStepBits;
             const std::size_t x1 = st.high >> kStepBits;
@@ -429,27 +538,16 @@ namespace {
                     std::size_t slot = 0;
                     if (!occupied(c, slot))
                         continue;
-                    const Member* m = m_members.get() + m_first[slot];
-                    const Member* const end = m_members.get() + m_first[slot + 1];
-                    const unsigned lowCode = inCell(st.low, cx);
-                    const unsigned highCode = inCell(st.high, cx);
+                    const unsigned low = inCell(st.low, cx);
+                    const unsigned high = inCell(st.high, cx);
                     const unsigned fromColumn = cx == x0 ? 0 : 1;
-                    scratch.resize(static_cast<std::size_t>(end - m));
-                    Index* const out = scratch.data();
-                    std::size_t found = 0;
-                    // Without branches: whether a member's box meets this one is as good as
-                    // random on a noisy record.
-                    for (; m != end; ++m) {
-                        const bool meets =
-                            (static_cast<unsigned>(m->low) - fromColumn <= highCode - fromColumn)
-                            & (m->high >= lowCode)
-                            & (static_cast<unsigned>(m->bottom) - fromRow <= top - fromRow)
-                            & (m->top >= bottom);
-                        out[found] = m->segment;
-                        found += meets ? 1 : 0;
-                    }
-                    for (std::size_t k = 0; k < found; ++k)
-                        consider(out[k]);
+                    const std::size_t first = m_first[slot];
+                    const std::size_t count = m_first[slot + 1] - first;
+                    out.grow(meeting(m_boxes.get() + first, m_members.get() + first, count,
+                        { low, high - fromColumn, fromColumn, bottom, top - fromRow, fromRow },
+                        out.room(count)));
+                    *runs.room(1) = out.size();
+                    runs.grow(1);
                 }
             }
         }
@@ -552,7 +650,8 @@ namespace {
         Occupied m_occupied;
         std::unique_ptr<Index[]> m_first;  // by slot, and the end of the last
         std::unique_ptr<Index[]> m_next[2];  // while filing: where each half files next
-        std::unique_ptr<Member[]> m_members;
+        std::unique_ptr<Index[]> m_members;  // beside their boxes in the cells' steps
+        std::unique_ptr<std::uint32_t[]> m_boxes;
         std::vector<WideSegment> m_wide;
     };
 
@@ -687,27 +786,52 @@ namespace {
             const double c1 = line.intercept;
             const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
             const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
+            m_candidates.clear();
+            m_runs.clear();
+            m_index.candidates(boxOf(m_points, a, line), m_candidates, m_runs);
             m_hits.clear();
+            Hit* const hits = m_hits.room(m_candidates.size());
+            std::size_t found = 0;
+            std::size_t merged = 0;  // hits[0, merged) are in the order of the scanned segments
             std::int64_t visited = 0;
-            m_index.forEachCandidate(a, line, m_candidates,
-                [&](Index t, const Line& scanned, double tLow, double tHigh) {
-                    ++visited;
+            const Index* t = m_candidates.begin();
+            for (const std::size_t runEnd : m_runs) {
+                const std::size_t runStart = found;
+                // Without branches too: on a noisy record nearly half the candidates cross.
+                for (const Index* const end = m_candidates.begin() + runEnd; t != end; ++t) {
+                    const double t0 = m_points.x[*t - 2];
+                    const double t1 = m_points.x[*t - 1];
+                    const double tLow = std::min(t0, t1);
+                    const double tHigh = std::max(t0, t1);
+                    const bool overlap = (tLow < high) & (low < tHigh);
+                    visited += overlap ? 1 : 0;
+                    const Line scanned = lineOf(m_points, *t);
                     const double k2 = scanned.slope;
                     const double c2 = scanned.intercept;
-                    if (!(std::fabs(k1 - k2) > 0.01))
-                        return;  // near-parallel: skipped whether or not they meet
+                    // Near-parallel segments are passed over whether or not they meet, as is a
+                    // crossing that cannot lie inside any span once held in single precision.
+                    const bool apart = std::fabs(k1 - k2) > 0.01;
                     const double xc = (c2 - c1) / (k1 - k2);
-                    if (!(std::fabs(xc) <= static_cast<double>(FLT_MAX)))
-                        return;  // cannot lie inside any span once held in single precision
-                    const auto xf = static_cast<float>(xc);
+                    const bool held = std::fabs(xc) <= static_cast<double>(FLT_MAX);
+                    const auto xf = static_cast<float>(held ? xc : 0.0);
                     const auto xs = static_cast<double>(xf);
-                    if (low < xs && xs < high && tLow < xs && xs < tHigh)
-                        m_hits.push_back({ t, xf, c2 + k2 * xc });
-                });
-            // Crossings are written in the order of the scanned segments.
-            if (m_hits.size() > 1)
-                std::sort(m_hits.begin(), m_hits.end(),
-                    [](const Hit& l, const Hit& r) { return l.scanned < r.scanned; });
+                    hits[found] = { *t, xf, c2 + k2 * xc };
+                    found += (overlap & apart & held & (low < xs) & (xs < high) & (tLow < xs)
+                                 & (xs < tHigh))
+                        ? 1
+                        : 0;
+                }
+                // Crossings are written in the order of the scanned segments: each run's are
+                // merged into those before it.
+                if (merged > 0 && found > runStart) {
+                    Hit* const into = m_merging.room(found);
+                    std::merge(hits, hits + merged, hits + runStart, hits + found, into,
+                        [](const Hit& l, const Hit& r) { return l.scanned < r.scanned; });
+                    std::copy(into, into + found, hits);
+                }
+                merged = found;
+            }
+            m_hits.grow(found);
             const std::size_t failure = m_segments.firstFailure;
             for (const Hit& hit : m_hits) {
                 if (failure != 0 && hit.scanned >= failure)
@@ -742,8 +866,10 @@ namespace {
         const Segments& m_segments;
         const SegmentGrid& m_index;
         bool m_formatting;
-        std::vector<Hit> m_hits;
-        std::vector<Index> m_candidates;
+        Scratch<Hit> m_hits;
+        Scratch<Hit> m_merging;
+        Scratch<Index> m_candidates;
+        Scratch<std::size_t> m_runs;  // where each run of rising candidates ends
     };
 
     // A second thread that computes chunks of walks ahead of the run's thread, which computes
