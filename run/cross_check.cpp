@@ -198,22 +198,20 @@ namespace {
         float top;
     };
 
-    // The nearest single-precision value at or below `x`.
+    // The nearest single-precision value at or below `x`: its conversion, or the float next
+    // below that (as std::nextafter(f, -HUGE_VALF) gives it) where the conversion rounded up;
+    // past the single range FLT_MAX and -HUGE_VALF. Checked against the plain steps on every
+    // float and its neighbours: without branches, since a conversion rounds up about half the
+    // time, and boxes are worked out several times a segment.
     float below(double x)
     {
-        if (x < -static_cast<double>(FLT_MAX))
-            return -HUGE_VALF;
-        if (x > static_cast<double>(FLT_MAX))
-            return FLT_MAX;
-        const auto f = static_cast<float>(x);
-        if (!(static_cast<double>(f) > x))
-            return f;
-        // The next float down, as std::nextafter(f, -HUGE_VALF) gives it (checked on every
-        // float), without a call: four a segment add up on a record of millions.
-        if (f == 0.0f)
-            return -std::numeric_limits<float>::denorm_min();
+        constexpr auto most = static_cast<double>(FLT_MAX);
+        const auto f = static_cast<float>(x < -most ? -most : x > most ? most : x);
         const auto bits = std::bit_cast<std::uint32_t>(f);
-        return std::bit_cast<float>(f > 0.0f ? bits - 1 : bits + 1);
+        // One step towards -infinity, from -0 to the least negative float too: a conversion
+        // never rounds up to +0.
+        const auto down = std::bit_cast<float>(bits + ((bits >> 31) << 1) - 1);
+        return static_cast<double>(f) > x ? down : f;
     }
 
     // The nearest single-precision value at or above `x`.
@@ -406,6 +404,8 @@ namespace {
         {
             const std::size_t n = p.size();
 
+            // The grid's cells are sized from the points: the boxes reach past them only by
+            // their roundings and margins, and the grid's size changes only how fast a walk is.
             struct Extent
             {
                 double lowest = HUGE_VAL;
@@ -415,34 +415,29 @@ namespace {
                 double widths = 0.0;
                 double heights = 0.0;
                 std::size_t finite = 0;
-                std::size_t firstBad = 0;
             };
 
             Extent halves[2];
             inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
                 Extent& e = halves[half];
                 for (std::size_t i = first; i < end; ++i) {
-                    const Line l = lineOf(p, i);
-                    if (e.firstBad == 0 && !holds(p, i, l))
-                        e.firstBad = i;
-                    const Box b = boxOf(p, i, l);
-                    if (!std::isfinite(b.low) || !std::isfinite(b.high) || !std::isfinite(b.bottom)
-                        || !std::isfinite(b.top))
-                        continue;
-                    e.lowest = std::min(e.lowest, static_cast<double>(b.low));
-                    e.highest = std::max(e.highest, static_cast<double>(b.high));
-                    e.bottom = std::min(e.bottom, static_cast<double>(b.bottom));
-                    e.top = std::max(e.top, static_cast<double>(b.top));
-                    e.widths += static_cast<double>(b.high) - static_cast<double>(b.low);
-                    e.heights += static_cast<double>(b.top) - static_cast<double>(b.bottom);
-                    ++e.finite;
+                    const double x0 = p.x[i - 2];
+                    const double x1 = p.x[i - 1];
+                    const double y0 = p.y[i - 2];
+                    const double y1 = p.y[i - 1];
+                    e.lowest = std::min(e.lowest, std::min(x0, x1));
+                    e.highest = std::max(e.highest, std::max(x0, x1));
+                    e.bottom = std::min(e.bottom, std::min(y0, y1));
+                    e.top = std::max(e.top, std::max(y0, y1));
+                    const double width = std::fabs(x1 - x0);
+                    const double height = std::fabs(y1 - y0);
+                    if (std::isfinite(width) && std::isfinite(height)) {
+                        e.widths += width;
+                        e.heights += height;
+                        ++e.finite;
+                    }
                 }
             });
-            // The walk meets segment 3 first, then scans segments 2, 3, ... in order.
-            if (n >= 3)
-                s.firstFailure = !holds(p, 3, lineOf(p, 3)) ? 3
-                    : halves[0].firstBad != 0               ? halves[0].firstBad
-                                                            : halves[1].firstBad;
             const double lowest = std::min(halves[0].lowest, halves[1].lowest);
             const double highest = std::max(halves[0].highest, halves[1].highest);
             const double bottom = std::min(halves[0].bottom, halves[1].bottom);
@@ -470,22 +465,32 @@ namespace {
             m_x = Axis(lowest, highest, static_cast<std::size_t>(columns));
             m_y = Axis(bottom, top, static_cast<std::size_t>(rows));
 
-            // Each half counts its members of every cell, and keeps its wide segments.
+            // Each half counts its members of every cell, keeps its wide segments and notes its
+            // first segment without a line.
             const std::size_t cells = m_x.cells() * m_y.cells();
             std::vector<WideSegment> wide[2];
+            std::size_t firstBad[2] = { 0, 0 };
             {
                 Counts counts[2] = { zeroedCounts(cells), zeroedCounts(cells) };
                 inTwoHalves(
                     twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
                         std::uint32_t* const count = counts[half].get();
                         for (std::size_t i = first; i < end; ++i) {
-                            const Box b = boxOf(p, i, lineOf(p, i));
+                            const Line l = lineOf(p, i);
+                            if (firstBad[half] == 0 && !holds(p, i, l))
+                                firstBad[half] = i;
+                            const Box b = boxOf(p, i, l);
                             if (!forEachCell(stepsOf(b), [&](std::size_t c) { ++count[c]; }))
                                 wide[half].push_back({ static_cast<Index>(i), b });
                         }
                     });
                 fileCells(counts[0].get(), counts[1].get(), cells);
             }
+            // The walk meets segment 3 first, then scans segments 2, 3, ... in order.
+            if (n >= 3)
+                s.firstFailure = !holds(p, 3, lineOf(p, 3)) ? 3
+                    : firstBad[0] != 0                      ? firstBad[0]
+                                                            : firstBad[1];
             m_wide = std::move(wide[0]);
             m_wide.insert(m_wide.end(), wide[1].begin(), wide[1].end());
 
