@@ -292,6 +292,56 @@ namespace {
         std::size_t m_cells = 1;
     };
 
+    // How the cells of a grid of columns × rows are numbered: by tiles of 64 cells, a tile's
+    // cells one after the other. A walk along a record that draws loops stays in a tile for
+    // several segments, so what the grid holds for those cells lies together in memory: one
+    // word of bits for the tile, and its cells' members one after the other.
+    class Tiles
+    {
+    public:
+        Tiles() = default;
+
+        Tiles(std::size_t columns, std::size_t rows)
+        {
+            // A tile as square as the grid allows, so that a narrow grid is not padded out.
+            const auto fit = [](std::size_t cells) {
+                unsigned bits = 0;
+                while (bits < 3 && (std::size_t { 1 } << bits) < cells)
+                    ++bits;
+                return bits;
+            };
+            if (columns >= rows) {
+                m_heightBits = fit(rows);
+                m_widthBits = 6 - m_heightBits;
+            } else {
+                m_widthBits = fit(columns);
+                m_heightBits = 6 - m_widthBits;
+            }
+            m_across = (columns + (std::size_t { 1 } << m_widthBits) - 1) >> m_widthBits;
+            m_down = (rows + (std::size_t { 1 } << m_heightBits) - 1) >> m_heightBits;
+        }
+
+        std::size_t cell(std::size_t column, std::size_t row) const
+        {
+            const std::size_t tile = (row >> m_heightBits) * m_across + (column >> m_widthBits);
+            const std::size_t widthMask = (std::size_t { 1 } << m_widthBits) - 1;
+            const std::size_t heightMask = (std::size_t { 1 } << m_heightBits) - 1;
+            return tile << 6 | (row & heightMask) << m_widthBits | (column & widthMask);
+        }
+
+        // The numbers cells can take: [0, cells()).
+        std::size_t cells() const
+        {
+            return (m_across * m_down) << 6;
+        }
+
+    private:
+        unsigned m_widthBits = 3;
+        unsigned m_heightBits = 3;
+        std::size_t m_across = 1;
+        std::size_t m_down = 1;
+    };
+
     // A box's span in steps of the two axes.
     struct Steps
     {
@@ -467,7 +517,8 @@ namespace {
 
             // Each half counts its members of every cell, keeps its wide segments and notes its
             // first segment without a line.
-            const std::size_t cells = m_x.cells() * m_y.cells();
+            m_tiles = Tiles(m_x.cells(), m_y.cells());
+            const std::size_t cells = m_tiles.cells();
             std::vector<WideSegment> wide[2];
             std::size_t firstBad[2] = { 0, 0 };
             {
@@ -480,7 +531,8 @@ namespace {
                             if (firstBad[half] == 0 && !holds(p, i, l))
                                 firstBad[half] = i;
                             const Box b = boxOf(p, i, l);
-                            if (!forEachCell(stepsOf(b), [&](std::size_t c) { ++count[c]; }))
+                            if (!forEachCell(stepsOf(b),
+                                    [&](std::size_t c, std::size_t, std::size_t) { ++count[c]; }))
                                 wide[half].push_back({ static_cast<Index>(i), b });
                         }
                     });
@@ -503,10 +555,10 @@ namespace {
                 Index* const next = m_next[half].get();
                 for (std::size_t i = first; i < end; ++i) {
                     const Steps st = stepsOf(boxOf(p, i, lineOf(p, i)));
-                    forEachCell(st, [&](std::size_t c) {
+                    forEachCell(st, [&](std::size_t c, std::size_t cx, std::size_t cy) {
                         const Index m = next[slotOf(c)]++;
                         m_members[m] = static_cast<Index>(i);
-                        m_boxes[m] = boxInCell(st, c % m_x.cells(), c / m_x.cells());
+                        m_boxes[m] = boxInCell(st, cx, cy);
                     });
                 }
             });
@@ -539,7 +591,7 @@ namespace {
                 // first row, one whose box begins in an earlier row was met there.
                 const unsigned fromRow = cy == y0 ? 0 : 1;
                 for (std::size_t cx = x0; cx <= x1; ++cx) {
-                    const std::size_t c = cy * m_x.cells() + cx;
+                    const std::size_t c = m_tiles.cell(cx, cy);
                     std::size_t slot = 0;
                     if (!occupied(c, slot))
                         continue;
@@ -566,8 +618,8 @@ namespace {
                 m_y.stepOf(b.top) };
         }
 
-        // Calls f(cell) for every cell the box covers; returns false, calling nothing, for a
-        // box that covers too many.
+        // Calls f(cell, column, row) for every cell the box covers; returns false, calling
+        // nothing, for a box that covers too many.
         template <typename F>
         bool forEachCell(const Steps& st, F&& f) const
         {
@@ -579,7 +631,7 @@ namespace {
                 return false;
             for (std::size_t cy = y0; cy <= y1; ++cy)
                 for (std::size_t cx = x0; cx <= x1; ++cx)
-                    f(cy * m_x.cells() + cx);
+                    f(m_tiles.cell(cx, cy), cx, cy);
             return true;
         }
 
@@ -652,6 +704,7 @@ namespace {
         const PreparedPoints& m_points;
         Axis m_x;
         Axis m_y;
+        Tiles m_tiles;
         Occupied m_occupied;
         std::unique_ptr<Index[]> m_first;  // by slot, and the end of the last
         std::unique_ptr<Index[]> m_next[2];  // while filing: where each half files next
