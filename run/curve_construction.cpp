@@ -234,15 +234,20 @@ void CurveStream::takeCrossing(float x, float y, std::int64_t group)
 
 namespace {
 
+    // Writes a side and keeps its points as the file holds them.
     void writeSide(RunHost& host, const CurveStream::Kept& kept, const PreparedPoints* points,
-        TextWriter& file, std::int64_t before, std::int64_t total)
+        TextWriter& file, std::int64_t before, std::int64_t total, CurveSide& side)
     {
+        side.x.reserve(kept.size());
+        side.y.reserve(kept.size());
         file.writeText(kCurveHeader);
         host.drawDot(0.0f, 0.0f, kRed);
         Pace pace(&host, total, 256);
         std::int64_t done = before;
         kept.forEach(points, [&](double x, double y) {
             file.writeLine({ ZoneValue::of(x), ZoneValue::of(y) });
+            side.x.push_back(x);
+            side.y.push_back(y);
             host.drawLineTo(plotCoordinate(x), plotCoordinate(-y), kRed);
             pace.step(++done, 1 + Pace::kDrawingCost);
         });
@@ -261,29 +266,14 @@ std::unique_ptr<TextWriter> CurveStream::finish(RunHost& host, const std::string
     const auto total = positiveCount + static_cast<std::int64_t>(m_negative.kept.size());
     {
         TextWriter positive(positivePath, positiveName);
-        writeSide(host, m_positive.kept, m_points, positive, 0, total);
+        writeSide(host, m_positive.kept, m_points, positive, 0, total, m_sides.positive);
         positive.close();
     }
     auto negative = std::make_unique<TextWriter>(negativePath, negativeName);
-    writeSide(host, m_negative.kept, m_points, *negative, positiveCount, total);
+    writeSide(host, m_negative.kept, m_points, *negative, positiveCount, total, m_sides.negative);
     negative->flush();
     host.progress(total, total);
     return negative;
-}
-
-CurveSides CurveStream::sides() const
-{
-    const auto side = [&](const Kept& kept) {
-        CurveSide points;
-        points.x.reserve(kept.size());
-        points.y.reserve(kept.size());
-        kept.forEach(m_points, [&](double x, double y) {
-            points.x.push_back(x);
-            points.y.push_back(y);
-        });
-        return points;
-    };
-    return { side(m_positive.kept), side(m_negative.kept) };
 }
 
 std::unique_ptr<TextWriter> buildCurves(RunHost& host, const CrossRecords& records,

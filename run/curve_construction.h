@@ -37,8 +37,11 @@ public:
         const std::string& negativePath, const std::string& positiveName = {},
         const std::string& negativeName = {});
 
-    // Both sides as the curve files hold them.
-    CurveSides sides() const;
+    // Both sides as the curve files hold them, once they are written; handed over once.
+    CurveSides takeSides()
+    {
+        return std::move(m_sides);
+    }
 
     // The points a side keeps, in curve order, held compactly: runs of consecutive prepared
     // points by their numbers, crossings in single precision (what their digits read back as
@@ -115,6 +118,7 @@ private:
     Side m_positive;
     Side m_negative;
     bool m_first = true;
+    CurveSides m_sides;
 };
 
 // The same from records already found: held in memory, or else read back from their file.

@@ -402,7 +402,7 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
             negativeCurve.emplace(names.negative);
             negative = curve.finish(
                 host, positiveCurve->path(), negativeCurve->path(), names.positive, names.negative);
-            finished.curve = curve.sides();
+            finished.curve = curve.takeSides();
         }
         if (parts.points)
             finished.points = std::move(points);
