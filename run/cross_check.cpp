@@ -16,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -59,21 +60,56 @@ namespace {
         return p.x[i - 1] != p.x[i - 2] && std::isfinite(l.slope) && std::isfinite(l.intercept);
     }
 
-    // Runs part(first, end, half) on the two halves of [first, last): the first half on a
-    // second thread when `two` and one can be had. The halves are the same either way, so
-    // whatever the parts add up comes out the same. What a part throws is rethrown once both
-    // halves are done.
+    // Thrown on the second thread of inTwoHalves once the calling thread has stopped.
+    struct Abandoned
+    {
+    };
+
+    // What a part of inTwoHalves calls every so many items: on the calling thread it answers
+    // the host (which may stop the run), on the second thread it ends the part once the calling
+    // thread has ended its own early.
+    class Checkpoint
+    {
+    public:
+        Checkpoint(const std::function<void()>* answer, const std::atomic<bool>* abandoned)
+            : m_answer(answer)
+            , m_abandoned(abandoned)
+        {
+        }
+
+        void operator()() const
+        {
+            if (m_answer)
+                (*m_answer)();
+            else if (m_abandoned->load(std::memory_order_relaxed))
+                throw Abandoned {};
+        }
+
+    private:
+        const std::function<void()>* m_answer;
+        const std::atomic<bool>* m_abandoned;
+    };
+
+    // Runs part(first, end, half, checkpoint) on the two halves of [first, last): the first
+    // half on a second thread when `two` and one can be had. The halves are the same either
+    // way, so whatever the parts add up comes out the same. What a part throws is rethrown once
+    // both halves are done; when the calling thread's part throws (a stop, a failure), the
+    // second thread's part ends at its next checkpoint.
     template <typename Part>
-    void inTwoHalves(bool two, std::size_t first, std::size_t last, Part&& part)
+    void inTwoHalves(bool two, std::size_t first, std::size_t last,
+        const std::function<void()>& answer, Part&& part)
     {
         const std::size_t middle = first + (last - first) / 2;
         std::exception_ptr error;
+        std::atomic<bool> abandoned { false };
         std::thread helper;
         if (two) {
             try {
                 helper = std::thread([&] {
                     try {
-                        part(first, middle, 0);
+                        part(first, middle, 0, Checkpoint(nullptr, &abandoned));
+                    } catch (const Abandoned&) {
+                        // The calling thread's part failed or stopped: that is what is thrown.
                     } catch (...) {
                         error = std::current_exception();
                     }
@@ -82,11 +118,12 @@ namespace {
                 // No second thread to be had: this one does both halves.
             }
         }
-        if (!helper.joinable())
-            part(first, middle, 0);
         try {
-            part(middle, last, 1);
+            if (!helper.joinable())
+                part(first, middle, 0, Checkpoint(&answer, nullptr));
+            part(middle, last, 1, Checkpoint(&answer, nullptr));
         } catch (...) {
+            abandoned.store(true, std::memory_order_relaxed);
             if (helper.joinable())
                 helper.join();
             throw;
@@ -96,6 +133,9 @@ namespace {
         if (error)
             std::rethrow_exception(error);
     }
+
+    // Items a part of inTwoHalves goes through between its checkpoints.
+    constexpr std::size_t kItemsBetweenCheckpoints = 1024;
 
     // Storage whose pages are first touched by whichever thread fills them.
     template <typename T>
@@ -448,8 +488,11 @@ namespace {
     {
     public:
         // With `twoThreads` the grid is built on two threads; the grid and every walk over it
-        // find the same segments either way. Sets `s` from the segments it describes.
-        SegmentGrid(const PreparedPoints& p, Segments& s, bool twoThreads)
+        // find the same segments either way. Sets `s` from the segments it describes. Calls
+        // `answer` on this thread every so many segments and between its passes, to answer
+        // the host.
+        SegmentGrid(const PreparedPoints& p, Segments& s, bool twoThreads,
+            const std::function<void()>& answer)
             : m_points(p)
         {
             const std::size_t n = p.size();
@@ -468,26 +511,29 @@ namespace {
             };
 
             Extent halves[2];
-            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-                Extent& e = halves[half];
-                for (std::size_t i = first; i < end; ++i) {
-                    const double x0 = p.x[i - 2];
-                    const double x1 = p.x[i - 1];
-                    const double y0 = p.y[i - 2];
-                    const double y1 = p.y[i - 1];
-                    e.lowest = std::min(e.lowest, std::min(x0, x1));
-                    e.highest = std::max(e.highest, std::max(x0, x1));
-                    e.bottom = std::min(e.bottom, std::min(y0, y1));
-                    e.top = std::max(e.top, std::max(y0, y1));
-                    const double width = std::fabs(x1 - x0);
-                    const double height = std::fabs(y1 - y0);
-                    if (std::isfinite(width) && std::isfinite(height)) {
-                        e.widths += width;
-                        e.heights += height;
-                        ++e.finite;
+            inTwoHalves(twoThreads, 2, n + 1, answer,
+                [&](std::size_t first, std::size_t end, int half, const Checkpoint& check) {
+                    Extent& e = halves[half];
+                    for (std::size_t i = first; i < end; ++i) {
+                        if (i % kItemsBetweenCheckpoints == 0)
+                            check();
+                        const double x0 = p.x[i - 2];
+                        const double x1 = p.x[i - 1];
+                        const double y0 = p.y[i - 2];
+                        const double y1 = p.y[i - 1];
+                        e.lowest = std::min(e.lowest, std::min(x0, x1));
+                        e.highest = std::max(e.highest, std::max(x0, x1));
+                        e.bottom = std::min(e.bottom, std::min(y0, y1));
+                        e.top = std::max(e.top, std::max(y0, y1));
+                        const double width = std::fabs(x1 - x0);
+                        const double height = std::fabs(y1 - y0);
+                        if (std::isfinite(width) && std::isfinite(height)) {
+                            e.widths += width;
+                            e.heights += height;
+                            ++e.finite;
+                        }
                     }
-                }
-            });
+                });
             const double lowest = std::min(halves[0].lowest, halves[1].lowest);
             const double highest = std::max(halves[0].highest, halves[1].highest);
             const double bottom = std::min(halves[0].bottom, halves[1].bottom);
@@ -514,6 +560,7 @@ namespace {
             }
             m_x = Axis(lowest, highest, static_cast<std::size_t>(columns));
             m_y = Axis(bottom, top, static_cast<std::size_t>(rows));
+            answer();
 
             // Each half counts its members of every cell, keeps its wide segments and notes its
             // first segment without a line.
@@ -523,10 +570,12 @@ namespace {
             std::size_t firstBad[2] = { 0, 0 };
             {
                 Counts counts[2] = { zeroedCounts(cells), zeroedCounts(cells) };
-                inTwoHalves(
-                    twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
+                inTwoHalves(twoThreads, 2, n + 1, answer,
+                    [&](std::size_t first, std::size_t end, int half, const Checkpoint& check) {
                         std::uint32_t* const count = counts[half].get();
                         for (std::size_t i = first; i < end; ++i) {
+                            if (i % kItemsBetweenCheckpoints == 0)
+                                check();
                             const Line l = lineOf(p, i);
                             if (firstBad[half] == 0 && !holds(p, i, l))
                                 firstBad[half] = i;
@@ -538,6 +587,7 @@ namespace {
                     });
                 fileCells(counts[0].get(), counts[1].get(), cells);
             }
+            answer();
             // The walk meets segment 3 first, then scans segments 2, 3, ... in order.
             if (n >= 3)
                 s.firstFailure = !holds(p, 3, lineOf(p, 3)) ? 3
@@ -551,17 +601,20 @@ namespace {
             // first's.
             m_members = unfilled<Index>(m_first[m_occupied.count]);
             m_boxes = unfilled<std::uint32_t>(m_first[m_occupied.count]);
-            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-                Index* const next = m_next[half].get();
-                for (std::size_t i = first; i < end; ++i) {
-                    const Steps st = stepsOf(boxOf(p, i, lineOf(p, i)));
-                    forEachCell(st, [&](std::size_t c, std::size_t cx, std::size_t cy) {
-                        const Index m = next[slotOf(c)]++;
-                        m_members[m] = static_cast<Index>(i);
-                        m_boxes[m] = boxInCell(st, cx, cy);
-                    });
-                }
-            });
+            inTwoHalves(twoThreads, 2, n + 1, answer,
+                [&](std::size_t first, std::size_t end, int half, const Checkpoint& check) {
+                    Index* const next = m_next[half].get();
+                    for (std::size_t i = first; i < end; ++i) {
+                        if (i % kItemsBetweenCheckpoints == 0)
+                            check();
+                        const Steps st = stepsOf(boxOf(p, i, lineOf(p, i)));
+                        forEachCell(st, [&](std::size_t c, std::size_t cx, std::size_t cy) {
+                            const Index m = next[slotOf(c)]++;
+                            m_members[m] = static_cast<Index>(i);
+                            m_boxes[m] = boxInCell(st, cx, cy);
+                        });
+                    }
+                });
             m_next[0].reset();
             m_next[1].reset();
         }
@@ -1123,10 +1176,15 @@ namespace {
                 const bool twoThreads = threads == Threads::Two
                     || (threads == Threads::Auto && n >= kPointsForTwo
                         && std::thread::hardware_concurrency() >= 2);
-                Segments segments;
-                const SegmentGrid index(m_points, segments, twoThreads);
                 const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
                 Pace pace(&m_host, segmentsToWalk, 4096);
+                Segments segments;
+                // Setting up takes a second on a record of ten million points: it answers the
+                // host as the walks do.
+                const std::function<void()> answer = [&] {
+                    pace.step(0, static_cast<std::int64_t>(kItemsBetweenCheckpoints));
+                };
+                const SegmentGrid index(m_points, segments, twoThreads, answer);
                 Walker walker(m_points, segments, index, m_file.has_value());
                 std::vector<Found> found;
                 LineText text;
