@@ -494,7 +494,6 @@ namespace {
         // the host.
         SegmentGrid(const PreparedPoints& p, Segments& s, bool twoThreads,
             const std::function<void()>& answer)
-            : m_points(p)
         {
             const std::size_t n = p.size();
 
@@ -755,7 +754,6 @@ namespace {
             std::size_t count = 0;
         };
 
-        const PreparedPoints& m_points;
         Axis m_x;
         Axis m_y;
         Tiles m_tiles;
