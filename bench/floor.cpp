@@ -1,10 +1,12 @@
 // varnel-floor: the least a run of a record can cost. Reads a data file of three values per
-// line once, parses every value, and writes five numbers per sample with 15 significant
-// digits (about what the point, cross-check and curve files of a run hold together).
+// line (or VALUES per line, X and Y the last two) once, parses every value, and writes five
+// numbers per sample with 15 significant digits (about what the point, cross-check and curve
+// files of a run hold together).
 //
-//   varnel-floor DATA_FILE OUTPUT_FILE
+//   varnel-floor DATA_FILE OUTPUT_FILE [VALUES]
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -28,8 +30,9 @@ char* put(char* p, double value)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fputs("usage: varnel-floor DATA_FILE OUTPUT_FILE\n", stderr);
+    const std::size_t width = argc == 4 ? std::strtoul(argv[3], nullptr, 10) : 3;
+    if ((argc != 3 && argc != 4) || width < 2) {
+        std::fputs("usage: varnel-floor DATA_FILE OUTPUT_FILE [VALUES]\n", stderr);
         return 2;
     }
     std::FILE* in = std::fopen(argv[1], "rb");
@@ -71,19 +74,19 @@ int main(int argc, char** argv)
     std::vector<char> buffer(1 << 20);
     std::size_t used = 0;
     bool ok = true;
-    for (std::size_t i = 0; i + 2 < values.size(); i += 3) {
+    for (std::size_t i = 0; i + width - 1 < values.size(); i += width) {
         if (buffer.size() - used < 5 * 34 + 2) {
             ok = ok && std::fwrite(buffer.data(), 1, used, out) == used;
             used = 0;
         }
         char* q = buffer.data() + used;
-        const double x = values[i + 1];
-        const double y = values[i + 2];
+        const double x = values[i + width - 2];
+        const double y = values[i + width - 1];
         q = put(q, x);
         q = put(q, y);
         q = put(q, x);
         q = put(q, y);
-        q = put(q, static_cast<double>(i / 3 + 1));
+        q = put(q, static_cast<double>(i / width + 1));
         *q++ = '\r';
         *q++ = '\n';
         used = static_cast<std::size_t>(q - buffer.data());

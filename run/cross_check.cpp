@@ -16,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,10 @@
 #include <system_error>
 #include <thread>
 #include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace run {
 
@@ -39,21 +44,72 @@ namespace {
         double intercept;
     };
 
-    // Runs part(first, end, half) on the two halves of [first, last): the first half on a
-    // second thread when `two` and one can be had. The halves are the same either way, so
-    // whatever the parts add up comes out the same. What a part throws is rethrown once both
-    // halves are done.
+    // Segment i's line, worked out from its points wherever it is needed: the same operations
+    // give the same bits every time, and a record of millions of segments holds no lines.
+    Line lineOf(const PreparedPoints& p, std::size_t i)
+    {
+        const double x1 = p.x[i - 1];
+        const double k = (p.y[i - 1] - p.y[i - 2]) / (x1 - p.x[i - 2]);
+        return { k, p.y[i - 1] - x1 * k };
+    }
+
+    // Whether segment i's slope and intercept could be computed and held: a zero X width
+    // divides by zero; so does anything the slope cannot hold.
+    bool holds(const PreparedPoints& p, std::size_t i, const Line& l)
+    {
+        return p.x[i - 1] != p.x[i - 2] && std::isfinite(l.slope) && std::isfinite(l.intercept);
+    }
+
+    // Thrown on the second thread of inTwoHalves once the calling thread has stopped.
+    struct Abandoned
+    {
+    };
+
+    // What a part of inTwoHalves calls every so many items: on the calling thread it answers
+    // the host (which may stop the run), on the second thread it ends the part once the calling
+    // thread has ended its own early.
+    class Checkpoint
+    {
+    public:
+        Checkpoint(const std::function<void()>* answer, const std::atomic<bool>* abandoned)
+            : m_answer(answer)
+            , m_abandoned(abandoned)
+        {
+        }
+
+        void operator()() const
+        {
+            if (m_answer)
+                (*m_answer)();
+            else if (m_abandoned->load(std::memory_order_relaxed))
+                throw Abandoned {};
+        }
+
+    private:
+        const std::function<void()>* m_answer;
+        const std::atomic<bool>* m_abandoned;
+    };
+
+    // Runs part(first, end, half, checkpoint) on the two halves of [first, last): the first
+    // half on a second thread when `two` and one can be had. The halves are the same either
+    // way, so whatever the parts add up comes out the same. What a part throws is rethrown once
+    // both halves are done; when the calling thread's part throws (a stop, a failure), the
+    // second thread's part ends at its next checkpoint.
     template <typename Part>
-    void inTwoHalves(bool two, std::size_t first, std::size_t last, Part&& part)
+    void inTwoHalves(bool two, std::size_t first, std::size_t last,
+        const std::function<void()>& answer, Part&& part)
     {
         const std::size_t middle = first + (last - first) / 2;
         std::exception_ptr error;
+        std::atomic<bool> abandoned { false };
         std::thread helper;
         if (two) {
             try {
                 helper = std::thread([&] {
                     try {
-                        part(first, middle, 0);
+                        part(first, middle, 0, Checkpoint(nullptr, &abandoned));
+                    } catch (const Abandoned&) {
+                        // The calling thread's part failed or stopped: that is what is thrown.
                     } catch (...) {
                         error = std::current_exception();
                     }
@@ -62,11 +118,12 @@ namespace {
                 // No second thread to be had: this one does both halves.
             }
         }
-        if (!helper.joinable())
-            part(first, middle, 0);
         try {
-            part(middle, last, 1);
+            if (!helper.joinable())
+                part(first, middle, 0, Checkpoint(&answer, nullptr));
+            part(middle, last, 1, Checkpoint(&answer, nullptr));
         } catch (...) {
+            abandoned.store(true, std::memory_order_relaxed);
             if (helper.joinable())
                 helper.join();
             throw;
@@ -76,6 +133,9 @@ namespace {
         if (error)
             std::rethrow_exception(error);
     }
+
+    // Items a part of inTwoHalves goes through between its checkpoints.
+    constexpr std::size_t kItemsBetweenCheckpoints = 1024;
 
     // Storage whose pages are first touched by whichever thread fills them.
     template <typename T>
@@ -103,39 +163,61 @@ namespace {
         return counts;
     }
 
-    struct Segments
+    // Items laid out in room that grows without being filled first.
+    template <typename T>
+    class Scratch
     {
-        std::unique_ptr<Line[]> line;  // indexed by segment number
-        std::unique_ptr<bool[]> valid;  // its slope and intercept could be computed and held
-        std::size_t firstFailure = 0;  // the segment whose slope or intercept fails first; 0: none
+    public:
+        void clear()
+        {
+            m_size = 0;
+        }
+
+        // Room for at least `most` more items after the last.
+        T* room(std::size_t most)
+        {
+            if (m_capacity - m_size < most) {
+                const std::size_t capacity = std::max(2 * m_capacity, m_size + most);
+                auto larger = std::make_unique_for_overwrite<T[]>(capacity);
+                if (m_size > 0)
+                    std::memcpy(larger.get(), m_data.get(), m_size * sizeof(T));
+                m_data = std::move(larger);
+                m_capacity = capacity;
+            }
+            return m_data.get() + m_size;
+        }
+
+        // `added` items were laid out in the room.
+        void grow(std::size_t added)
+        {
+            m_size += added;
+        }
+
+        T* begin() const
+        {
+            return m_data.get();
+        }
+
+        T* end() const
+        {
+            return m_data.get() + m_size;
+        }
+
+        std::size_t size() const
+        {
+            return m_size;
+        }
+
+    private:
+        std::unique_ptr<T[]> m_data;
+        std::size_t m_size = 0;
+        std::size_t m_capacity = 0;
     };
 
-    Segments describeSegments(const PreparedPoints& p, bool twoThreads)
+    struct Segments
     {
-        const std::size_t n = p.size();
-        Segments s;
-        s.line = unfilled<Line>(n + 1);
-        s.valid = unfilled<bool>(n + 1);
-        std::size_t firstBad[2] = { 0, 0 };
-        inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-            for (std::size_t i = first; i < end; ++i) {
-                const double x0 = p.x[i - 2];
-                const double x1 = p.x[i - 1];
-                const double k = (p.y[i - 1] - p.y[i - 2]) / (x1 - x0);
-                const double c = p.y[i - 1] - x1 * k;
-                s.line[i] = { k, c };
-                // A zero X width divides by zero; so does anything the slope cannot hold.
-                const bool bad = x1 == x0 || !std::isfinite(k) || !std::isfinite(c);
-                s.valid[i] = !bad;
-                if (bad && firstBad[half] == 0)
-                    firstBad[half] = i;
-            }
-        });
-        // The walk meets segment 3 first, then scans segments 2, 3, ... in order.
-        if (n >= 3)
-            s.firstFailure = !s.valid[3] ? 3 : firstBad[0] != 0 ? firstBad[0] : firstBad[1];
-        return s;
-    }
+        std::size_t firstFailure = 0;  // the segment whose slope or intercept fails first; 0: none
+    };
 
     // A crossing found on the walked segment, with the scanned segment it lies on.
     struct Hit
@@ -156,22 +238,20 @@ namespace {
         float top;
     };
 
-    // The nearest single-precision value at or below `x`.
+    // The nearest single-precision value at or below `x`: its conversion, or the float next
+    // below that (as std::nextafter(f, -HUGE_VALF) gives it) where the conversion rounded up;
+    // past the single range FLT_MAX and -HUGE_VALF. Checked against the plain steps on every
+    // float and its neighbours: without branches, since a conversion rounds up about half the
+    // time, and boxes are worked out several times a segment.
     float below(double x)
     {
-        if (x < -static_cast<double>(FLT_MAX))
-            return -HUGE_VALF;
-        if (x > static_cast<double>(FLT_MAX))
-            return FLT_MAX;
-        const auto f = static_cast<float>(x);
-        if (!(static_cast<double>(f) > x))
-            return f;
-        // The next float down, as std::nextafter(f, -HUGE_VALF) gives it (checked on every
-        // float), without a call: four a segment add up on a record of millions.
-        if (f == 0.0f)
-            return -std::numeric_limits<float>::denorm_min();
+        constexpr auto most = static_cast<double>(FLT_MAX);
+        const auto f = static_cast<float>(x < -most ? -most : x > most ? most : x);
         const auto bits = std::bit_cast<std::uint32_t>(f);
-        return std::bit_cast<float>(f > 0.0f ? bits - 1 : bits + 1);
+        // One step towards -infinity, from -0 to the least negative float too: a conversion
+        // never rounds up to +0.
+        const auto down = std::bit_cast<float>(bits + ((bits >> 31) << 1) - 1);
+        return static_cast<double>(f) > x ? down : f;
     }
 
     // The nearest single-precision value at or above `x`.
@@ -180,16 +260,17 @@ namespace {
         return -below(-x);
     }
 
-    Box boxOf(const PreparedPoints& p, const Segments& s, std::size_t i)
+    // Segment i's box, `l` being its line. Inlined: returned through memory, a box costs a
+    // stall on every one of the several times a segment's box is worked out.
+    [[gnu::always_inline]] inline Box boxOf(const PreparedPoints& p, std::size_t i, const Line& l)
     {
-        if (!s.valid[i])
+        if (!holds(p, i, l))
             return { -HUGE_VALF, HUGE_VALF, -HUGE_VALF, HUGE_VALF };
         constexpr double u = DBL_EPSILON / 2;
         const double x0 = p.x[i - 2];
         const double x1 = p.x[i - 1];
         const double y0 = p.y[i - 2];
         const double y1 = p.y[i - 1];
-        const Line& l = s.line[i];
         const double reach = std::max(std::fabs(x0), std::fabs(x1));
         // How far the crossing's X, once computed and held in single precision, may lie from
         // where the two lines meet: twice the bound of those roundings.
@@ -206,6 +287,9 @@ namespace {
     {
         return a.low < b.high && b.low < a.high && a.bottom <= b.top && b.bottom <= a.top;
     }
+
+    // A cell is split into this many steps along each axis for the members' boxes.
+    constexpr unsigned kStepBits = 8;
 
     // One axis of the grid: equal cells from an origin, the outermost ones open-ended.
     class Axis
@@ -225,15 +309,17 @@ namespace {
             }
         }
 
-        // Monotonic, so boxes that meet share a cell.
-        std::size_t cellOf(float v) const
+        // The step of the axis that `v` falls in, counted from the first cell's first step;
+        // monotonic, so boxes that meet overlap in steps too. Scaling by a power of two is
+        // exact, so the cell of a step is the cell `v` falls in.
+        std::size_t stepOf(float v) const
         {
             const double c = (static_cast<double>(v) - m_lowest) * m_scale;
             if (!(c > 0.0))
                 return 0;
             if (c >= static_cast<double>(m_cells))
-                return m_cells - 1;
-            return static_cast<std::size_t>(c);
+                return (m_cells << kStepBits) - 1;
+            return static_cast<std::size_t>(c * (1 << kStepBits));
         }
 
         std::size_t cells() const
@@ -247,21 +333,172 @@ namespace {
         std::size_t m_cells = 1;
     };
 
+    // How the cells of a grid of columns × rows are numbered: by tiles of 64 cells, a tile's
+    // cells one after the other. A walk along a record that draws loops stays in a tile for
+    // several segments, so what the grid holds for those cells lies together in memory: one
+    // word of bits for the tile, and its cells' members one after the other.
+    class Tiles
+    {
+    public:
+        Tiles() = default;
+
+        Tiles(std::size_t columns, std::size_t rows)
+        {
+            // A tile as square as the grid allows, so that a narrow grid is not padded out.
+            const auto fit = [](std::size_t cells) {
+                unsigned bits = 0;
+                while (bits < 3 && (std::size_t { 1 } << bits) < cells)
+                    ++bits;
+                return bits;
+            };
+            if (columns >= rows) {
+                m_heightBits = fit(rows);
+                m_widthBits = 6 - m_heightBits;
+            } else {
+                m_widthBits = fit(columns);
+                m_heightBits = 6 - m_widthBits;
+            }
+            m_across = (columns + (std::size_t { 1 } << m_widthBits) - 1) >> m_widthBits;
+            m_down = (rows + (std::size_t { 1 } << m_heightBits) - 1) >> m_heightBits;
+        }
+
+        std::size_t cell(std::size_t column, std::size_t row) const
+        {
+            const std::size_t tile = (row >> m_heightBits) * m_across + (column >> m_widthBits);
+            const std::size_t widthMask = (std::size_t { 1 } << m_widthBits) - 1;
+            const std::size_t heightMask = (std::size_t { 1 } << m_heightBits) - 1;
+            return tile << 6 | (row & heightMask) << m_widthBits | (column & widthMask);
+        }
+
+        // The numbers cells can take: [0, cells()).
+        std::size_t cells() const
+        {
+            return (m_across * m_down) << 6;
+        }
+
+    private:
+        unsigned m_widthBits = 3;
+        unsigned m_heightBits = 3;
+        std::size_t m_across = 1;
+        std::size_t m_down = 1;
+    };
+
+    // A box's span in steps of the two axes.
+    struct Steps
+    {
+        std::size_t low;
+        std::size_t high;
+        std::size_t bottom;
+        std::size_t top;
+    };
+
+    // Where step `step` lies against cell `cell`: 0 before it, 1 to 255 for its steps (the last
+    // two sharing 255, as everything after it does). Monotonic, as the steps are.
+    std::uint8_t inCell(std::size_t step, std::size_t cell)
+    {
+        const std::size_t first = cell << kStepBits;
+        if (step < first)
+            return 0;
+        return static_cast<std::uint8_t>(std::min<std::size_t>(step - first + 1, 255));
+    }
+
+    // A segment filed in a cell is held as its number and its box in the cell's steps
+    // (inCell), one byte each from the lowest: low, high, bottom, top. A low or bottom of 0 says
+    // that the box begins in an earlier column or row.
+    std::uint32_t boxInCell(const Steps& st, std::size_t column, std::size_t row)
+    {
+        return std::uint32_t { inCell(st.low, column) }
+        | std::uint32_t { inCell(st.high, column) } << 8
+            | std::uint32_t { inCell(st.bottom, row) } << 16
+            | std::uint32_t { inCell(st.top, row) } << 24;
+    }
+
+    // A walked segment's box in one cell's steps, to compare with the boxes of the members
+    // there. A member meets it when its low less `fromColumn` is at most `highLess` (the walked
+    // box's high less `fromColumn`) and its high at least `low`, and the same in the rows. Past
+    // the first column (row) of the walked box `fromColumn` (`fromRow`) is 1, which turns a low
+    // (bottom) of 0 into the largest value: a member met in an earlier cell is passed over.
+    struct CellQuery
+    {
+        unsigned low;
+        unsigned highLess;
+        unsigned fromColumn;
+        unsigned bottom;
+        unsigned topLess;
+        unsigned fromRow;
+    };
+
+    // Copies to `out`, in their order, the numbers of the `count` members (`members`, with
+    // their boxes `boxes`) whose boxes meet the query's, and returns how many. Without branches:
+    // whether a member's box meets the walked one is as good as random on a noisy record.
+    std::size_t meeting(const std::uint32_t* boxes, const Index* members, std::size_t count,
+        const CellQuery& q, Index* out)
+    {
+        std::size_t found = 0;
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        // Four members at a time, the four comparisons of each in the bytes of its box: each
+        // byte of `left` must be at most that of `right`, that is, their smaller one is it.
+        const __m128i less = _mm_set1_epi32(static_cast<int>(q.fromColumn | q.fromRow << 16));
+        const __m128i lowAndBottom = _mm_set1_epi32(0x00FF00FF);
+        const __m128i walkedLow = _mm_set1_epi32(static_cast<int>(q.low << 8 | q.bottom << 24));
+        const __m128i walkedHigh = _mm_set1_epi32(static_cast<int>(q.highLess | q.topLess << 16));
+        for (; i + 4 <= count; i += 4) {
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(boxes + i));
+            const __m128i left =
+                _mm_or_si128(_mm_and_si128(_mm_sub_epi8(b, less), lowAndBottom), walkedLow);
+            const __m128i right = _mm_or_si128(_mm_andnot_si128(lowAndBottom, b), walkedHigh);
+            const auto bits = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(left, right), left)));
+            // Bit 4j: all four of member j's.
+            const unsigned all = bits & bits >> 1 & bits >> 2 & bits >> 3;
+            out[found] = members[i];
+            found += all & 1;
+            out[found] = members[i + 1];
+            found += all >> 4 & 1;
+            out[found] = members[i + 2];
+            found += all >> 8 & 1;
+            out[found] = members[i + 3];
+            found += all >> 12 & 1;
+        }
+#endif
+        for (; i < count; ++i) {
+            const std::uint32_t b = boxes[i];
+            const bool meets = ((b & 0xFF) - q.fromColumn <= q.highLess)
+                & ((b >> 8 & 0xFF) >= q.low) & ((b >> 16 & 0xFF) - q.fromRow <= q.topLess)
+                & ((b >> 24) >= q.bottom);
+            out[found] = members[i];
+            found += meets ? 1 : 0;
+        }
+        return found;
+    }
+
+    // A segment whose box covers too many cells to be filed, with its box.
+    struct WideSegment
+    {
+        Index segment;
+        Box box;
+    };
+
     // Segments filed by their boxes in a grid of cells about twice as large as a mean box, so
     // that a walked segment only meets the few segments whose boxes meet its own. A segment
-    // whose box covers many cells is kept in a short list that every walk reads.
+    // whose box covers many cells is kept in a short list that every walk reads. The grid holds
+    // only the cells something lies in, and each member in 8 bytes: lines and boxes are worked
+    // out again from the points where they are needed.
     class SegmentGrid
     {
     public:
         // With `twoThreads` the grid is built on two threads; the grid and every walk over it
-        // find the same segments either way.
-        SegmentGrid(const PreparedPoints& p, const Segments& s, bool twoThreads)
-            : m_points(p)
-            , m_segments(s)
+        // find the same segments either way. Sets `s` from the segments it describes. Calls
+        // `answer` on this thread every so many segments and between its passes, to answer
+        // the host.
+        SegmentGrid(const PreparedPoints& p, Segments& s, bool twoThreads,
+            const std::function<void()>& answer)
         {
             const std::size_t n = p.size();
-            m_box = unfilled<Box>(n + 1);
 
+            // The grid's cells are sized from the points: the boxes reach past them only by
+            // their roundings and margins, and the grid's size changes only how fast a walk is.
             struct Extent
             {
                 double lowest = HUGE_VAL;
@@ -274,23 +511,29 @@ namespace {
             };
 
             Extent halves[2];
-            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-                Extent& e = halves[half];
-                for (std::size_t i = first; i < end; ++i) {
-                    const Box b = boxOf(p, s, i);
-                    m_box[i] = b;
-                    if (!std::isfinite(b.low) || !std::isfinite(b.high) || !std::isfinite(b.bottom)
-                        || !std::isfinite(b.top))
-                        continue;
-                    e.lowest = std::min(e.lowest, static_cast<double>(b.low));
-                    e.highest = std::max(e.highest, static_cast<double>(b.high));
-                    e.bottom = std::min(e.bottom, static_cast<double>(b.bottom));
-                    e.top = std::max(e.top, static_cast<double>(b.top));
-                    e.widths += static_cast<double>(b.high) - static_cast<double>(b.low);
-                    e.heights += static_cast<double>(b.top) - static_cast<double>(b.bottom);
-                    ++e.finite;
-                }
-            });
+            inTwoHalves(twoThreads, 2, n + 1, answer,
+                [&](std::size_t first, std::size_t end, int half, const Checkpoint& check) {
+                    Extent& e = halves[half];
+                    for (std::size_t i = first; i < end; ++i) {
+                        if (i % kItemsBetweenCheckpoints == 0)
+                            check();
+                        const double x0 = p.x[i - 2];
+                        const double x1 = p.x[i - 1];
+                        const double y0 = p.y[i - 2];
+                        const double y1 = p.y[i - 1];
+                        e.lowest = std::min(e.lowest, std::min(x0, x1));
+                        e.highest = std::max(e.highest, std::max(x0, x1));
+                        e.bottom = std::min(e.bottom, std::min(y0, y1));
+                        e.top = std::max(e.top, std::max(y0, y1));
+                        const double width = std::fabs(x1 - x0);
+                        const double height = std::fabs(y1 - y0);
+                        if (std::isfinite(width) && std::isfinite(height)) {
+                            e.widths += width;
+                            e.heights += height;
+                            ++e.finite;
+                        }
+                    }
+                });
             const double lowest = std::min(halves[0].lowest, halves[1].lowest);
             const double highest = std::max(halves[0].highest, halves[1].highest);
             const double bottom = std::min(halves[0].bottom, halves[1].bottom);
@@ -317,113 +560,209 @@ namespace {
             }
             m_x = Axis(lowest, highest, static_cast<std::size_t>(columns));
             m_y = Axis(bottom, top, static_cast<std::size_t>(rows));
+            answer();
 
-            // Cell c's members go to [m_start[c], m_start[c + 1]) in segment order, which the
-            // walks read fastest: each half counts its members of every cell, then files them,
-            // the second half's after the first's.
-            const std::size_t cells = m_x.cells() * m_y.cells();
-            Counts counts[2] = { zeroedCounts(cells), zeroedCounts(cells) };
-            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-                std::uint32_t* const count = counts[half].get();
-                for (std::size_t i = first; i < end; ++i)
-                    forEachCell(m_box[i], [&](std::size_t c) { ++count[c]; });
-            });
-            m_start = unfilled<std::size_t>(cells + 1);
-            m_start[0] = 0;
-            for (std::size_t c = 0; c < cells; ++c) {
-                m_start[c + 1] = m_start[c] + counts[0][c] + counts[1][c];
-                // From here on, where each half files its next member of the cell: the first
-                // half's members go before all of the second half's.
-                counts[1][c] = counts[0][c];
-                counts[0][c] = 0;
-            }
-            const std::size_t members = m_start[cells];
-            m_members = unfilled<Index>(members);
-            m_memberBox = unfilled<Box>(members);
-            std::vector<Index> wide[2];
-            inTwoHalves(twoThreads, 2, n + 1, [&](std::size_t first, std::size_t end, int half) {
-                std::uint32_t* const filled = counts[half].get();
-                for (std::size_t i = first; i < end; ++i) {
-                    const bool filed = forEachCell(m_box[i], [&](std::size_t c) {
-                        const std::size_t m = m_start[c] + filled[c]++;
-                        m_members[m] = static_cast<Index>(i);
-                        m_memberBox[m] = m_box[i];
+            // Each half counts its members of every cell, keeps its wide segments and notes its
+            // first segment without a line.
+            m_tiles = Tiles(m_x.cells(), m_y.cells());
+            const std::size_t cells = m_tiles.cells();
+            std::vector<WideSegment> wide[2];
+            std::size_t firstBad[2] = { 0, 0 };
+            {
+                Counts counts[2] = { zeroedCounts(cells), zeroedCounts(cells) };
+                inTwoHalves(twoThreads, 2, n + 1, answer,
+                    [&](std::size_t first, std::size_t end, int half, const Checkpoint& check) {
+                        std::uint32_t* const count = counts[half].get();
+                        for (std::size_t i = first; i < end; ++i) {
+                            if (i % kItemsBetweenCheckpoints == 0)
+                                check();
+                            const Line l = lineOf(p, i);
+                            if (firstBad[half] == 0 && !holds(p, i, l))
+                                firstBad[half] = i;
+                            const Box b = boxOf(p, i, l);
+                            if (!forEachCell(stepsOf(b),
+                                    [&](std::size_t c, std::size_t, std::size_t) { ++count[c]; }))
+                                wide[half].push_back({ static_cast<Index>(i), b });
+                        }
                     });
-                    if (!filed)
-                        wide[half].push_back(static_cast<Index>(i));
-                }
-            });
+                fileCells(counts[0].get(), counts[1].get(), cells);
+            }
+            answer();
+            // The walk meets segment 3 first, then scans segments 2, 3, ... in order.
+            if (n >= 3)
+                s.firstFailure = !holds(p, 3, lineOf(p, 3)) ? 3
+                    : firstBad[0] != 0                      ? firstBad[0]
+                                                            : firstBad[1];
             m_wide = std::move(wide[0]);
             m_wide.insert(m_wide.end(), wide[1].begin(), wide[1].end());
+
+            // Cell c's members go to [m_first[slot], m_first[slot + 1]) in segment order, which
+            // the walks read fastest: each half files its members, the second half's after the
+            // first's.
+            m_members = unfilled<Index>(m_first[m_occupied.count]);
+            m_boxes = unfilled<std::uint32_t>(m_first[m_occupied.count]);
+            inTwoHalves(twoThreads, 2, n + 1, answer,
+                [&](std::size_t first, std::size_t end, int half, const Checkpoint& check) {
+                    Index* const next = m_next[half].get();
+                    for (std::size_t i = first; i < end; ++i) {
+                        if (i % kItemsBetweenCheckpoints == 0)
+                            check();
+                        const Steps st = stepsOf(boxOf(p, i, lineOf(p, i)));
+                        forEachCell(st, [&](std::size_t c, std::size_t cx, std::size_t cy) {
+                            const Index m = next[slotOf(c)]++;
+                            m_members[m] = static_cast<Index>(i);
+                            m_boxes[m] = boxInCell(st, cx, cy);
+                        });
+                    }
+                });
+            m_next[0].reset();
+            m_next[1].reset();
         }
 
-        // Calls visit(t, line, low, high) once for every segment t whose open X span (low, high)
-        // overlaps that of segment a, in no particular order, passing over those whose boxes
-        // do not meet.
-        template <typename Visit>
-        void forEachCandidate(std::size_t a, Visit&& visit) const
+        // Appends to `out` every segment whose box may meet `box` (a walked segment's), each
+        // once: every one whose box meets it, and few others. They come in runs of rising
+        // numbers, whose ends go to `runs`.
+        void candidates(const Box& box, Scratch<Index>& out, Scratch<std::size_t>& runs) const
         {
-            const Box& box = m_box[a];
-            const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
-            const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
-            const auto consider = [&](Index t) {
-                const double tLow = std::min(m_points.x[t - 2], m_points.x[t - 1]);
-                const double tHigh = std::max(m_points.x[t - 2], m_points.x[t - 1]);
-                if (tLow < high && low < tHigh)
-                    visit(t, m_segments.line[t], tLow, tHigh);
-            };
-            for (const Index t : m_wide)
-                if (meet(m_box[t], box))
-                    consider(t);
-            const std::size_t x0 = m_x.cellOf(box.low);
-            const std::size_t x1 = m_x.cellOf(box.high);
-            const std::size_t y0 = m_y.cellOf(box.bottom);
-            const std::size_t y1 = m_y.cellOf(box.top);
-            for (std::size_t cy = y0; cy <= y1; ++cy)
-                for (std::size_t cx = x0; cx <= x1; ++cx) {
-                    const std::size_t c = cy * m_x.cells() + cx;
-                    for (std::size_t m = m_start[c], end = m_start[c + 1]; m != end; ++m) {
-                        const Box& other = m_memberBox[m];
-                        if (!meet(other, box))
-                            continue;
-                        // A segment filed in several of these cells is met in the first only.
-                        if (cx != std::max(x0, m_x.cellOf(other.low))
-                            || cy != std::max(y0, m_y.cellOf(other.bottom)))
-                            continue;
-                        consider(m_members[m]);
-                    }
+            for (const WideSegment& w : m_wide) {
+                if (meet(w.box, box)) {
+                    *out.room(1) = w.segment;
+                    out.grow(1);
                 }
+            }
+            *runs.room(1) = out.size();
+            runs.grow(1);
+            const Steps st = stepsOf(box);
+            const std::size_t x0 = st.low >> kStepBits;
+            const std::size_t x1 = st.high >> kStepBits;
+            const std::size_t y0 = st.bottom >> kStepBits;
+            const std::size_t y1 = st.top >> kStepBits;
+            for (std::size_t cy = y0; cy <= y1; ++cy) {
+                const unsigned bottom = inCell(st.bottom, cy);
+                const unsigned top = inCell(st.top, cy);
+                // A segment filed in several of these cells is met in the first only: past the
+                // first row, one whose box begins in an earlier row was met there.
+                const unsigned fromRow = cy == y0 ? 0 : 1;
+                for (std::size_t cx = x0; cx <= x1; ++cx) {
+                    const std::size_t c = m_tiles.cell(cx, cy);
+                    std::size_t slot = 0;
+                    if (!occupied(c, slot))
+                        continue;
+                    const unsigned low = inCell(st.low, cx);
+                    const unsigned high = inCell(st.high, cx);
+                    const unsigned fromColumn = cx == x0 ? 0 : 1;
+                    const std::size_t first = m_first[slot];
+                    const std::size_t count = m_first[slot + 1] - first;
+                    out.grow(meeting(m_boxes.get() + first, m_members.get() + first, count,
+                        { low, high - fromColumn, fromColumn, bottom, top - fromRow, fromRow },
+                        out.room(count)));
+                    *runs.room(1) = out.size();
+                    runs.grow(1);
+                }
+            }
         }
 
     private:
         static constexpr std::size_t kMostCells = 16;
 
-        // Calls f(cell) for every cell the box covers; returns false, calling nothing, for a
-        // box that covers too many.
-        template <typename F>
-        bool forEachCell(const Box& b, F&& f)
+        Steps stepsOf(const Box& b) const
         {
-            const std::size_t x0 = m_x.cellOf(b.low);
-            const std::size_t x1 = m_x.cellOf(b.high);
-            const std::size_t y0 = m_y.cellOf(b.bottom);
-            const std::size_t y1 = m_y.cellOf(b.top);
+            return { m_x.stepOf(b.low), m_x.stepOf(b.high), m_y.stepOf(b.bottom),
+                m_y.stepOf(b.top) };
+        }
+
+        // Calls f(cell, column, row) for every cell the box covers; returns false, calling
+        // nothing, for a box that covers too many.
+        template <typename F>
+        bool forEachCell(const Steps& st, F&& f) const
+        {
+            const std::size_t x0 = st.low >> kStepBits;
+            const std::size_t x1 = st.high >> kStepBits;
+            const std::size_t y0 = st.bottom >> kStepBits;
+            const std::size_t y1 = st.top >> kStepBits;
             if ((x1 - x0 + 1) * (y1 - y0 + 1) > kMostCells)
                 return false;
             for (std::size_t cy = y0; cy <= y1; ++cy)
                 for (std::size_t cx = x0; cx <= x1; ++cx)
-                    f(cy * m_x.cells() + cx);
+                    f(m_tiles.cell(cx, cy), cx, cy);
             return true;
         }
 
-        const PreparedPoints& m_points;
-        const Segments& m_segments;
-        std::unique_ptr<Box[]> m_box;  // by segment
+        // Notes the cells that hold members, where each cell's members begin and where each
+        // half files its next one.
+        void fileCells(const std::uint32_t* first, const std::uint32_t* second, std::size_t cells)
+        {
+            const std::size_t words = (cells + 63) / 64;
+            m_occupied.bits = unfilled<std::uint64_t>(words);
+            m_occupied.before = unfilled<Index>(words);
+            std::size_t count = 0;
+            for (std::size_t w = 0; w < words; ++w) {
+                std::uint64_t bits = 0;
+                for (std::size_t c = w * 64, end = std::min(cells, c + 64); c < end; ++c)
+                    if (first[c] + second[c] != 0)
+                        bits |= std::uint64_t { 1 } << (c - w * 64);
+                m_occupied.bits[w] = bits;
+                m_occupied.before[w] = static_cast<Index>(count);
+                count += static_cast<std::size_t>(std::popcount(bits));
+            }
+            m_occupied.count = count;
+            m_first = unfilled<Index>(count + 1);
+            m_next[0] = unfilled<Index>(count);
+            m_next[1] = unfilled<Index>(count);
+            std::uint64_t members = 0;
+            std::size_t slot = 0;
+            for (std::size_t c = 0; c < cells; ++c) {
+                if (first[c] + second[c] == 0)
+                    continue;
+                m_first[slot] = static_cast<Index>(members);
+                m_next[0][slot] = static_cast<Index>(members);
+                m_next[1][slot] = static_cast<Index>(members + first[c]);
+                members += std::uint64_t { first[c] } + second[c];
+                // Members are counted in 32 bits: a record with more could not be held anyway.
+                if (members > UINT32_MAX)
+                    throw std::bad_alloc();
+                ++slot;
+            }
+            m_first[count] = static_cast<Index>(members);
+        }
+
+        // Whether cell c holds members, and then its slot among the cells that do.
+        bool occupied(std::size_t c, std::size_t& slot) const
+        {
+            const std::uint64_t bits = m_occupied.bits[c / 64];
+            const std::uint64_t bit = std::uint64_t { 1 } << (c % 64);
+            if ((bits & bit) == 0)
+                return false;
+            slot = m_occupied.before[c / 64]
+                + static_cast<std::size_t>(std::popcount(bits & (bit - 1)));
+            return true;
+        }
+
+        std::size_t slotOf(std::size_t c) const
+        {
+            std::size_t slot = 0;
+            occupied(c, slot);
+            return slot;
+        }
+
+        // A bit for each cell, whether it holds members, and the number of such cells before
+        // each word of bits.
+        struct Occupied
+        {
+            std::unique_ptr<std::uint64_t[]> bits;
+            std::unique_ptr<Index[]> before;
+            std::size_t count = 0;
+        };
+
         Axis m_x;
         Axis m_y;
-        std::unique_ptr<std::size_t[]> m_start;
-        std::unique_ptr<Index[]> m_members;
-        std::unique_ptr<Box[]> m_memberBox;  // beside m_members, read in memory order
-        std::vector<Index> m_wide;
+        Tiles m_tiles;
+        Occupied m_occupied;
+        std::unique_ptr<Index[]> m_first;  // by slot, and the end of the last
+        std::unique_ptr<Index[]> m_next[2];  // while filing: where each half files next
+        std::unique_ptr<Index[]> m_members;  // beside their boxes in the cells' steps
+        std::unique_ptr<std::uint32_t[]> m_boxes;
+        std::vector<WideSegment> m_wide;
     };
 
     // One crossing as it goes to the file, the sink and the plot. A load beyond the single
@@ -432,8 +771,6 @@ namespace {
     {
         float x;
         float y;
-        double readX;  // what the file's text of x and y reads back as
-        double readY;
         bool held;
         std::uint8_t text;  // the length of its line's text before the group, when kept
     };
@@ -554,43 +891,68 @@ namespace {
         WalkResult walk(std::size_t a, std::vector<Found>& out, LineText& text)
         {
             const std::size_t before = out.size();
-            const double k1 = m_segments.line[a].slope;
-            const double c1 = m_segments.line[a].intercept;
+            const Line line = lineOf(m_points, a);
+            const double k1 = line.slope;
+            const double c1 = line.intercept;
             const double low = std::min(m_points.x[a - 2], m_points.x[a - 1]);
             const double high = std::max(m_points.x[a - 2], m_points.x[a - 1]);
+            m_candidates.clear();
+            m_runs.clear();
+            m_index.candidates(boxOf(m_points, a, line), m_candidates, m_runs);
             m_hits.clear();
+            Hit* const hits = m_hits.room(m_candidates.size());
+            std::size_t found = 0;
+            std::size_t merged = 0;  // hits[0, merged) are in the order of the scanned segments
             std::int64_t visited = 0;
-            m_index.forEachCandidate(
-                a, [&](Index t, const Line& scanned, double tLow, double tHigh) {
-                    ++visited;
+            const Index* t = m_candidates.begin();
+            for (const std::size_t runEnd : m_runs) {
+                const std::size_t runStart = found;
+                // Without branches too: on a noisy record nearly half the candidates cross.
+                for (const Index* const end = m_candidates.begin() + runEnd; t != end; ++t) {
+                    const double t0 = m_points.x[*t - 2];
+                    const double t1 = m_points.x[*t - 1];
+                    const double tLow = std::min(t0, t1);
+                    const double tHigh = std::max(t0, t1);
+                    const bool overlap = (tLow < high) & (low < tHigh);
+                    visited += overlap ? 1 : 0;
+                    const Line scanned = lineOf(m_points, *t);
                     const double k2 = scanned.slope;
                     const double c2 = scanned.intercept;
-                    if (!(std::fabs(k1 - k2) > 0.01))
-                        return;  // near-parallel: skipped whether or not they meet
+                    // Near-parallel segments are passed over whether or not they meet, as is a
+                    // crossing that cannot lie inside any span once held in single precision.
+                    const bool apart = std::fabs(k1 - k2) > 0.01;
                     const double xc = (c2 - c1) / (k1 - k2);
-                    if (!(std::fabs(xc) <= static_cast<double>(FLT_MAX)))
-                        return;  // cannot lie inside any span once held in single precision
-                    const auto xf = static_cast<float>(xc);
+                    const bool held = std::fabs(xc) <= static_cast<double>(FLT_MAX);
+                    const auto xf = static_cast<float>(held ? xc : 0.0);
                     const auto xs = static_cast<double>(xf);
-                    if (low < xs && xs < high && tLow < xs && xs < tHigh)
-                        m_hits.push_back({ t, xf, c2 + k2 * xc });
-                });
-            // Crossings are written in the order of the scanned segments.
-            if (m_hits.size() > 1)
-                std::sort(m_hits.begin(), m_hits.end(),
-                    [](const Hit& l, const Hit& r) { return l.scanned < r.scanned; });
+                    hits[found] = { *t, xf, c2 + k2 * xc };
+                    found += (overlap & apart & held & (low < xs) & (xs < high) & (tLow < xs)
+                                 & (xs < tHigh))
+                        ? 1
+                        : 0;
+                }
+                // Crossings are written in the order of the scanned segments: each run's are
+                // merged into those before it.
+                if (merged > 0 && found > runStart) {
+                    Hit* const into = m_merging.room(found);
+                    std::merge(hits, hits + merged, hits + runStart, hits + found, into,
+                        [](const Hit& l, const Hit& r) { return l.scanned < r.scanned; });
+                    std::copy(into, into + found, hits);
+                }
+                merged = found;
+            }
+            m_hits.grow(found);
             const std::size_t failure = m_segments.firstFailure;
             for (const Hit& hit : m_hits) {
                 if (failure != 0 && hit.scanned >= failure)
                     break;  // only the first walk gets here: its scan fails at that segment
                 if (!(std::fabs(hit.y) <= static_cast<double>(FLT_MAX))) {
-                    out.push_back({ hit.x, 0.0f, 0.0, 0.0, false, 0 });
+                    out.push_back({ hit.x, 0.0f, false, 0 });
                     break;
                 }
                 const auto yf = static_cast<float>(hit.y);
                 const std::uint8_t length = m_formatting ? formatCoordinates(hit.x, yf, text) : 0;
-                out.push_back(
-                    { hit.x, yf, readBackSingle(hit.x), readBackSingle(yf), true, length });
+                out.push_back({ hit.x, yf, true, length });
             }
             const std::uint8_t pointText =
                 m_formatting ? formatCoordinates(m_points.x[a - 1], m_points.y[a - 1], text) : 0;
@@ -614,7 +976,10 @@ namespace {
         const Segments& m_segments;
         const SegmentGrid& m_index;
         bool m_formatting;
-        std::vector<Hit> m_hits;
+        Scratch<Hit> m_hits;
+        Scratch<Hit> m_merging;
+        Scratch<Index> m_candidates;
+        Scratch<std::size_t> m_runs;  // where each run of rising candidates ends
     };
 
     // A second thread that computes chunks of walks ahead of the run's thread, which computes
@@ -810,10 +1175,15 @@ namespace {
                 const bool twoThreads = threads == Threads::Two
                     || (threads == Threads::Auto && n >= kPointsForTwo
                         && std::thread::hardware_concurrency() >= 2);
-                const Segments segments = describeSegments(m_points, twoThreads);
-                const SegmentGrid index(m_points, segments, twoThreads);
                 const auto segmentsToWalk = static_cast<std::int64_t>(n - 2);
                 Pace pace(&m_host, segmentsToWalk, 4096);
+                Segments segments;
+                // Setting up takes a second on a record of ten million points: it answers the
+                // host as the walks do.
+                const std::function<void()> answer = [&] {
+                    pace.step(0, static_cast<std::int64_t>(kItemsBetweenCheckpoints));
+                };
+                const SegmentGrid index(m_points, segments, twoThreads, answer);
                 Walker walker(m_points, segments, index, m_file.has_value());
                 std::vector<Found> found;
                 LineText text;
@@ -892,7 +1262,7 @@ namespace {
                         "a crossing's load cannot be held in single precision", 0,
                         static_cast<std::int64_t>(a));
                 writeLine(text, f.text);
-                m_sink.takeCrossing(f.readX, f.readY, f.x, f.y, m_group);
+                m_sink.takeCrossing(f.x, f.y, m_group);
                 m_host.drawDot(f.x, -f.y, kRed);
                 ++m_group;
             }
@@ -900,7 +1270,7 @@ namespace {
                 throwSameX(s.firstFailure);
             writeLine(text, walk.pointText);
             // The prepared points already hold what their 15 digits read back as.
-            m_sink.take(m_points.x[a - 1], m_points.y[a - 1], m_group);
+            m_sink.takePoint(a - 1, m_points.x[a - 1], m_points.y[a - 1], m_group);
             m_host.drawLineTo(plotCoordinate(m_points.x[a - 1]), plotCoordinate(-m_points.y[a - 1]),
                 groupColour(m_group));
             return walk.visited + Pace::kDrawingCost * static_cast<std::int64_t>(1 + found.size());
@@ -926,7 +1296,7 @@ namespace {
             if (m_file)
                 m_file->writeLine(
                     { ZoneValue::of(x), ZoneValue::of(y), ZoneValue::whole(m_group) });
-            m_sink.take(x, y, m_group);
+            m_sink.takePoint(i - 1, x, y, m_group);
         }
 
         // The segment ending at point `segment` has no slope or intercept: the detail says
@@ -977,6 +1347,11 @@ namespace {
     };
 
 }  // namespace
+
+void CrossRecordSink::takeCrossing(float x, float y, std::int64_t group)
+{
+    take(readBackSingle(x), readBackSingle(y), group);
+}
 
 Rgb groupColour(std::int64_t group)
 {

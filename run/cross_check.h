@@ -60,17 +60,20 @@ class CrossRecordSink
 public:
     virtual ~CrossRecordSink() = default;
 
-    // A point's record.
+    // A record.
     virtual void take(double x, double y, std::int64_t group) = 0;
 
-    // A crossing's record, which is also where the crossing was computed (`exactX`, `exactY`,
-    // single precision), before its written digits rounded it.
-    virtual void takeCrossing(double x, double y, float exactX, float exactY, std::int64_t group)
+    // The record of point `index` (from 0) of the prepared points the check was given.
+    virtual void takePoint(std::size_t index, double x, double y, std::int64_t group)
     {
-        static_cast<void>(exactX);
-        static_cast<void>(exactY);
+        static_cast<void>(index);
         take(x, y, group);
     }
+
+    // A crossing's record, given where the crossing was computed (single precision): the
+    // file's digits of x and y read back as readBackSingle(x) and readBackSingle(y), which
+    // this passes on to take().
+    virtual void takeCrossing(float x, float y, std::int64_t group);
 };
 
 // Who walks the segments: Auto lets a second thread compute crossings ahead of the run's

@@ -217,52 +217,62 @@ namespace {
 
 }  // namespace
 
-bool exactReadBackSingle(float value, double& result)
+bool decimalDigitsSingle(float value, std::uint64_t& digits, int& exp10)
 {
     const auto bits = std::bit_cast<std::uint32_t>(value);
     const std::uint32_t biased = (bits >> 23) & 0xFF;
     std::uint64_t m = bits & 0x7FFFFF;
-    if (biased == 0xFF)
+    if (biased == 0xFF || (biased == 0 && m == 0))
         return false;
-    if (biased == 0 && m == 0) {
-        result = 0.0;  // a negative zero is written as zero
-        return true;
-    }
     int e = -149;
     if (biased != 0) {
         m |= 0x800000;
         e = static_cast<int>(biased) - 150;
     }
+    return roundToDigits<7>(m, e, digits, exp10);
+}
+
+bool decimalDigitsDouble(double value, std::uint64_t& digits, int& exp10)
+{
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+    std::uint64_t m = bits & ((std::uint64_t(1) << 52) - 1);
+    if (biased == 0x7FF || (biased == 0 && m == 0))
+        return false;
+    int e = -1074;
+    if (biased != 0) {
+        m |= std::uint64_t(1) << 52;
+        e = biased - 1075;
+    }
+    return roundToDigits<15>(m, e, digits, exp10);
+}
+
+bool exactReadBackSingle(float value, double& result)
+{
+    if (value == 0.0f) {
+        result = 0.0;  // a negative zero is written as zero
+        return true;
+    }
     std::uint64_t decimal = 0;
     int exp10 = 0;
-    if (!roundToDigits<7>(m, e, decimal, exp10) || !nearestDouble(decimal, exp10, result))
+    if (!decimalDigitsSingle(value, decimal, exp10) || !nearestDouble(decimal, exp10, result))
         return false;
-    if ((bits >> 31) != 0)
+    if (std::signbit(value))
         result = -result;
     return true;
 }
 
 bool exactReadBackDouble(double value, double& result)
 {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
-    std::uint64_t m = bits & ((std::uint64_t(1) << 52) - 1);
-    if (biased == 0x7FF)
-        return false;
-    if (biased == 0 && m == 0) {
+    if (value == 0.0) {
         result = 0.0;
         return true;
     }
-    int e = -1074;
-    if (biased != 0) {
-        m |= std::uint64_t(1) << 52;
-        e = biased - 1075;
-    }
     std::uint64_t decimal = 0;
     int exp10 = 0;
-    if (!roundToDigits<15>(m, e, decimal, exp10) || !nearestDouble(decimal, exp10, result))
+    if (!decimalDigitsDouble(value, decimal, exp10) || !nearestDouble(decimal, exp10, result))
         return false;
-    if ((bits >> 63) != 0)
+    if (std::signbit(value))
         result = -result;
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace run {
 
 // The values that formatted numbers read back as, computed without the text: the value is
@@ -23,6 +25,13 @@ inline double readBackDouble(double value)
     bool overflow = false;
     return readBackDouble(value, overflow);
 }
+
+// The significant digits of the "%.7G" text of a single and the "%.15G" text of a double:
+// |value| rounded half to even to digits·10^exp10, digits having 7 (15) digits, or being
+// 10^7 (10^15) where rounding carries. False for zero, infinities and NaNs, and where the
+// exact arithmetic does not reach.
+bool decimalDigitsSingle(float value, std::uint64_t& digits, int& exp10);
+bool decimalDigitsDouble(double value, std::uint64_t& digits, int& exp10);
 
 // The exact paths alone: false when the text is needed. Public so that the share of values
 // taking the text can be measured.

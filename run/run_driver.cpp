@@ -189,19 +189,24 @@ namespace {
                     extentOf(points.x, points.y));
         }
 
+        // Every record of the check comes as a point or a crossing.
         void take(double x, double y, std::int64_t group) override
         {
-            if (m_groups)
-                m_groups->push_back(group);
             m_next.take(x, y, group);
         }
 
-        void takeCrossing(
-            double x, double y, float exactX, float exactY, std::int64_t group) override
+        void takePoint(std::size_t index, double x, double y, std::int64_t group) override
+        {
+            if (m_groups)
+                m_groups->push_back(group);
+            m_next.takePoint(index, x, y, group);
+        }
+
+        void takeCrossing(float x, float y, std::int64_t group) override
         {
             if (m_crossings)
-                m_crossings->add(exactX, exactY, group);
-            m_next.takeCrossing(x, y, exactX, exactY, group);
+                m_crossings->add(x, y, group);
+            m_next.takeCrossing(x, y, group);
         }
 
         Crossings takeCrossings()
@@ -381,29 +386,37 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
             { parts.rows ? &finished.rows : nullptr, parts.pointLines, &headerLines, &dataValues });
 
         exit = ErrorExit::SameX;
-        CurveStream curve(finished.extremes.minX, finished.extremes.maxX);
-        const std::string crossCheckFile = keep ? names.crossCheck : "";
-        if (parts.groups || parts.crossings) {
-            FinishedRunSink sink(curve, parts, points, finished);
-            runCrossCheck(host, points, crossCheckFile, sink);
-            finished.crossings = sink.takeCrossings();
-        } else {
-            runCrossCheck(host, points, crossCheckFile, curve);
+        std::optional<WrittenBeside> positiveCurve;
+        std::optional<WrittenBeside> negativeCurve;
+        std::unique_ptr<TextWriter> negative;
+        {
+            // The curve keeps the prepared points it takes by their numbers: the points are let
+            // go once the curve's sides are written and handed over.
+            CurveStream curve(finished.extremes.minX, finished.extremes.maxX, &points);
+            const std::string crossCheckFile = keep ? names.crossCheck : "";
+            if (parts.groups || parts.crossings) {
+                FinishedRunSink sink(curve, parts, points, finished);
+                runCrossCheck(host, points, crossCheckFile, sink);
+                finished.crossings = sink.takeCrossings();
+            } else {
+                runCrossCheck(host, points, crossCheckFile, curve);
+            }
+            positiveCurve.emplace(names.positive);
+            negativeCurve.emplace(names.negative);
+            negative = curve.finish(
+                host, positiveCurve->path(), negativeCurve->path(), names.positive, names.negative);
+            finished.curve = curve.takeSides();
         }
         if (parts.points)
             finished.points = std::move(points);
         points = {};
-        WrittenBeside positiveCurve(names.positive);
-        WrittenBeside negativeCurve(names.negative);
-        std::unique_ptr<TextWriter> negative = curve.finish(
-            host, positiveCurve.path(), negativeCurve.path(), names.positive, names.negative);
 
         exit = ErrorExit::Finishing;
         host.enterPhase(RunPhase::Finishing);
         negative->close();
         negative.reset();
-        positiveCurve.takeName(lock.get());
-        negativeCurve.takeName();
+        positiveCurve->takeName(lock.get());
+        negativeCurve->takeName();
         if (!keep)
             removeStaleFile(names.crossCheck);
         const bool held = host.holdsNamesAfterRun();
@@ -424,7 +437,6 @@ RunReport runVarnel(RunHost& host, settings::RunSettings& settings,
         }
         finished.dataFilePath = s.DataFilePath;
         finished.settings = s;
-        finished.curve = curve.sides();
         finished.titles = axisTitles(headerLines, dataValues, s);
         host.runFinished(std::move(finished));
         host.setStatus("Finish");

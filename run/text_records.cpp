@@ -1,5 +1,6 @@
 #include "run/text_records.h"
 
+#include "run/exact_read_back.h"
 #include "run/file_system.h"
 #include "run/run_failure.h"
 #include "settings/number_text.h"
@@ -46,13 +47,94 @@ namespace {
 
 }  // namespace
 
+namespace {
+
+    // Lays out |value| = digits·10^exp10 (see decimalDigitsDouble) as "%.<Digits>G" does, in
+    // the print zone's sign column and with its trailing space: the exact rounding has the
+    // digits already, so only their places are left to work out.
+    template <int Digits>
+    char* layOutDigits(char* out, bool negative, std::uint64_t digits, int exp10)
+    {
+        constexpr std::uint64_t carried = [] {
+            std::uint64_t p = 1;
+            for (int i = 0; i < Digits; ++i)
+                p *= 10;
+            return p;
+        }();
+        if (digits == carried) {
+            digits /= 10;
+            ++exp10;
+        }
+        char d[static_cast<std::size_t>(Digits)];
+        for (int i = Digits - 1; i >= 0; --i) {
+            d[i] = static_cast<char>('0' + digits % 10);
+            digits /= 10;
+        }
+        int used = Digits;  // without trailing zeros
+        while (used > 1 && d[used - 1] == '0')
+            --used;
+        const int exponent = exp10 + Digits - 1;
+        const auto copy = [&](int from, int to) {
+            std::memcpy(out, d + from, static_cast<std::size_t>(to - from));
+            out += to - from;
+        };
+        *out++ = negative ? '-' : ' ';
+        if (exponent < -4 || exponent >= Digits) {
+            *out++ = d[0];
+            if (used > 1) {
+                *out++ = '.';
+                copy(1, used);
+            }
+            *out++ = 'E';
+            *out++ = exponent < 0 ? '-' : '+';
+            int e = exponent < 0 ? -exponent : exponent;
+            if (e >= 100) {
+                *out++ = static_cast<char>('0' + e / 100);
+                e %= 100;
+            }
+            *out++ = static_cast<char>('0' + e / 10);
+            *out++ = static_cast<char>('0' + e % 10);
+        } else if (exponent >= 0) {
+            const int whole = exponent + 1;
+            if (used >= whole) {
+                copy(0, whole);
+            } else {
+                copy(0, used);
+                std::memset(out, '0', static_cast<std::size_t>(whole - used));
+                out += whole - used;
+            }
+            if (used > whole) {
+                *out++ = '.';
+                copy(whole, used);
+            }
+        } else {
+            *out++ = '0';
+            *out++ = '.';
+            std::memset(out, '0', static_cast<std::size_t>(-exponent - 1));
+            out += -exponent - 1;
+            copy(0, used);
+        }
+        *out++ = ' ';
+        return out;
+    }
+
+}  // namespace
+
 char* formatDouble(char* out, double value)
 {
+    std::uint64_t digits = 0;
+    int exp10 = 0;
+    if (decimalDigitsDouble(value, digits, exp10))
+        return layOutDigits<15>(out, value < 0, digits, exp10);
     return formatFloating(out, value, 15);
 }
 
 char* formatSingle(char* out, float value)
 {
+    std::uint64_t digits = 0;
+    int exp10 = 0;
+    if (decimalDigitsSingle(value, digits, exp10))
+        return layOutDigits<7>(out, value < 0, digits, exp10);
     return formatFloating(out, value, 7);
 }
 

@@ -1,4 +1,5 @@
 #include "run/curve_construction.h"
+#include "run/exact_read_back.h"
 #include "run/run_driver.h"
 #include "tests/support/failure_code.h"
 #include "tests/support/literal_model.h"
@@ -1098,6 +1099,59 @@ TEST(CurveConstruction, SameFromTheCrossCheckFileAsFromMemory)
         }
         EXPECT_EQ(sides[0][0], sides[1][0]);
         EXPECT_EQ(sides[0][1], sides[1][1]);
+    }
+}
+
+TEST(CurveConstruction, PointsByNumberAndCrossingsAsSinglesGiveTheCurveOfTheirValues)
+{
+    // The curve keeps prepared points by their numbers and crossings as singles, comparing a
+    // crossing's single with the reach and reading its digits back only in a close call. Fed
+    // the same records by value, it must write the same files: crossings at, and a few floats
+    // either side of, values the reach takes.
+    std::mt19937_64 rng(31);
+    for (int round = 0; round < 40; ++round) {
+        run::PreparedPoints points;
+        std::uniform_real_distribution<double> step(-1.0, 1.0);
+        double x = 0;
+        for (int i = 0; i < 300; ++i) {
+            x += step(rng);
+            points.x.push_back(run::roundTripDouble(std::round(x * 1e4) / 1e4));
+            points.y.push_back(run::roundTripDouble(std::round(step(rng) * 5e4) / 1e4));
+        }
+        TempFolder dir;
+        RecordingHost host;
+        run::CurveStream compact(-1.0, 1.0, &points);
+        run::CurveStream byValue(-1.0, 1.0);
+        std::int64_t group = 1;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            compact.takePoint(i, points.x[i], points.y[i], group);
+            byValue.take(points.x[i], points.y[i], group);
+            for (int c = static_cast<int>(rng() % 3); c > 0; --c) {
+                // Near a recent point's X: the reach is often one.
+                const double near = points.x[i - std::min<std::size_t>(i, rng() % 4)];
+                auto cx = static_cast<float>(near * (1 + static_cast<double>(rng() % 5) * 1e-7));
+                for (int k = static_cast<int>(rng() % 5) - 2; k != 0; k += k > 0 ? -1 : 1)
+                    cx = std::nextafter(cx, k > 0 ? HUGE_VALF : -HUGE_VALF);
+                const auto cy = static_cast<float>(step(rng));
+                compact.takeCrossing(cx, cy, group);
+                byValue.take(run::readBackSingle(cx), run::readBackSingle(cy), group);
+                ++group;
+            }
+        }
+        std::string files[2][2];
+        run::CurveSides sides[2];
+        for (int k = 0; k < 2; ++k) {
+            run::CurveStream& stream = k == 0 ? compact : byValue;
+            stream.finish(host, dir.file("a.vnp"), dir.file("a.vnn"))->close();
+            files[k][0] = readFile(dir.file("a.vnp"));
+            files[k][1] = readFile(dir.file("a.vnn"));
+            sides[k] = stream.takeSides();
+        }
+        EXPECT_EQ(files[0][0], files[1][0]) << round;
+        EXPECT_EQ(files[0][1], files[1][1]) << round;
+        EXPECT_EQ(sides[0].positive.x, sides[1].positive.x) << round;
+        EXPECT_EQ(sides[0].negative.y, sides[1].negative.y) << round;
+        EXPECT_GT(files[0][0].size() + files[0][1].size(), 200u);
     }
 }
 

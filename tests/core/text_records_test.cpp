@@ -85,6 +85,18 @@ FailureCode failureOf(const std::function<void()>& action)
 
 TEST(NumberText, MatchesPrintfDigitsWithSignColumn)
 {
+    // Where the digits carry into a new place, and where the layout turns to an exponent.
+    for (const double v : { 9.99999999999999949e-5, 9.9999999999999994e-5, 1e-4, 1e-5,
+             999999999999999.4, 999999999999999.6, 99999999999999.99, 1e14, 0.999999999999999944,
+             1e100, 1.5e-310, 5e-324, 1.7976931348623157e308, 123.456, 1e22, 1e23 }) {
+        for (const double signedValue : { v, -v }) {
+            ASSERT_EQ(formatted(signedValue), printfLike("%.15G", signedValue)) << signedValue;
+            const auto f = static_cast<float>(std::fabs(signedValue) > FLT_MAX ? 1.0 : signedValue);
+            ASSERT_EQ(formattedSingle(f), printfLike("%.7G", static_cast<double>(f))) << f;
+        }
+    }
+    for (const float f : { 9999999.5f, 9999999.0f, 0.99999997f, 1e-38f, 1e-45f, 3.4028235e38f })
+        ASSERT_EQ(formattedSingle(f), printfLike("%.7G", static_cast<double>(f))) << f;
     std::mt19937_64 rng(7);
     for (int i = 0; i < 200000; ++i) {
         const double v = randomDouble(rng);
