@@ -106,8 +106,7 @@ bool sameNumber(double a, double b)
 bool alternate(const std::vector<Reversal>& reversals)
 {
     for (std::size_t k = 1; k < reversals.size(); ++k)
-        if (reversals[k].peak == reversals[k - 1].peak
-            || reversals[k].row <= reversals[k - 1].row)
+        if (reversals[k].peak == reversals[k - 1].peak || reversals[k].row <= reversals[k - 1].row)
             return false;
     return true;
 }
@@ -192,8 +191,8 @@ void checkCycles(const run::Rows& rows, const RunTables& tables)
         fuzz::check(row.retentionPos.has_value() == (opening.fUPos != 0.0)
                 && row.retentionNeg.has_value() == (opening.fUNeg != 0.0),
             "a retention empty other than for a division by zero");
-        fuzz::check(row.firstLine == rows.lines[loop.peak]
-                && row.lastLine == rows.lines[loop.nextPeak],
+        fuzz::check(
+            row.firstLine == rows.lines[loop.peak] && row.lastLine == rows.lines[loop.nextPeak],
             "first_line and last_line are not the peaks' lines");
         fuzz::check(row.uPos == std::min(rows.x[loop.peak], rows.x[loop.nextPeak])
                 && row.uNeg == rows.x[loop.valley] && row.fUNeg == rows.y[loop.valley],
@@ -258,7 +257,8 @@ std::vector<std::vector<std::string_view>> csvFields(std::string_view text, std:
         std::size_t at = 0;
         for (;;) {
             const std::size_t comma = line.find(',', at);
-            fields.push_back(line.substr(at, comma == std::string_view::npos ? line.npos : comma - at));
+            fields.push_back(
+                line.substr(at, comma == std::string_view::npos ? line.npos : comma - at));
             if (comma == std::string_view::npos)
                 break;
             at = comma + 1;
@@ -303,9 +303,9 @@ void checkCsv(const RunTables& tables)
         checkWhole(f[2], static_cast<std::int64_t>(c.cycleInLevel));
         checkWhole(f[3], c.firstLine);
         checkWhole(f[4], c.lastLine);
-        const std::optional<double> values[] = { c.uPos, c.fUPos, c.uNeg, c.fUNeg, c.fMax,
-            c.uFMax, c.fMin, c.uFMin, c.stiffness, c.energy, c.cumulativeEnergy, c.damping,
-            c.residualPos, c.residualNeg, c.retentionPos, c.retentionNeg };
+        const std::optional<double> values[] = { c.uPos, c.fUPos, c.uNeg, c.fUNeg, c.fMax, c.uFMax,
+            c.fMin, c.uFMin, c.stiffness, c.energy, c.cumulativeEnergy, c.damping, c.residualPos,
+            c.residualNeg, c.retentionPos, c.retentionNeg };
         for (std::size_t v = 0; v < std::size(values); ++v)
             checkField(f[5 + v], values[v]);
     }
@@ -330,10 +330,11 @@ void checkCsv(const RunTables& tables)
     for (std::size_t r = 0; r < 2; ++r) {
         const BackboneRow& b = r == 0 ? tables.positive : tables.negative;
         const auto& f = backbone[r];
-        fuzz::check(f[0] == (r == 0 ? "positive" : "negative"), "a backbone line names another side");
-        const std::optional<double> values[] = { b.peakLoad, b.peakDeformation,
-            b.elasticStiffness, b.yieldLoad, b.yieldDeformation, b.ultimateDeformation,
-            b.energyToUltimate, b.ductility };
+        fuzz::check(
+            f[0] == (r == 0 ? "positive" : "negative"), "a backbone line names another side");
+        const std::optional<double> values[] = { b.peakLoad, b.peakDeformation, b.elasticStiffness,
+            b.yieldLoad, b.yieldDeformation, b.ultimateDeformation, b.energyToUltimate,
+            b.ductility };
         for (std::size_t v = 0; v < std::size(values); ++v)
             checkField(f[1 + v], values[v]);
     }

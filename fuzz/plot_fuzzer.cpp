@@ -230,8 +230,8 @@ void checkPicture(const QByteArray& bytes, const QString& error, plot::PictureFo
     if (format == plot::PictureFormat::Png)
         fuzz::check(bytes.startsWith("\x89PNG\r\n\x1A\n"), "a PNG without its signature");
     else
-        fuzz::check(bytes.startsWith("<?xml") && bytes.trimmed().endsWith("</svg>"),
-            "an SVG not whole");
+        fuzz::check(
+            bytes.startsWith("<?xml") && bytes.trimmed().endsWith("</svg>"), "an SVG not whole");
 }
 
 plot::PictureSize pictureSize(const std::uint8_t* head)
@@ -272,8 +272,9 @@ void drawReport(const Scene& scene, const std::uint8_t* head)
             scene.style.highlight.y, xPerPixel, yPerPixel, 6.0, scene.style.layers);
         const std::size_t count = near.source == plot::PlotPointRef::Source::Record
             ? scene.data.x.size()
-            : near.source == plot::PlotPointRef::Source::Positive ? scene.data.sides.positive.x.size()
-                                                                  : scene.data.sides.negative.x.size();
+            : near.source == plot::PlotPointRef::Source::Positive
+            ? scene.data.sides.positive.x.size()
+            : scene.data.sides.negative.x.size();
         fuzz::check(!near || near.index < count, "the nearest point is none of the plot's");
     }
 
