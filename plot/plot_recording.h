@@ -30,6 +30,7 @@ public:
     void setWindow(float left, float top, float right, float bottom);
     void line(float x1, float y1, float x2, float y2, QColor colour);
     void dot(float x, float y, QColor colour);
+    void dot(float x, float y, Ink colour);
     void lineTo(float x, float y, QColor colour);
 
     // From now on draws each call at once onto `image` (a picture on the background colour, its
@@ -79,7 +80,7 @@ private:
         std::uint8_t blue;
     };
 
-    void add(Op op, float x, float y, QColor colour = QColor(0, 0, 0));
+    void add(Op op, float x, float y, QRgb colour = qRgb(0, 0, 0));
     void startCanvas();
 
     std::vector<Call> m_calls;
