@@ -11,6 +11,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VARNEL_STAMP_AVX2 1
+#endif
 
 namespace plot {
 
@@ -172,6 +176,47 @@ namespace {
 #endif
     }
 
+    // A disc's box of `rows` rows of `groups` groups of four pixels, blended as blendFour()
+    // does it.
+    void blendBox(QRgb* pixels, qsizetype rowPixels, int rows, int groups, QRgb ink,
+        const std::uint16_t* lanes)
+    {
+        for (int row = 0; row < rows; ++row, pixels += rowPixels) {
+            for (int group = 0; group < groups; ++group, lanes += 32)
+                blendFour(pixels + 4 * group, ink, lanes);
+        }
+    }
+
+#if VARNEL_STAMP_AVX2
+    // The same, four pixels' channels in one register where the processor has the instructions.
+    __attribute__((target("avx2"))) void blendBoxWide(QRgb* pixels, qsizetype rowPixels, int rows,
+        int groups, QRgb ink, const std::uint16_t* lanes)
+    {
+        const __m256i inkChannels = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(ink)));
+        const __m256i round = _mm256_set1_epi16(128);
+        for (int row = 0; row < rows; ++row, pixels += rowPixels) {
+            for (int group = 0; group < groups; ++group, lanes += 32) {
+                auto* four = reinterpret_cast<__m128i*>(pixels + 4 * group);
+                const __m256i channels = _mm256_cvtepu8_epi16(_mm_loadu_si128(four));
+                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes));
+                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes + 16));
+                const __m256i t = _mm256_add_epi16(
+                    _mm256_mullo_epi16(inkChannels, a), _mm256_mullo_epi16(channels, b));
+                const __m256i blended = _mm256_srli_epi16(
+                    _mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), round), 8);
+                _mm_storeu_si128(four,
+                    _mm_packus_epi16(
+                        _mm256_castsi256_si128(blended), _mm256_extracti128_si256(blended, 1)));
+            }
+        }
+    }
+
+    const bool kWideBlend = [] {
+        __builtin_cpu_init();  // this runs among the static constructors
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+#endif
+
 }  // namespace
 
 bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF centre, QRgb ink)
@@ -194,12 +239,15 @@ bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF ce
         && top + m.rows <= size.height()) {
         // The whole disc lies inside, as nearly every dot does: its box is blended four pixels
         // at a time, each channel as blendOpaque() does it.
-        const std::uint16_t* lanes = m.lanes.data();
-        for (int row = 0; row < m.rows; ++row) {
-            auto* pixels = reinterpret_cast<QRgb*>(bits + (top + row) * bytesPerLine) + left;
-            for (int group = 0; group < m.groups; ++group, pixels += 4, lanes += 32)
-                blendFour(pixels, opaqueInk, lanes);
+        auto* pixels = reinterpret_cast<QRgb*>(bits + top * bytesPerLine) + left;
+        const qsizetype rowPixels = bytesPerLine / static_cast<qsizetype>(sizeof(QRgb));
+#if VARNEL_STAMP_AVX2
+        if (kWideBlend) {
+            blendBoxWide(pixels, rowPixels, m.rows, m.groups, opaqueInk, m.lanes.data());
+            return !m.cells.empty();
         }
+#endif
+        blendBox(pixels, rowPixels, m.rows, m.groups, opaqueInk, m.lanes.data());
         return !m.cells.empty();
     }
     const auto blendAt = [&](long x, long y, unsigned coverage) {

@@ -50,6 +50,13 @@ public:
     // The image drawn onto since drawOnto(), its painting finished; nullptr when calls are kept.
     const QImage* image() const;
 
+    // Room for `calls` calls, taken up as they come: a recording that will grow long is then
+    // never copied as it grows, and pages it never reaches cost nothing.
+    void reserve(std::size_t calls)
+    {
+        m_calls.reserve(calls);
+    }
+
     // How many calls are kept, for a caller that bounds the memory they take.
     std::size_t size() const
     {

@@ -78,6 +78,7 @@ void PlotView::clear()
     m_copyPictureAction->setEnabled(false);
     m_inkSinceClear = false;
     m_recording = {};  // its memory goes too
+    m_recording.reserve(m_recordingLimit + 2);
     m_recordingComplete = true;
     m_canvas.end();
     m_image.fill(background());

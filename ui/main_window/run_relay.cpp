@@ -254,6 +254,7 @@ run::RunReport runBeside(
         // No second thread to be had: the run runs here, drawing as it goes.
         return run(front);
     }
+
     // Whatever ends the loop, the run's thread is stopped and joined before the relay goes.
     struct Joined
     {
@@ -268,6 +269,7 @@ run::RunReport runBeside(
             }
         }
     } joined { relay, thread };
+
     bool stopped = false;
     for (;;) {
         const RunRelay::Delivery delivery = relay.deliver(front, kCallsBetweenYields);

@@ -41,14 +41,17 @@ public:
     void setStatus(const std::string& text) override;
     void showFileName(int index, const std::string& name) override;
     bool yield() override;
+
     run::FinishedRunParts finishedRunParts() const override
     {
         return m_parts;
     }
+
     bool holdsNamesAfterRun() const override
     {
         return m_holdsNames;
     }
+
     void runFinished(run::FinishedRun&& run) override;
     void clearPlot() override;
     void setPlotWindow(float left, float top, float right, float bottom) override;
@@ -129,11 +132,13 @@ private:
         if (m_filling->calls.size() >= m_blockCalls)
             publish();
     }
+
     void addPair(Kind kind, float x1, float y1, float x2, float y2, run::Rgb colour = {})
     {
         m_filling->calls.push_back({ x1, y1, kind, {} });
         add(Kind::Second, x2, y2, colour);
     }
+
     void addText(Kind kind, const std::string& text, float x = 0);
     // Hands the block being filled over to the window's side, waiting for room.
     void publish();
