@@ -22,10 +22,6 @@ namespace {
 
     constexpr double kLineWidth = 1.0;
     constexpr double kDotWidth = 2.5;
-    // Lines are clipped to the box plus this margin before they reach QPainter, whose fixed-point
-    // rasteriser misbehaves on coordinates far outside the image; the margin keeps anti-aliased
-    // edges that touch the border.
-    constexpr double kClipMargin = 4.0;
 
     // Formats whose pixels the dot stamp blends onto: premultiplied, or opaque throughout.
     bool stampableImage(const QPaintDevice* device)
@@ -412,8 +408,11 @@ bool PlotCanvas::lineTo(double x, double y, const QColor& colour)
 
 bool PlotCanvas::dot(double x, double y, const QColor& colour)
 {
-    if (m_stampImage)
-        return dot(x, y, Ink { colour.rgb() });
+    return m_stampImage ? dot(x, y, Ink { colour.rgb() }) : dotThroughPainter(x, y, colour);
+}
+
+bool PlotCanvas::dotThroughPainter(double x, double y, const QColor& colour)
+{
     QPointF p;
     if (!placeDot(x, y, p))
         return false;
@@ -422,28 +421,6 @@ bool PlotCanvas::dot(double x, double y, const QColor& colour)
         return false;
     ink->drawPoint(p);
     return true;
-}
-
-bool PlotCanvas::dot(double x, double y, Ink colour)
-{
-    if (!m_stampImage)
-        return dot(x, y, QColor::fromRgb(colour.rgb));
-    QPointF p;
-    if (!placeDot(x, y, p))
-        return false;
-    // With no painter open, nothing else writes to the image, so it may detach now.
-    uchar* bits = m_painter ? m_painterBits : m_stampImage->bits();
-    return m_stamp.stamp(bits, m_stampBytesPerLine, m_stampSize,
-        m_stampRatio == 1.0 ? p : p * m_stampRatio, colour.rgb);
-}
-
-bool PlotCanvas::placeDot(double x, double y, QPointF& p)
-{
-    m_currentX = x;
-    m_currentY = y;
-    p = toPixels(x, y);
-    return finite(p) && p.x() >= -kClipMargin && p.y() >= -kClipMargin
-        && p.x() <= m_box.width() + kClipMargin && p.y() <= m_box.height() + kClipMargin;
 }
 
 }  // namespace plot

@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QSizeF>
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,6 +15,11 @@ class QImage;
 class QPaintDevice;
 
 namespace plot {
+
+// Lines are clipped to the box plus this margin before they reach QPainter, whose fixed-point
+// rasteriser misbehaves on coordinates far outside the image; the margin keeps anti-aliased edges
+// that touch the border. Dots farther out than it are not drawn.
+inline constexpr double kClipMargin = 4.0;
 
 // An opaque colour as its QRgb, which a run's millions of dots are drawn in without a QColor each.
 struct Ink
@@ -117,7 +123,21 @@ public:
     bool line(double x1, double y1, double x2, double y2, const QColor& colour);
     // A dot at a point, which becomes the drawing position.
     bool dot(double x, double y, const QColor& colour);
-    bool dot(double x, double y, Ink colour);
+
+    // Inline, as a run draws millions.
+    bool dot(double x, double y, Ink colour)
+    {
+        if (!m_stampImage)
+            return dotThroughPainter(x, y, QColor::fromRgb(colour.rgb));
+        QPointF p;
+        if (!placeDot(x, y, p))
+            return false;
+        // With no painter open, nothing else writes to the image, so it may detach now.
+        uchar* bits = m_painter ? m_painterBits : m_stampImage->bits();
+        return m_stamp.stamp(bits, m_stampBytesPerLine, m_stampSize,
+            m_stampRatio == 1.0 ? p : p * m_stampRatio, colour.rgb);
+    }
+
     // A line from the drawing position to a point, which becomes the drawing position.
     bool lineTo(double x, double y, const QColor& colour);
 
@@ -147,8 +167,19 @@ private:
 
     static Axis makeAxis(float from, float to, double pixels);
     QPainter* painter(const QColor& colour, double width);
-    // Moves the drawing position to a dot's point and tells whether its disc can reach the box.
-    bool placeDot(double x, double y, QPointF& p);
+
+    // Moves the drawing position to a dot's point and tells whether it lies within the margin.
+    bool placeDot(double x, double y, QPointF& p)
+    {
+        m_currentX = x;
+        m_currentY = y;
+        p = toPixels(x, y);
+        return std::isfinite(p.x()) && std::isfinite(p.y()) && p.x() >= -kClipMargin
+            && p.y() >= -kClipMargin && p.x() <= m_box.width() + kClipMargin
+            && p.y() <= m_box.height() + kClipMargin;
+    }
+
+    bool dotThroughPainter(double x, double y, const QColor& colour);
     bool strokeSegment(QPointF a, QPointF b, const QColor& colour);
 
     QPaintDevice* m_device = nullptr;

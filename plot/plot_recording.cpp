@@ -75,15 +75,6 @@ void PlotRecording::dot(float x, float y, QColor colour)
     dot(x, y, Ink { colour.rgb() });
 }
 
-void PlotRecording::dot(float x, float y, Ink colour)
-{
-    if (m_canvas) {
-        m_canvas->dot(x, y, colour);
-        return;
-    }
-    add(Op::Dot, x, y, colour.rgb);
-}
-
 void PlotRecording::lineTo(float x, float y, QColor colour)
 {
     if (m_canvas) {

@@ -30,7 +30,15 @@ public:
     void setWindow(float left, float top, float right, float bottom);
     void line(float x1, float y1, float x2, float y2, QColor colour);
     void dot(float x, float y, QColor colour);
-    void dot(float x, float y, Ink colour);
+
+    void dot(float x, float y, Ink colour)
+    {
+        if (m_canvas)
+            m_canvas->dot(x, y, colour);
+        else
+            add(Op::Dot, x, y, colour.rgb);
+    }
+
     void lineTo(float x, float y, QColor colour);
 
     // From now on draws each call at once onto `image` (a picture on the background colour, its
