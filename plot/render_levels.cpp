@@ -165,11 +165,13 @@ void PlotLevels::buildGrids(
                 grids[static_cast<std::size_t>(ly)], next, false);
             stamps.swap(next);
         }
-        rowStamps = stamps;
+        // The first halving across columns reads the column's stamps where they are.
+        const std::vector<std::uint16_t>* from = &stamps;
         for (int lx = 1; lx < kLevels; ++lx) {
-            halve(grids[static_cast<std::size_t>((lx - 1) * kLevels + ly)], rowStamps,
+            halve(grids[static_cast<std::size_t>((lx - 1) * kLevels + ly)], *from,
                 grids[static_cast<std::size_t>(lx * kLevels + ly)], next, true);
             rowStamps.swap(next);
+            from = &rowStamps;
         }
     }
     haveGrids = true;
