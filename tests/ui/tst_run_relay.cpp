@@ -27,36 +27,45 @@ struct Front final : run::RunHost
         calls.push_back(std::string("status ").append(text));
         statusShown = true;
     }
+
     void showFileName(int index, const std::string& name) override
     {
-        calls.push_back(std::string("file ").append(std::to_string(index)).append(" ").append(name));
+        calls.push_back(
+            std::string("file ").append(std::to_string(index)).append(" ").append(name));
     }
+
     bool yield() override
     {
         if (std::exchange(statusShown, false) && runYields && *runYields > *holdingYield)
             runHeldAtStatus = false;
         return ++yields != stopAtYield;
     }
+
     void clearPlot() override
     {
         calls.emplace_back("clear");
     }
+
     void setPlotWindow(float l, float t, float r, float b) override
     {
         add("window", { l, t, r, b }, {});
     }
+
     void drawLine(float x1, float y1, float x2, float y2, run::Rgb c) override
     {
         add("line", { x1, y1, x2, y2 }, c);
     }
+
     void drawDot(float x, float y, run::Rgb c) override
     {
         add("dot", { x, y }, c);
     }
+
     void drawLineTo(float x, float y, run::Rgb c) override
     {
         add("to", { x, y }, c);
     }
+
     void showError(const std::string& message) override
     {
         calls.push_back(std::string("error ").append(message));
