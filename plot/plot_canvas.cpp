@@ -8,16 +8,20 @@
 #include <cfloat>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VARNEL_STAMP_AVX2 1
+#endif
+
 namespace plot {
 
 namespace {
 
     constexpr double kLineWidth = 1.0;
     constexpr double kDotWidth = 2.5;
-    // Lines are clipped to the box plus this margin before they reach QPainter, whose fixed-point
-    // rasteriser misbehaves on coordinates far outside the image; the margin keeps anti-aliased
-    // edges that touch the border.
-    constexpr double kClipMargin = 4.0;
 
     // Formats whose pixels the dot stamp blends onto: premultiplied, or opaque throughout.
     bool stampableImage(const QPaintDevice* device)
@@ -78,11 +82,8 @@ DotStamp::DotStamp(double radius)
 
 // The pixels around a centre at (fx, fy) / 16 within its pixel, each with the share of its
 // 16 × 16 sample points that lie in the disc, as 1 to 255.
-const DotStamp::Mask& DotStamp::mask(int fx, int fy)
+void DotStamp::build(Mask& mask, int fx, int fy) const
 {
-    Mask& mask = m_masks[static_cast<std::size_t>(fy * kSteps + fx)];
-    if (mask.ready)
-        return mask;
     const double r2 = m_radius * m_radius * kSteps * kSteps;  // in 1/16 pixel units
     for (int j = -m_reach; j <= m_reach; ++j) {
         for (int i = -m_reach; i <= m_reach; ++i) {
@@ -100,8 +101,34 @@ const DotStamp::Mask& DotStamp::mask(int fx, int fy)
                     static_cast<std::uint8_t>(coverage) });
         }
     }
+    if (!mask.cells.empty()) {
+        int right = mask.cells.front().dx;
+        int bottom = mask.cells.front().dy;
+        mask.left = right;
+        mask.top = bottom;
+        for (const Cell& cell : mask.cells) {
+            mask.left = std::min<int>(mask.left, cell.dx);
+            mask.top = std::min<int>(mask.top, cell.dy);
+            right = std::max<int>(right, cell.dx);
+            bottom = std::max<int>(bottom, cell.dy);
+        }
+        mask.rows = bottom - mask.top + 1;
+        mask.groups = (right - mask.left + 4) / 4;
+        // A pixel the disc misses blends at coverage 0, which gives it back unchanged.
+        mask.lanes.assign(static_cast<std::size_t>(mask.rows * mask.groups * 32), 0);
+        for (std::size_t k = 0; k < mask.lanes.size(); k += 32)
+            std::fill_n(mask.lanes.begin() + static_cast<std::ptrdiff_t>(k) + 16, 16, 255);
+        for (const Cell& cell : mask.cells) {
+            const int column = cell.dx - mask.left;
+            const auto at = static_cast<std::size_t>(
+                ((cell.dy - mask.top) * mask.groups + column / 4) * 32 + column % 4 * 4);
+            for (std::size_t channel = 0; channel < 4; ++channel) {
+                mask.lanes[at + channel] = cell.coverage;
+                mask.lanes[at + 16 + channel] = static_cast<std::uint16_t>(255 - cell.coverage);
+            }
+        }
+    }
     mask.ready = true;
-    return mask;
 }
 
 namespace {
@@ -119,6 +146,73 @@ namespace {
         return rb | ag;
     }
 
+    // blendOpaque() on four neighbouring pixels, each channel at its own coverage: `lanes` holds
+    // the sixteen channels' coverages, then 255 minus each.
+    void blendFour(QRgb* pixels, QRgb ink, const std::uint16_t* lanes)
+    {
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i inkChannels = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(ink)), zero);
+        const __m128i round = _mm_set1_epi16(128);
+        const auto half = [&](__m128i channels, const std::uint16_t* coverage) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage + 16));
+            // At most 255 · 255 + 255 + 128: no lane overflows.
+            const __m128i t =
+                _mm_add_epi16(_mm_mullo_epi16(inkChannels, a), _mm_mullo_epi16(channels, b));
+            return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), round), 8);
+        };
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+        const __m128i low = half(_mm_unpacklo_epi8(four, zero), lanes);
+        const __m128i high = half(_mm_unpackhi_epi8(four, zero), lanes + 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), _mm_packus_epi16(low, high));
+#else
+        for (int i = 0; i < 4; ++i)
+            pixels[i] = blendOpaque(ink, pixels[i], lanes[4 * i]);
+#endif
+    }
+
+    // A disc's box of `rows` rows of `groups` groups of four pixels, blended as blendFour()
+    // does it.
+    void blendBox(QRgb* pixels, qsizetype rowPixels, int rows, int groups, QRgb ink,
+        const std::uint16_t* lanes)
+    {
+        for (int row = 0; row < rows; ++row, pixels += rowPixels) {
+            for (int group = 0; group < groups; ++group, lanes += 32)
+                blendFour(pixels + 4 * group, ink, lanes);
+        }
+    }
+
+#if VARNEL_STAMP_AVX2
+    // The same, four pixels' channels in one register where the processor has the instructions.
+    __attribute__((target("avx2"))) void blendBoxWide(QRgb* pixels, qsizetype rowPixels, int rows,
+        int groups, QRgb ink, const std::uint16_t* lanes)
+    {
+        const __m256i inkChannels = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(ink)));
+        const __m256i round = _mm256_set1_epi16(128);
+        for (int row = 0; row < rows; ++row, pixels += rowPixels) {
+            for (int group = 0; group < groups; ++group, lanes += 32) {
+                auto* four = reinterpret_cast<__m128i*>(pixels + 4 * group);
+                const __m256i channels = _mm256_cvtepu8_epi16(_mm_loadu_si128(four));
+                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes));
+                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes + 16));
+                const __m256i t = _mm256_add_epi16(
+                    _mm256_mullo_epi16(inkChannels, a), _mm256_mullo_epi16(channels, b));
+                const __m256i blended = _mm256_srli_epi16(
+                    _mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), round), 8);
+                _mm_storeu_si128(four,
+                    _mm_packus_epi16(
+                        _mm256_castsi256_si128(blended), _mm256_extracti128_si256(blended, 1)));
+            }
+        }
+    }
+
+    const bool kWideBlend = [] {
+        __builtin_cpu_init();  // this runs among the static constructors
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+#endif
+
 }  // namespace
 
 bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF centre, QRgb ink)
@@ -135,18 +229,27 @@ bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF ce
     const long py = qy >= 0 ? qy / kSteps : -((-qy + kSteps - 1) / kSteps);
     const Mask& m = mask(static_cast<int>(qx - px * kSteps), static_cast<int>(qy - py * kSteps));
     const QRgb opaqueInk = ink | 0xff000000u;
-    const auto blendAt = [&](long x, long y, unsigned coverage) {
-        auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
-        if (*pixel != opaqueInk)  // the ink stays as it is: nothing to blend
-            *pixel = blendOpaque(opaqueInk, *pixel, coverage);
-    };
-    if (px >= m_reach && py >= m_reach && px + m_reach < size.width()
-        && py + m_reach < size.height()) {
-        // The whole disc lies inside, as nearly every dot does.
-        for (const Cell& cell : m.cells)
-            blendAt(px + cell.dx, py + cell.dy, cell.coverage);
+    const long left = px + m.left;
+    const long top = py + m.top;
+    if (left >= 0 && top >= 0 && left + 4L * m.groups <= size.width()
+        && top + m.rows <= size.height()) {
+        // The whole disc lies inside, as nearly every dot does: its box is blended four pixels
+        // at a time, each channel as blendOpaque() does it.
+        auto* pixels = reinterpret_cast<QRgb*>(bits + top * bytesPerLine) + left;
+        const qsizetype rowPixels = bytesPerLine / static_cast<qsizetype>(sizeof(QRgb));
+#if VARNEL_STAMP_AVX2
+        if (kWideBlend) {
+            blendBoxWide(pixels, rowPixels, m.rows, m.groups, opaqueInk, m.lanes.data());
+            return !m.cells.empty();
+        }
+#endif
+        blendBox(pixels, rowPixels, m.rows, m.groups, opaqueInk, m.lanes.data());
         return !m.cells.empty();
     }
+    const auto blendAt = [&](long x, long y, unsigned coverage) {
+        auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
+        *pixel = blendOpaque(opaqueInk, *pixel, coverage);
+    };
     bool covered = false;
     for (const Cell& cell : m.cells) {
         const long x = px + cell.dx;
@@ -175,7 +278,10 @@ void PlotCanvas::setDevice(QPaintDevice* device)
     m_device = device;
     m_stampImage = stampableImage(device) ? static_cast<QImage*>(device) : nullptr;
     if (m_stampImage) {
-        const double radius = kDotWidth / 2.0 * m_stampImage->devicePixelRatio();
+        m_stampRatio = m_stampImage->devicePixelRatio();
+        m_stampBytesPerLine = m_stampImage->bytesPerLine();
+        m_stampSize = m_stampImage->size();
+        const double radius = kDotWidth / 2.0 * m_stampRatio;
         if (radius != m_stamp.radius())
             m_stamp = DotStamp(radius);
     }
@@ -250,11 +356,6 @@ void PlotCanvas::setWindow(float left, float top, float right, float bottom)
     m_y = makeAxis(top, bottom, m_box.height());
 }
 
-QPointF PlotCanvas::toPixels(double x, double y) const
-{
-    return QPointF((x - m_x.from) * m_x.scale, (y - m_y.from) * m_y.scale);
-}
-
 QPainter* PlotCanvas::painter(const QColor& colour, double width)
 {
     if (!m_device)
@@ -307,28 +408,19 @@ bool PlotCanvas::lineTo(double x, double y, const QColor& colour)
 
 bool PlotCanvas::dot(double x, double y, const QColor& colour)
 {
-    m_currentX = x;
-    m_currentY = y;
-    const QPointF p = toPixels(x, y);
-    if (!finite(p) || p.x() < -kClipMargin || p.y() < -kClipMargin
-        || p.x() > m_box.width() + kClipMargin || p.y() > m_box.height() + kClipMargin)
+    return m_stampImage ? dot(x, y, Ink { colour.rgb() }) : dotThroughPainter(x, y, colour);
+}
+
+bool PlotCanvas::dotThroughPainter(double x, double y, const QColor& colour)
+{
+    QPointF p;
+    if (!placeDot(x, y, p))
         return false;
-    if (m_stampImage)
-        return stampDot(p, colour);
     QPainter* ink = painter(colour, kDotWidth);
     if (!ink)
         return false;
     ink->drawPoint(p);
     return true;
-}
-
-bool PlotCanvas::stampDot(QPointF p, const QColor& colour)
-{
-    // With no painter open, nothing else writes to the image, so it may detach now.
-    uchar* bits = m_painter ? m_painterBits : m_stampImage->bits();
-    const double ratio = m_stampImage->devicePixelRatio();
-    return m_stamp.stamp(
-        bits, m_stampImage->bytesPerLine(), m_stampImage->size(), p * ratio, colour.rgb());
 }
 
 }  // namespace plot

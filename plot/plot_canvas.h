@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QSizeF>
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,6 +15,17 @@ class QImage;
 class QPaintDevice;
 
 namespace plot {
+
+// Lines are clipped to the box plus this margin before they reach QPainter, whose fixed-point
+// rasteriser misbehaves on coordinates far outside the image; the margin keeps anti-aliased edges
+// that touch the border. Dots farther out than it are not drawn.
+inline constexpr double kClipMargin = 4.0;
+
+// An opaque colour as its QRgb, which a run's millions of dots are drawn in without a QColor each.
+struct Ink
+{
+    QRgb rgb;
+};
 
 // A round dot of one radius, rasterised without QPainter: its coverage is worked out once for each
 // of 16 × 16 sub-pixel positions of its centre (a disc sampled on a 16 × 16 grid in each pixel) and
@@ -49,10 +61,25 @@ private:
     struct Mask
     {
         std::vector<Cell> cells;
+        // The cells' bounding box, widened to whole groups of four pixels, as blended four at a
+        // time: for each row and group, each channel's coverage and 255 minus it.
+        int left = 0;
+        int top = 0;
+        int rows = 0;
+        int groups = 0;
+        std::vector<std::uint16_t> lanes;
         bool ready = false;
     };
 
-    const Mask& mask(int fx, int fy);
+    const Mask& mask(int fx, int fy)
+    {
+        Mask& m = m_masks[static_cast<std::size_t>(fy * kSteps + fx)];
+        if (!m.ready)
+            build(m, fx, fy);
+        return m;
+    }
+
+    void build(Mask& mask, int fx, int fy) const;
 
     double m_radius;
     int m_reach;  // pixels on either side of the centre's pixel that the disc can cover
@@ -96,6 +123,21 @@ public:
     bool line(double x1, double y1, double x2, double y2, const QColor& colour);
     // A dot at a point, which becomes the drawing position.
     bool dot(double x, double y, const QColor& colour);
+
+    // Inline, as a run draws millions.
+    bool dot(double x, double y, Ink colour)
+    {
+        if (!m_stampImage)
+            return dotThroughPainter(x, y, QColor::fromRgb(colour.rgb));
+        QPointF p;
+        if (!placeDot(x, y, p))
+            return false;
+        // With no painter open, nothing else writes to the image, so it may detach now.
+        uchar* bits = m_painter ? m_painterBits : m_stampImage->bits();
+        return m_stamp.stamp(bits, m_stampBytesPerLine, m_stampSize,
+            m_stampRatio == 1.0 ? p : p * m_stampRatio, colour.rgb);
+    }
+
     // A line from the drawing position to a point, which becomes the drawing position.
     bool lineTo(double x, double y, const QColor& colour);
 
@@ -106,7 +148,10 @@ public:
     }
 
     // Where a point of the user window lands, in pixels from the box's top-left corner.
-    QPointF toPixels(double x, double y) const;
+    QPointF toPixels(double x, double y) const
+    {
+        return QPointF((x - m_x.from) * m_x.scale, (y - m_y.from) * m_y.scale);
+    }
 
     static QColor background()
     {
@@ -122,11 +167,27 @@ private:
 
     static Axis makeAxis(float from, float to, double pixels);
     QPainter* painter(const QColor& colour, double width);
-    bool stampDot(QPointF p, const QColor& colour);
+
+    // Moves the drawing position to a dot's point and tells whether it lies within the margin.
+    bool placeDot(double x, double y, QPointF& p)
+    {
+        m_currentX = x;
+        m_currentY = y;
+        p = toPixels(x, y);
+        return std::isfinite(p.x()) && std::isfinite(p.y()) && p.x() >= -kClipMargin
+            && p.y() >= -kClipMargin && p.x() <= m_box.width() + kClipMargin
+            && p.y() <= m_box.height() + kClipMargin;
+    }
+
+    bool dotThroughPainter(double x, double y, const QColor& colour);
     bool strokeSegment(QPointF a, QPointF b, const QColor& colour);
 
     QPaintDevice* m_device = nullptr;
     QImage* m_stampImage = nullptr;  // the device when dots are stamped onto it directly
+    // The stamped image's geometry, which stays while it is the device.
+    double m_stampRatio = 1.0;
+    qsizetype m_stampBytesPerLine = 0;
+    QSize m_stampSize;
     uchar* m_painterBits = nullptr;  // the pixels the open painter writes to
     DotStamp m_stamp;
     std::unique_ptr<QPainter> m_painter;

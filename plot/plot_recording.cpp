@@ -38,10 +38,10 @@ const QImage* PlotRecording::image() const
     return &m_image;
 }
 
-void PlotRecording::add(Op op, float x, float y, QColor colour)
+void PlotRecording::add(Op op, float x, float y, QRgb colour)
 {
-    m_calls.push_back(Call { x, y, op, static_cast<std::uint8_t>(colour.red()),
-        static_cast<std::uint8_t>(colour.green()), static_cast<std::uint8_t>(colour.blue()) });
+    m_calls.push_back(Call { x, y, op, static_cast<std::uint8_t>(qRed(colour)),
+        static_cast<std::uint8_t>(qGreen(colour)), static_cast<std::uint8_t>(qBlue(colour)) });
     // A line's two calls stay together.
     if (m_keepAtMost != 0 && m_calls.size() > m_keepAtMost && op != Op::LineFrom
         && op != Op::WindowTopLeft) {
@@ -67,16 +67,12 @@ void PlotRecording::line(float x1, float y1, float x2, float y2, QColor colour)
         return;
     }
     add(Op::LineFrom, x1, y1);
-    add(Op::LineEnd, x2, y2, colour);
+    add(Op::LineEnd, x2, y2, colour.rgb());
 }
 
 void PlotRecording::dot(float x, float y, QColor colour)
 {
-    if (m_canvas) {
-        m_canvas->dot(x, y, colour);
-        return;
-    }
-    add(Op::Dot, x, y, colour);
+    dot(x, y, Ink { colour.rgb() });
 }
 
 void PlotRecording::lineTo(float x, float y, QColor colour)
@@ -85,7 +81,7 @@ void PlotRecording::lineTo(float x, float y, QColor colour)
         m_canvas->lineTo(x, y, colour);
         return;
     }
-    add(Op::LineTo, x, y, colour);
+    add(Op::LineTo, x, y, colour.rgb());
 }
 
 void PlotRecording::replay(PlotCanvas& canvas) const

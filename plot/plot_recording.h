@@ -30,6 +30,15 @@ public:
     void setWindow(float left, float top, float right, float bottom);
     void line(float x1, float y1, float x2, float y2, QColor colour);
     void dot(float x, float y, QColor colour);
+
+    void dot(float x, float y, Ink colour)
+    {
+        if (m_canvas)
+            m_canvas->dot(x, y, colour);
+        else
+            add(Op::Dot, x, y, colour.rgb);
+    }
+
     void lineTo(float x, float y, QColor colour);
 
     // From now on draws each call at once onto `image` (a picture on the background colour, its
@@ -48,6 +57,13 @@ public:
 
     // The image drawn onto since drawOnto(), its painting finished; nullptr when calls are kept.
     const QImage* image() const;
+
+    // Room for `calls` calls, taken up as they come: a recording that will grow long is then
+    // never copied as it grows, and pages it never reaches cost nothing.
+    void reserve(std::size_t calls)
+    {
+        m_calls.reserve(calls);
+    }
 
     // How many calls are kept, for a caller that bounds the memory they take.
     std::size_t size() const
@@ -79,7 +95,7 @@ private:
         std::uint8_t blue;
     };
 
-    void add(Op op, float x, float y, QColor colour = QColor(0, 0, 0));
+    void add(Op op, float x, float y, QRgb colour = qRgb(0, 0, 0));
     void startCanvas();
 
     std::vector<Call> m_calls;

@@ -119,6 +119,33 @@ private slots:
         }
     }
 
+    // A dot whose disc the image cuts off is blended pixel by pixel, one inside it a row of
+    // pixels at a time: the pixels both reach come out alike, whatever lies under them.
+    void stampedDotsBlendAlikeInsideAndAtTheEdge()
+    {
+        std::mt19937 random(11);
+        QImage whole(QSize(24, 24), QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x)
+                whole.setPixel(x, y, qRgb(random() % 256, random() % 256, random() % 256));
+        const auto stamped = [](QImage image, QPointF at, const QColor& colour) {
+            PlotCanvas canvas { QSizeF(image.size()) };
+            canvas.setWindow(
+                0.0f, 0.0f, static_cast<float>(image.width()), static_cast<float>(image.height()));
+            canvas.setDevice(&image);
+            canvas.dot(at.x(), at.y(), colour);
+            canvas.end();
+            return image;
+        };
+        for (const QColor& colour : { kRed, QColor(0, 59, 196), QColor(17, 130, 201) })
+            for (int i = 0; i < 256; ++i) {
+                const QPointF at(10.0 + (i % 16) / 16.0 + 0.01, 10.0 + (i / 16) / 16.0 + 0.02);
+                const QImage cut = stamped(whole.copy(0, 0, 11, 11), at, colour);
+                QCOMPARE(cut, stamped(whole, at, colour).copy(0, 0, 11, 11));
+                QVERIFY(cut != whole.copy(0, 0, 11, 11));
+            }
+    }
+
     void replayStartsFromTheOriginAsAClearedPictureDoes()
     {
         // The first lineTo of a replay starts at (0, 0), even on a canvas that drew before.

@@ -84,7 +84,7 @@ void GuiRunHost::drawLine(float x1, float y1, float x2, float y2, run::Rgb colou
 
 void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
 {
-    m_form.pictureBox->dot(x, y, plot::toColour(colour));
+    m_form.pictureBox->dot(x, y, plot::Ink { qRgb(colour.red, colour.green, colour.blue) });
 }
 
 void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)

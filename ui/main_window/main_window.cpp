@@ -10,6 +10,7 @@
 #include "ui/file_chooser/file_chooser_dialog.h"
 #include "ui/main_window/gui_run_host.h"
 #include "ui/main_window/plot_view.h"
+#include "ui/main_window/run_relay.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -519,9 +520,18 @@ void Form1::startClicked()
     WindowRunHost host(*this, yieldInterval);
     // The run reports every failure itself, an unforeseen one included.
     // The files the run writes are named now: a file chosen during the run is for the next.
+    const std::string xCoefficient = xCoefficientBox->text().toStdString();
+    const std::string yCoefficient = yCoefficientBox->text().toStdString();
+    // The coefficients as the boxes hold them, as a run applies them to the settings it is given;
+    // the run itself goes on a copy, since the boxes may change the settings while it runs.
+    settings::setXCoefficient(settings::runSettings(), xCoefficient);
+    settings::setYCoefficient(settings::runSettings(), yCoefficient);
     const settings::RunSettings atStart = settings::runSettings();
-    const run::RunReport report = run::runVarnel(host, settings::runSettings(),
-        xCoefficientBox->text().toStdString(), yCoefficientBox->text().toStdString());
+    // The run goes on a thread of its own while this one draws what it hands over.
+    const run::RunReport report = runBeside(host, [&](run::RunHost& runHost) {
+        settings::RunSettings forRun = atStart;
+        return run::runVarnel(runHost, forRun, xCoefficient, yCoefficient);
+    });
     // The run ends as soon as it has shown its error, so the box can wait until the run's
     // report says where or why.
     if (host.error) {

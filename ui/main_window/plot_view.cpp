@@ -76,7 +76,9 @@ void PlotView::clear()
     m_cyclesAction->setEnabled(false);
     m_savePictureAction->setEnabled(false);
     m_copyPictureAction->setEnabled(false);
+    m_inkSinceClear = false;
     m_recording = {};  // its memory goes too
+    m_recording.reserve(m_recordingLimit + 2);
     m_recordingComplete = true;
     m_canvas.end();
     m_image.fill(background());
@@ -119,6 +121,11 @@ void PlotView::lineTo(double x, double y, const QColor& colour)
 
 void PlotView::dot(double x, double y, const QColor& colour)
 {
+    dot(x, y, plot::Ink { colour.rgb() });
+}
+
+void PlotView::dot(double x, double y, plot::Ink colour)
+{
     if (m_recordingComplete)
         m_recording.dot(static_cast<float>(x), static_cast<float>(y), colour);
     drawn(m_canvas.dot(x, y, colour));
@@ -132,7 +139,8 @@ void PlotView::drawn(bool ink)
     }
     if (!ink)
         return;
-    if (!m_savePictureAction->isEnabled()) {
+    if (!m_inkSinceClear) {
+        m_inkSinceClear = true;
         m_savePictureAction->setEnabled(true);
         m_copyPictureAction->setEnabled(true);
     }

@@ -48,6 +48,7 @@ public:
 
     // A dot at a point, which becomes the drawing position.
     void dot(double x, double y, const QColor& colour);
+    void dot(double x, double y, plot::Ink colour);
 
     // A line from the drawing position to a point, which becomes the drawing position.
     void lineTo(double x, double y, const QColor& colour);
@@ -148,6 +149,7 @@ private:
     QImage m_image;
     plot::PlotCanvas m_canvas;
     bool m_updatePending = false;
+    bool m_inkSinceClear = false;  // what enables saving and copying the picture
     QAction* m_cyclesAction;
     QAction* m_savePictureAction;
     QAction* m_copyPictureAction;
