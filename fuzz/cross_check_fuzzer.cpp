@@ -1,7 +1,8 @@
 // The fast cross check against the plain double loop on small fuzzed prepared records: the
 // same cross-check file bytes, the same drawing calls, the same failure and failing point.
 // Where both succeed, the curve construction must give the literal model's side files, from
-// records held in memory and from records read back from the file alike.
+// records held in memory and from records read back from the file alike. The files are in a
+// file system in memory that hands reads and writes over in pieces the input picks.
 #include "fuzz_support.h"
 #include "run/cross_check.h"
 #include "run/curve_construction.h"
@@ -98,11 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Sometimes keep only a few records in memory, so the curve passes read the file.
     const std::size_t inMemory = data[1] < 64 ? data[1] % 8 : run::kRecordsInMemory;
 
-    const fuzz::ScratchFolder& folder = fuzz::scratch();
-    const std::string fastPath = folder.file("fast.buf");
-    const std::string plainPath = folder.file("plain.buf");
-    std::remove(fastPath.c_str());
-    std::remove(plainPath.c_str());
+    fuzz::Files files;
+    fuzz::setPieces(files, data[1]);
+    const std::string fastPath = fuzz::Files::path("fast.buf");
+    const std::string plainPath = fuzz::Files::path("plain.buf");
 
     Outcome fast;
     run::CrossRecords records;
@@ -112,13 +112,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fast.failed = true;
         fast.failedAt = f.pointIndex();
     }
-    fast.file = readFile(fastPath);
+    fast.file = files.bytesOf(fastPath);
 
     Outcome plain;
     const ReferenceResult r = referenceCrossCheck(plain.host, points, plainPath);
     plain.failed = r.failed;
     plain.failedAt = r.failedAt;
-    plain.file = readFile(plainPath);
+    plain.file = files.bytesOf(plainPath);
 
     fuzz::check(fast.failed == plain.failed, "one check failed, the other did not");
     fuzz::check(fast.failedAt == plain.failedAt,
@@ -142,13 +142,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const double minX = *std::min_element(points.x.begin(), points.x.end());
     const double maxX = *std::max_element(points.x.begin(), points.x.end());
-    const std::string positive = folder.file("curve.vnp");
-    const std::string negative = folder.file("curve.vnn");
+    const std::string positive = fuzz::Files::path("curve.vnp");
+    const std::string negative = fuzz::Files::path("curve.vnn");
     QuietHost quiet;
     run::buildCurves(quiet, records, minX, maxX, positive, negative)->close();
-    fuzz::check(readFile(positive) == model::sideFile(fast.file, true, minX),
+    fuzz::check(files.bytesOf(positive) == model::sideFile(fast.file, true, minX),
         "positive side differs from the literal model");
-    fuzz::check(readFile(negative) == model::sideFile(fast.file, false, maxX),
+    fuzz::check(files.bytesOf(negative) == model::sideFile(fast.file, false, maxX),
         "negative side differs from the literal model");
     return 0;
 }

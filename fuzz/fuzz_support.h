@@ -1,20 +1,18 @@
 #pragma once
 
-// What every fuzz target shares: a scratch folder for the files a run writes, a host that
-// draws nothing, and a way to stop loudly when an invariant breaks.
+// What every fuzz target shares: a file system in memory for the files a run writes, a host
+// that draws nothing, and a way to stop loudly when an invariant breaks.
 
+#include "run/file_system.h"
 #include "run/run_host.h"
+#include "tests/support/memory_file_system.h"
 #include "tests/support/quiet_host.h"
-#include "tests/support/test_files.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
-#include <unistd.h>
-#include <vector>
 
 namespace fuzz {
 
@@ -32,31 +30,36 @@ inline void check(bool ok, const std::string& what)
         fail(what);
 }
 
-// One folder per fuzzer process, removed when the process ends normally, emptied before
-// each input.
-class ScratchFolder : public TempFolder
+// The folder the fuzzers' files are in, in memory.
+inline constexpr const char* kFolder = "/fuzz";
+
+// A file system in memory holding the fuzzers' folder, in use while it lives.
+class Files : public MemoryFileSystem
 {
 public:
-    // Removes every file in the folder, so that each input starts from an empty folder.
-    void empty() const
+    Files()
     {
-        for (const auto& entry : std::filesystem::directory_iterator(path()))
-            std::filesystem::remove_all(entry.path());
+        addFolder(kFolder);
     }
+
+    static std::string path(const std::string& name)
+    {
+        return std::string(kFolder) + "/" + name;
+    }
+
+private:
+    FileSystemInUse m_inUse { *this };
 };
 
-inline ScratchFolder& scratch()
+// Reads and writes in pieces, and readers and writers of a few bytes, as `choice` picks: whole
+// for a quarter of the choices. Buffers of a disk's size (a megabyte) would cost more than the
+// run of a small input; a few kilobytes take it in one or two reads as well.
+inline void setPieces(MemoryFileSystem& files, std::uint8_t choice)
 {
-    static ScratchFolder folder;
-    return folder;
-}
-
-inline void writeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out)
-        fail("cannot write " + path);
+    static constexpr std::size_t kMost[] = { SIZE_MAX, SIZE_MAX, 1, 7, 64, 4096, 3, 2 };
+    static constexpr std::size_t kBuffers[] = { 2048, 1024, 2, 16, 256, 4096, 1024, 8 };
+    files.setPieces(kMost[choice % 8], kMost[(choice / 8) % 8]);
+    files.setBuffers(kBuffers[choice % 8]);
 }
 
 inline bool isDigit(char c)

@@ -1,5 +1,6 @@
 #include "run/data_reader.h"
 
+#include "run/file_system.h"
 #include "run/run_failure.h"
 #include "run/run_pace.h"
 #include "run/text_records.h"
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <condition_variable>
 #include <exception>
-#include <filesystem>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -244,9 +244,12 @@ namespace {
 
     bool bigEnoughForSecondThread(const std::string& path)
     {
-        std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(path, error);
-        return !error && size >= kBytesForSecondThread;
+        struct stat st
+        {
+        };
+
+        return fileSystem().stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)
+            && static_cast<std::uintmax_t>(st.st_size) >= kBytesForSecondThread;
     }
 
     constexpr std::size_t kChunkLines = 4096;

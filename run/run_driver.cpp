@@ -4,6 +4,7 @@
 #include "run/curve_construction.h"
 #include "run/data_reader.h"
 #include "run/file_names.h"
+#include "run/file_system.h"
 #include "run/output_files.h"
 #include "run/point_preparation.h"
 #include "run/run_lock.h"
@@ -74,7 +75,7 @@ namespace {
 
     void removeFile(const std::string& path)
     {
-        if (::unlink(path.c_str()) != 0)
+        if (fileSystem().unlink(path.c_str()) != 0)
             throwFileFailure(errno, path, false);
     }
 
@@ -86,7 +87,7 @@ namespace {
         {
         };
 
-        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        if (fileSystem().lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
             removeFile(path);
     }
 
@@ -117,10 +118,11 @@ namespace {
             : m_name(name)
         {
             std::string temporary = temporaryNameBeside(name);
-            const int fd = ::open(
+            FileSystem& files = fileSystem();
+            const int fd = files.open(
                 temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
             if (fd >= 0) {
-                ::close(fd);
+                files.close(fd);
                 m_temporary = std::move(temporary);
             } else if (errno != EACCES && errno != EPERM) {
                 throwFileFailure(errno, name, true);
@@ -130,7 +132,7 @@ namespace {
         ~WrittenBeside()
         {
             if (!m_temporary.empty())
-                ::unlink(m_temporary.c_str());
+                fileSystem().unlink(m_temporary.c_str());
         }
 
         WrittenBeside(const WrittenBeside&) = delete;
@@ -149,7 +151,7 @@ namespace {
                 return;
             if (lock)
                 lock->renameInto(m_temporary);
-            else if (::rename(m_temporary.c_str(), m_name.c_str()) != 0)
+            else if (fileSystem().rename(m_temporary.c_str(), m_name.c_str()) != 0)
                 throwFileFailure(errno, m_name, true);
             m_temporary.clear();
         }
@@ -166,7 +168,7 @@ namespace {
         {
         };
 
-        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        if (fileSystem().lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
             throwOwnFileFailure(ELOOP, path, true);
     }
 
@@ -284,8 +286,9 @@ bool sameFile(const std::string& a, const std::string& b)
     {
     };
 
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
-        && sa.st_ino == sb.st_ino;
+    FileSystem& files = fileSystem();
+    return files.stat(a.c_str(), &sa) == 0 && files.stat(b.c_str(), &sb) == 0
+        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 std::string outputFileErrorMessage(FailureCode code)

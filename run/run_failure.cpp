@@ -1,5 +1,7 @@
 #include "run/run_failure.h"
 
+#include "run/file_system.h"
+
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -23,7 +25,7 @@ namespace {
         {
         };
 
-        return ::stat(path.c_str(), &st) == 0;
+        return fileSystem().stat(path.c_str(), &st) == 0;
     }
 
     std::string parentOf(const std::string& path)
@@ -89,7 +91,7 @@ void throwOwnFileFailure(int error, const std::string& path, bool creating)
     };
 
     // O_NOFOLLOW reports a link at the last component as ELOOP.
-    if (error == ELOOP && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    if (error == ELOOP && fileSystem().lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
         throw RunFailure(FailureCode::PathFileAccessError,
             path + ": is a symbolic link; the run does not write or read through it");
     throwFileFailure(error, path, creating);

@@ -1,5 +1,6 @@
 #include "run/run_lock.h"
 
+#include "run/file_system.h"
 #include "run/run_failure.h"
 
 #include <cerrno>
@@ -27,7 +28,8 @@ namespace {
         {
         };
 
-        return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0
+        FileSystem& files = fileSystem();
+        return files.fstat(fd, &held) == 0 && files.lstat(path.c_str(), &named) == 0
             && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
     }
 
@@ -42,18 +44,19 @@ namespace {
 RunLock::RunLock(const std::string& positivePath)
     : m_path(positivePath)
 {
+    FileSystem& files = fileSystem();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         // Non-blocking so that a FIFO without a reader fails instead of hanging the run.
-        const int fd = ::open(
+        const int fd = files.open(
             positivePath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
         if (fd < 0)
             throwOwnFileFailure(errno, positivePath, true);
         int locked = 0;
         do
-            locked = ::flock(fd, LOCK_EX | LOCK_NB);
+            locked = files.flock(fd, LOCK_EX | LOCK_NB);
         while (locked != 0 && errno == EINTR);
         if (locked != 0 && errno == EWOULDBLOCK) {
-            ::close(fd);
+            files.close(fd);
             throwInUse(positivePath);
         }
         // On a file system without locks the run goes on unguarded, as it always could.
@@ -61,7 +64,7 @@ RunLock::RunLock(const std::string& positivePath)
             m_fd = fd;
             return;
         }
-        ::close(fd);
+        files.close(fd);
     }
     throwInUse(positivePath);
 }
@@ -77,19 +80,20 @@ RunLock::~RunLock()
 
 void RunLock::renameInto(const std::string& temporaryPath)
 {
-    const int fd = ::open(temporaryPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    FileSystem& files = fileSystem();
+    const int fd = files.open(temporaryPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         throwFileFailure(errno, m_path, false);
     // Locked before it has the name: a second run that opens the name then finds it held. The
     // file is new, so the lock cannot be refused; a file system without locks goes unguarded.
-    ::flock(fd, LOCK_EX | LOCK_NB);
-    if (::rename(temporaryPath.c_str(), m_path.c_str()) != 0) {
+    files.flock(fd, LOCK_EX | LOCK_NB);
+    if (files.rename(temporaryPath.c_str(), m_path.c_str()) != 0) {
         const int error = errno;
-        ::close(fd);
+        files.close(fd);
         throwFileFailure(error, m_path, true);
     }
     if (m_fd >= 0)
-        ::close(m_fd);
+        files.close(m_fd);
     m_fd = fd;
 }
 
@@ -98,10 +102,11 @@ void RunLock::release()
     if (m_fd < 0)
         return;
     int error = 0;
+    FileSystem& files = fileSystem();
     // Only the file the lock is on: a name that meanwhile went to another file is left alone.
-    if (m_removeWhenReleased && stillNamed(m_fd, m_path) && ::unlink(m_path.c_str()) != 0)
+    if (m_removeWhenReleased && stillNamed(m_fd, m_path) && files.unlink(m_path.c_str()) != 0)
         error = errno;
-    ::close(m_fd);
+    files.close(m_fd);
     m_fd = -1;
     if (error != 0)
         throwFileFailure(error, m_path, false);

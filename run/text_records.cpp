@@ -1,9 +1,11 @@
 #include "run/text_records.h"
 
 #include "run/exact_read_back.h"
+#include "run/file_system.h"
 #include "run/run_failure.h"
 #include "settings/number_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -19,6 +21,8 @@ namespace {
     constexpr int kZoneWidth = 14;
     constexpr std::size_t kReadChunk = 1 << 20;
     constexpr std::size_t kWriteBuffer = 1 << 18;
+    // Room for the longest line a writer lays out in place.
+    constexpr std::size_t kLeastWriteBuffer = 1 << 9;
 
     char* uppercaseExponent(char* begin, char* end)
     {
@@ -206,7 +210,8 @@ TextReader::TextReader(const std::string& path, Links links)
     : m_path(path)
 {
     const int noFollow = links == Links::Refuse ? O_NOFOLLOW : 0;
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow);
+    FileSystem& files = fileSystem();
+    m_fd = files.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow);
     if (m_fd < 0 && noFollow != 0)
         throwOwnFileFailure(errno, path, false);
     if (m_fd < 0)
@@ -216,23 +221,33 @@ TextReader::TextReader(const std::string& path, Links links)
     {
     };
 
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (files.fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(m_fd);
+        files.close(m_fd);
         m_fd = -1;
         if (error == EISDIR)
             throwFileFailure(error, path, false);
         throw RunFailure(FailureCode::PathFileAccessError, path + ": not a regular file");
     }
-    m_buffer.resize(kReadChunk);
-    if (fill() && m_end - m_pos >= 3 && std::memcmp(m_buffer.data(), "\xEF\xBB\xBF", 3) == 0)
+    try {
+        m_chunk = std::max<std::size_t>(files.bufferBytes(kReadChunk), 2);
+        m_buffer.resize(m_chunk);
+        // A read may hand over fewer bytes than the mark has.
+        while (m_end < 3 && fill()) { }
+    } catch (...) {
+        // No destructor runs for a reader that was never made.
+        files.close(m_fd);
+        m_fd = -1;
+        throw;
+    }
+    if (m_end >= 3 && std::memcmp(m_buffer.data(), "\xEF\xBB\xBF", 3) == 0)
         m_pos += 3;
 }
 
 TextReader::~TextReader()
 {
     if (m_fd >= 0)
-        ::close(m_fd);
+        fileSystem().close(m_fd);
 }
 
 bool TextReader::fill()
@@ -246,10 +261,10 @@ bool TextReader::fill()
         m_end -= m_pos;
         m_pos = 0;
     }
-    if (m_buffer.size() - m_end < kReadChunk / 2)
+    if (m_buffer.size() - m_end < m_chunk / 2)
         m_buffer.resize(m_buffer.size() * 2);
     for (;;) {
-        const ssize_t n = ::read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
+        const ssize_t n = fileSystem().read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
         if (n > 0) {
             m_end += static_cast<std::size_t>(n);
             return true;
@@ -362,14 +377,15 @@ TextWriter::TextWriter(const std::string& path, const std::string& name)
     : m_path(name.empty() ? path : name)
 {
     // Non-blocking so that a FIFO without a reader fails instead of hanging the run.
-    m_fd = ::open(
+    FileSystem& files = fileSystem();
+    m_fd = files.open(
         path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
     if (m_fd < 0)
         throwOwnFileFailure(errno, path, true);
-    const int flags = ::fcntl(m_fd, F_GETFL);
+    const int flags = files.fcntl(m_fd, F_GETFL);
     if (flags >= 0)
-        ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
-    m_buffer.resize(kWriteBuffer);
+        files.fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+    m_buffer.resize(std::max(files.bufferBytes(kWriteBuffer), kLeastWriteBuffer));
 }
 
 TextWriter::~TextWriter()
@@ -381,14 +397,14 @@ TextWriter::~TextWriter()
     } catch (const RunFailure&) {
         // An error exit is already closing everything; the file stays as far as it got.
     }
-    ::close(m_fd);
+    fileSystem().close(m_fd);
 }
 
 void TextWriter::flush()
 {
     std::size_t done = 0;
     while (done < m_used) {
-        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_used - done);
+        const ssize_t n = fileSystem().write(m_fd, m_buffer.data() + done, m_used - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -429,7 +445,7 @@ void TextWriter::close()
     flush();
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0 && errno != EINTR)
+    if (fileSystem().close(fd) != 0 && errno != EINTR)
         throwFileFailure(errno, m_path, false);
 }
 

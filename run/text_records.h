@@ -128,6 +128,7 @@ private:
     std::function<void()> m_beforeRead;
     int m_fd = -1;
     std::vector<char> m_buffer;
+    std::size_t m_chunk = 0;  // what a read asks for at least, when the buffer has room
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
     bool m_eof = false;

@@ -1,5 +1,6 @@
 #include "run/whole_file.h"
 
+#include "run/file_system.h"
 #include "run/run_driver.h"
 #include "run/run_failure.h"
 
@@ -10,9 +11,9 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,7 +45,7 @@ namespace {
 
     long nameMax(const std::string& path)
     {
-        const long max = ::pathconf(folderOf(path).c_str(), _PC_NAME_MAX);
+        const long max = fileSystem().pathconf(folderOf(path).c_str(), _PC_NAME_MAX);
         return max > 0 ? max : NAME_MAX;
     }
 
@@ -60,7 +61,7 @@ namespace {
         {
         };
 
-        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        if (fileSystem().lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
             throwLink(path);
     }
 
@@ -75,10 +76,11 @@ namespace {
     // Writes all of `bytes` to `fd`, then to the disk; 0 or the errno.
     int writeAll(int fd, std::string_view bytes)
     {
+        FileSystem& files = fileSystem();
         const char* at = bytes.data();
         std::size_t left = bytes.size();
         while (left > 0) {
-            const ssize_t n = ::write(fd, at, left);
+            const ssize_t n = files.write(fd, at, left);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -87,7 +89,7 @@ namespace {
             at += n;
             left -= static_cast<std::size_t>(n);
         }
-        return ::fsync(fd) == 0 ? 0 : errno;
+        return files.fsync(fd) == 0 ? 0 : errno;
     }
 
 }  // namespace
@@ -131,12 +133,12 @@ void removeLeftoverTemporaries(const std::vector<std::string>& names)
     for (const std::string& name : names)
         byFolder[folderOf(name)].push_back(lastPart(name));
     for (const auto& [folder, lasts] : byFolder) {
-        DIR* const dir = ::opendir(folder.c_str());
-        if (!dir)
+        const std::unique_ptr<FolderListing> listing = fileSystem().listFolder(folder.c_str());
+        if (!listing)
             continue;
         const long max = nameMax(folder + "/x");
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string_view name(entry->d_name);
+        while (const char* const entry = listing->next()) {
+            const std::string_view name(entry);
             if (!name.starts_with('.') || !name.ends_with(kTemporaryEnd))
                 continue;
             // ".<stem>.varnel-<pid>-<n>.part"
@@ -165,11 +167,9 @@ void removeLeftoverTemporaries(const std::vector<std::string>& names)
             {
             };
 
-            if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
-                && S_ISREG(st.st_mode))
-                ::unlinkat(::dirfd(dir), entry->d_name, 0);
+            if (listing->lstatAt(entry, &st) == 0 && S_ISREG(st.st_mode))
+                listing->unlinkAt(entry);
         }
-        ::closedir(dir);
     }
 }
 
@@ -180,12 +180,13 @@ PendingFile::PendingFile(
 {
     refuseLink(m_path);
     refuseProtected(m_path, m_protected);
+    FileSystem& files = fileSystem();
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         m_temporary = temporaryNameBeside(m_path);
         // A new file with the usual permissions (the umask applies).
-        fd =
-            ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        fd = files.open(
+            m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -196,11 +197,11 @@ PendingFile::PendingFile(
             "cannot make a file beside " + m_path + ": " + std::strerror(error));
     }
     const int writeError = writeAll(fd, bytes);
-    const int closeError = ::close(fd) == 0 ? 0 : errno;
+    const int closeError = files.close(fd) == 0 ? 0 : errno;
     if (writeError != 0 || closeError != 0) {
         const int error = writeError != 0 ? writeError : closeError;
         // No destructor runs for an object that was never made.
-        ::unlink(m_temporary.c_str());
+        files.unlink(m_temporary.c_str());
         throw RunFailure(failureFromErrno(error, m_path, true),
             "cannot write " + m_path + ": " + std::strerror(error));
     }
@@ -209,7 +210,7 @@ PendingFile::PendingFile(
 PendingFile::~PendingFile()
 {
     if (!m_committed && !m_temporary.empty())
-        ::unlink(m_temporary.c_str());
+        fileSystem().unlink(m_temporary.c_str());
 }
 
 PendingFile::PendingFile(PendingFile&& other) noexcept
@@ -229,7 +230,7 @@ void PendingFile::commit()
     // meanwhile is not replaced.
     refuseLink(m_path);
     refuseProtected(m_path, m_protected);
-    if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+    if (fileSystem().rename(m_temporary.c_str(), m_path.c_str()) != 0) {
         const int error = errno;
         throw RunFailure(failureFromErrno(error, m_path, true),
             "cannot write " + m_path + ": " + std::strerror(error));
@@ -259,7 +260,8 @@ std::optional<NameProblem> nameProblem(
     const auto problem = [&](int error) {
         return NameProblem { failureFromErrno(error, path, true), std::strerror(error) };
     };
-    if (::lstat(path.c_str(), &st) == 0) {
+    FileSystem& files = fileSystem();
+    if (files.lstat(path.c_str(), &st) == 0) {
         if (S_ISLNK(st.st_mode))
             return NameProblem { FailureCode::PathFileAccessError,
                 "is a symbolic link; nothing is written through it" };
@@ -267,11 +269,11 @@ std::optional<NameProblem> nameProblem(
             return problem(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
     const std::string folder = folderOf(path);
-    if (::stat(folder.c_str(), &st) != 0)
+    if (files.stat(folder.c_str(), &st) != 0)
         return problem(errno);
     if (!S_ISDIR(st.st_mode))
         return problem(ENOTDIR);
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    if (files.access(folder.c_str(), W_OK | X_OK) != 0)
         return problem(errno);
     if (static_cast<long>(lastPart(path).size()) > nameMax(path))
         return problem(ENAMETOOLONG);

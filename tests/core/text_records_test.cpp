@@ -2,6 +2,7 @@
 #include "run/text_records.h"
 #include "tests/support/decimal_text.h"
 #include "tests/support/failure_code.h"
+#include "tests/support/memory_file_system.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -254,6 +255,26 @@ TEST(TextReader, OpenFailures)
     EXPECT_EQ(
         failureOf([&] { TextReader r(dir.path().string()); }), FailureCode::PathFileAccessError);
     EXPECT_EQ(failureOf([&] { TextReader r("/dev/zero"); }), FailureCode::PathFileAccessError);
+}
+
+// A disk may hand a file over in pieces and fail any read: the reader sees the same bytes,
+// byte-order mark included, and closes the file when its first read fails.
+TEST(TextReader, ReadsInPiecesAndClosesAfterAFailedFirstRead)
+{
+    MemoryFileSystem files;
+    const FileSystemInUse inUse(files);
+    files.addFile("/a", "\xEF\xBB\xBFhead\r\nnext");
+    for (const std::size_t piece : { 1u, 2u, 5u }) {
+        files.setPieces(piece, piece);
+        files.setBuffers(piece);
+        TextReader r("/a");
+        EXPECT_EQ(r.readLine(), "head") << piece;
+        EXPECT_EQ(r.readLine(), "next") << piece;
+        EXPECT_TRUE(r.atEnd());
+    }
+    files.failCall(2, EIO);  // the open, then the first read
+    EXPECT_EQ(failureOf([] { TextReader r("/a"); }), FailureCode::DeviceIoError);
+    EXPECT_EQ(files.openFiles(), 0u);
 }
 
 // The run's own files are never read or written through a link, dangling or not; the user's
