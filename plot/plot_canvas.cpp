@@ -1,5 +1,7 @@
 #include "plot/plot_canvas.h"
 
+#include "plot/clipped_lines.h"
+
 #include <QImage>
 #include <QPaintDevice>
 #include <QPen>
@@ -32,38 +34,11 @@ namespace {
         return f == QImage::Format_ARGB32_Premultiplied || f == QImage::Format_RGB32;
     }
 
-    // Cuts the segment a–b to the rectangle [0, w] × [0, h] grown by the margin
-    // (Liang–Barsky). Returns false when nothing of it lies inside.
+    // Cuts the segment a–b to the rectangle [0, w] × [0, h] grown by the margin.
     bool clipSegment(QPointF& a, QPointF& b, double w, double h)
     {
-        const double x0 = a.x(), y0 = a.y();
-        const double dx = b.x() - x0, dy = b.y() - y0;
-        double t0 = 0.0, t1 = 1.0;
-        const double p[4] = { -dx, dx, -dy, dy };
-        const double q[4] = { x0 + kClipMargin, w + kClipMargin - x0, y0 + kClipMargin,
-            h + kClipMargin - y0 };
-        for (int i = 0; i < 4; ++i) {
-            if (p[i] == 0.0) {
-                if (q[i] < 0.0)
-                    return false;
-                continue;
-            }
-            const double t = q[i] / p[i];
-            if (p[i] < 0.0) {
-                if (t > t1)
-                    return false;
-                if (t > t0)
-                    t0 = t;
-            } else {
-                if (t < t0)
-                    return false;
-                if (t < t1)
-                    t1 = t;
-            }
-        }
-        b = QPointF(x0 + t1 * dx, y0 + t1 * dy);
-        a = QPointF(x0 + t0 * dx, y0 + t0 * dy);
-        return true;
+        return plot::clipSegment(
+            a, b, -kClipMargin, -kClipMargin, w + kClipMargin, h + kClipMargin);
     }
 
     bool finite(QPointF p)

@@ -1,5 +1,6 @@
 #include "plot/render_layers.h"
 
+#include "plot/clipped_lines.h"
 #include "plot/render_levels.h"
 
 #include <QPolygonF>
@@ -63,12 +64,15 @@ namespace {
             drawColoured(painter, m, x, y, colours, n, pen);
             return;
         }
+        // Past the view by more than the pen's caps and joins reach.
+        const double reach = 2 * std::max(pen.widthF(), 1.0) + 2;
+        const QRectF view = m.d.adjusted(-reach, -reach, reach, reach);
         QPolygonF line;
         const auto flush = [&] {
             if (line.size() == 1)
                 painter.drawPoint(line.front());
             else if (line.size() > 1)
-                painter.drawPolyline(line);
+                drawPolylineWithin(painter, line, view);
             line.clear();
         };
         // The stretch of points in the current column.
