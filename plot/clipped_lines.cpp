@@ -19,7 +19,7 @@ void drawPolylineWithin(QPainter& painter, const QPolygonF& line, const QRectF& 
     for (qsizetype i = 1; i < line.size(); ++i) {
         QPointF a = line[i - 1];
         QPointF b = line[i];
-        if (!clipSegment(a, b, view.left(), view.top(), view.right(), view.bottom()))
+        if (!cutToView(a, b, view))
             continue;
         if (pieces.elementCount() == 0 || pieces.currentPosition() != a || a != line[i - 1])
             pieces.moveTo(a);

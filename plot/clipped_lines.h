@@ -42,6 +42,21 @@ inline bool clipSegment(
     return true;
 }
 
+// Cuts the segment a–b to `view`, an end inside it keeping its exact value, so that a piece
+// still meets the next one where the line did. Returns false when nothing of it lies inside.
+inline bool cutToView(QPointF& a, QPointF& b, const QRectF& view)
+{
+    const QPointF from = a;
+    const QPointF to = b;
+    if (!clipSegment(a, b, view.left(), view.top(), view.right(), view.bottom()))
+        return false;
+    if (view.contains(from))
+        a = from;
+    if (view.contains(to))
+        b = to;
+    return true;
+}
+
 // Strokes `line` with the painter's pen, cut to `view` where it leaves it. Qt strokes a wide
 // antialiased line in a time that grows with its whole length, the part it clips away
 // included: in a deep zoom a few lines reaching far outside took seconds. `view` must reach

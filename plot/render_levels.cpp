@@ -1,5 +1,7 @@
 #include "plot/render_levels.h"
 
+#include "plot/clipped_lines.h"
+
 #include <QLineF>
 
 #include <algorithm>
@@ -262,7 +264,7 @@ namespace drawing {
     // A dense series (noisy records step about a pixel a sample) is rasterised by the walk
     // itself into a mask the size of the view: each short segment sets the pixels it passes,
     // so the frame costs the samples plus the pixels, never a polyline of a million vertices.
-    // The rare long segment goes to the painter, which clips it. With `levels`, chunks of
+    // The rare long segment goes to the painter, cut to the view. With `levels`, chunks of
     // points wholly outside the view are skipped, and a view no finer than the levels' base
     // draws from them. With `colours` each segment takes its own colour, else `colour`.
     void drawDense(QPainter& painter, const Mapping& m, const double* x, const double* y,
@@ -348,10 +350,18 @@ namespace drawing {
         }
         mask.draw(painter, d);
         QPen pen = painter.pen();
+        // Cut to the view first: Qt strokes a wide antialiased line in a time that grows with
+        // its whole length.
+        const double reach = 2 * std::max(pen.widthF(), 1.0) + 2;
+        const QRectF view = d.adjusted(-reach, -reach, reach, reach);
         for (const auto& [line, segmentInk] : longSegments) {
+            QPointF a = line.p1();
+            QPointF b = line.p2();
+            if (!cutToView(a, b, view))
+                continue;
             pen.setColor(QColor::fromRgba(qUnpremultiply(segmentInk)));
             painter.setPen(pen);
-            painter.drawLine(line);
+            painter.drawLine(QLineF(a, b));
         }
     }
 
