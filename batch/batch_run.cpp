@@ -54,6 +54,40 @@ namespace {
             std::string("cannot write the ") + what + " " + name + ": " + problem->reason };
     }
 
+    // The summary and the overlay picture, the batch's own files (`what`), are refused,
+    // written and reported alike; these say so and give the exit status.
+    int cannotWrite(const char* what, const std::string& path, const run::NameProblem& problem)
+    {
+        std::fprintf(stderr, "varnel-batch: %s\nvarnel-batch: cannot write the %s %s: %s\n",
+            run::outputFileErrorMessage(problem.code).c_str(), what, escapeControls(path).c_str(),
+            escapeControls(problem.reason).c_str());
+        return 1;
+    }
+
+    // Writes the batch's file `path` whole from `bytes()`; returns the exit status when it
+    // could not.
+    template <typename Bytes>
+    std::optional<int> writeBatchFile(
+        const Options& o, const std::string& path, const char* what, const Bytes& bytes)
+    {
+        try {
+            run::writeWholeFile(path, bytes(), o.files);
+#ifdef VARNEL_WITH_PLOT
+        } catch (const plot::DrawingCancelled&) {
+            std::fprintf(stderr, "varnel-batch: the batch was interrupted; no %s written\n", what);
+            return 130;
+#endif
+        } catch (const run::RunFailure& failure) {
+            std::fprintf(stderr, "varnel-batch: %s\nvarnel-batch: %s; no %s written\n",
+                run::outputFileErrorMessage(failure.code()).c_str(),
+                escapeControls(failure.what()).c_str(), what);
+            return 1;
+        }
+        if (!o.quiet)
+            std::fprintf(stderr, "varnel-batch: %s %s\n", what, escapeControls(path).c_str());
+        return std::nullopt;
+    }
+
     int terminalWidth()
     {
         winsize size {};
@@ -309,13 +343,8 @@ int runBatch(const Options& o)
 #endif
     // The summary follows the rules of every other file: checked before anything runs.
     if (!o.summary.empty()) {
-        if (const std::optional<run::NameProblem> problem = run::nameProblem(o.summary, o.files)) {
-            std::fprintf(stderr,
-                "varnel-batch: %s\nvarnel-batch: cannot write the summary %s: %s\n",
-                run::outputFileErrorMessage(problem->code).c_str(),
-                escapeControls(o.summary).c_str(), escapeControls(problem->reason).c_str());
-            return 1;
-        }
+        if (const std::optional<run::NameProblem> problem = run::nameProblem(o.summary, o.files))
+            return cannotWrite("summary", o.summary, *problem);
     }
     // So is the series picture, and it never replaces a file that a job of the batch writes.
     if (!o.overlay.empty()) {
@@ -328,13 +357,8 @@ int runBatch(const Options& o)
                         "the run of " + o.files[i] + " writes that file" };
                     break;
                 }
-        if (problem) {
-            std::fprintf(stderr,
-                "varnel-batch: %s\nvarnel-batch: cannot write the overlay picture %s: %s\n",
-                run::outputFileErrorMessage(problem->code).c_str(),
-                escapeControls(o.overlay).c_str(), escapeControls(problem->reason).c_str());
-            return 1;
-        }
+        if (problem)
+            return cannotWrite("overlay picture", o.overlay, *problem);
     }
     const bool terminal = ::isatty(STDERR_FILENO) == 1 && !o.quiet;
     Console console(stderr, terminal, terminal ? terminalWidth() : 80, o.files.size());
@@ -395,16 +419,9 @@ int runBatch(const Options& o)
         return 130;
     }
     if (!o.summary.empty()) {
-        try {
-            run::writeWholeFile(o.summary, analysis::seriesCsv(summary), o.files);
-        } catch (const run::RunFailure& failure) {
-            std::fprintf(stderr, "varnel-batch: %s\nvarnel-batch: %s; no summary written\n",
-                run::outputFileErrorMessage(failure.code()).c_str(),
-                escapeControls(failure.what()).c_str());
-            return 1;
-        }
-        if (!o.quiet)
-            std::fprintf(stderr, "varnel-batch: summary %s\n", escapeControls(o.summary).c_str());
+        if (const std::optional<int> status = writeBatchFile(
+                o, o.summary, "summary", [&] { return analysis::seriesCsv(summary); }))
+            return *status;
     }
 #ifdef VARNEL_WITH_PLOT
     if (!o.overlay.empty()) {
@@ -416,21 +433,9 @@ int runBatch(const Options& o)
             std::fprintf(stderr, "varnel-batch: no run finished; no overlay picture written\n");
             return 1;
         }
-        try {
-            run::writeWholeFile(o.overlay, seriesPicture(o, finished), o.files);
-        } catch (const plot::DrawingCancelled&) {
-            std::fprintf(
-                stderr, "varnel-batch: the batch was interrupted; no overlay picture written\n");
-            return 130;
-        } catch (const run::RunFailure& failure) {
-            std::fprintf(stderr, "varnel-batch: %s\nvarnel-batch: %s; no overlay picture written\n",
-                run::outputFileErrorMessage(failure.code()).c_str(),
-                escapeControls(failure.what()).c_str());
-            return 1;
-        }
-        if (!o.quiet)
-            std::fprintf(
-                stderr, "varnel-batch: overlay picture %s\n", escapeControls(o.overlay).c_str());
+        if (const std::optional<int> status = writeBatchFile(
+                o, o.overlay, "overlay picture", [&] { return seriesPicture(o, finished); }))
+            return *status;
     }
 #endif
     return anyFailed ? 1 : 0;
