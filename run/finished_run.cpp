@@ -4,8 +4,10 @@
 #include "settings/number_text.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace run {
 
@@ -52,6 +54,14 @@ CrossingCollector::CrossingCollector(
     , m_rows(std::max(1, rows))
 {
     m_crossings.extent = extent;
+    // NaN where the span is none or beyond double: no product is then clear of an edge.
+    const auto scale = [](double low, double high, int cells) {
+        const double span = high - low;
+        return span > 0 && std::isfinite(span) ? cells / span
+                                               : std::numeric_limits<double>::quiet_NaN();
+    };
+    m_xScale = scale(extent.xMin, extent.xMax, m_columns);
+    m_yScale = scale(extent.yMin, extent.yMax, m_rows);
 }
 
 void CrossingCollector::add(double x, double y, std::int64_t group)
@@ -82,26 +92,42 @@ void CrossingCollector::add(double x, double y, std::int64_t group)
     bin(x, y);
 }
 
-void CrossingCollector::bin(double x, double y)
-{
-    const Extent& e = m_crossings.extent;
-    // A crossing on the record's edge (or, through rounding, just beyond) goes to the edge cell.
-    const auto cell = [](double v, double low, double high, int cells) -> std::size_t {
+namespace {
+
+    // The cell of v among `cells` from low to high: (v - low) / span · cells rounded down and
+    // clamped, a crossing on the record's edge (or, through rounding, just beyond) in the edge
+    // cell. `scale` is cells / span, which gives the same cell with a multiplication wherever
+    // the product lies clear of a cell's edge: the two differ by a few units in the last place.
+    std::size_t gridCell(double v, double low, double high, int cells, double scale)
+    {
+        const double fast = (v - low) * scale;
+        const double clearance = 64.0 * DBL_EPSILON * cells;
+        if (fast > clearance && fast < cells - 1 - clearance) {
+            const auto cell = static_cast<std::size_t>(fast);
+            const double within = fast - static_cast<double>(cell);
+            if (within > clearance && within < 1.0 - clearance)
+                return cell;
+        }
         // An extent beyond the range of double puts everything in the first cell.
         const double span = high - low;
         if (!(span > 0 && std::isfinite(span)))
             return 0;
-        // floor, clamped to the cells, without a call: a run bins millions of crossings.
         const double k = (v - low) / span * cells;
         if (!(k > 0))
             return 0;
         if (k >= cells - 1)
             return static_cast<std::size_t>(cells - 1);
         return static_cast<std::size_t>(k);
-    };
-    std::uint32_t& count =
-        m_crossings.counts[cell(y, e.yMin, e.yMax, m_rows) * static_cast<std::size_t>(m_columns)
-            + cell(x, e.xMin, e.xMax, m_columns)];
+    }
+
+}  // namespace
+
+void CrossingCollector::bin(double x, double y)
+{
+    const Extent& e = m_crossings.extent;
+    std::uint32_t& count = m_crossings.counts[gridCell(y, e.yMin, e.yMax, m_rows, m_yScale)
+            * static_cast<std::size_t>(m_columns)
+        + gridCell(x, e.xMin, e.xMax, m_columns, m_xScale)];
     if (count < UINT32_MAX)
         ++count;
 }

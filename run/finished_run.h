@@ -154,6 +154,8 @@ private:
     std::size_t m_exactLimit;
     int m_columns;
     int m_rows;
+    double m_xScale;  // columns per unit of x
+    double m_yScale;
     Crossings m_crossings;
 };
 
