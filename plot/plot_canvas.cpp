@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -51,14 +52,23 @@ namespace {
 DotStamp::DotStamp(double radius)
     : m_radius(radius)
     , m_reach(static_cast<int>(std::ceil(radius)))
-    , m_masks(kSteps * kSteps)
+    , m_boxes(kSteps * kSteps)
+    , m_cells(kSteps * kSteps)
 {
+    // The widest box: every row of the reach, its columns in whole groups of four.
+    const auto side = static_cast<std::size_t>(2 * m_reach + 1);
+    const std::size_t groups = (side + 3) / 4 + 1;
+    m_laneStride = (side * groups * 16 + 63) / 64 * 64;
+    m_lanes.assign(m_laneStride * m_boxes.size() + 63, 0);
 }
 
 // The pixels around a centre at (fx, fy) / 16 within its pixel, each with the share of its
 // 16 × 16 sample points that lie in the disc, as 1 to 255.
-void DotStamp::build(Mask& mask, int fx, int fy) const
+void DotStamp::build(std::size_t at)
 {
+    const int fx = static_cast<int>(at % kSteps);
+    const int fy = static_cast<int>(at / kSteps);
+    std::vector<Cell>& cells = m_cells[at];
     const double r2 = m_radius * m_radius * kSteps * kSteps;  // in 1/16 pixel units
     for (int j = -m_reach; j <= m_reach; ++j) {
         for (int i = -m_reach; i <= m_reach; ++i) {
@@ -72,38 +82,35 @@ void DotStamp::build(Mask& mask, int fx, int fy) const
             }
             const int coverage = (inside * 255 + kSteps * kSteps / 2) / (kSteps * kSteps);
             if (coverage > 0)
-                mask.cells.push_back({ static_cast<std::int8_t>(i), static_cast<std::int8_t>(j),
+                cells.push_back({ static_cast<std::int8_t>(i), static_cast<std::int8_t>(j),
                     static_cast<std::uint8_t>(coverage) });
         }
     }
-    if (!mask.cells.empty()) {
-        int right = mask.cells.front().dx;
-        int bottom = mask.cells.front().dy;
-        mask.left = right;
-        mask.top = bottom;
-        for (const Cell& cell : mask.cells) {
-            mask.left = std::min<int>(mask.left, cell.dx);
-            mask.top = std::min<int>(mask.top, cell.dy);
+    Box& box = m_boxes[at];
+    if (!cells.empty()) {
+        int left = cells.front().dx;
+        int top = cells.front().dy;
+        int right = left;
+        int bottom = top;
+        for (const Cell& cell : cells) {
+            left = std::min<int>(left, cell.dx);
+            top = std::min<int>(top, cell.dy);
             right = std::max<int>(right, cell.dx);
             bottom = std::max<int>(bottom, cell.dy);
         }
-        mask.rows = bottom - mask.top + 1;
-        mask.groups = (right - mask.left + 4) / 4;
+        const int groups = (right - left + 4) / 4;
+        box = { static_cast<std::int8_t>(left), static_cast<std::int8_t>(top),
+            static_cast<std::int8_t>(bottom - top + 1), static_cast<std::int8_t>(groups), true,
+            false };
         // A pixel the disc misses blends at coverage 0, which gives it back unchanged.
-        mask.lanes.assign(static_cast<std::size_t>(mask.rows * mask.groups * 32), 0);
-        for (std::size_t k = 0; k < mask.lanes.size(); k += 32)
-            std::fill_n(mask.lanes.begin() + static_cast<std::ptrdiff_t>(k) + 16, 16, 255);
-        for (const Cell& cell : mask.cells) {
-            const int column = cell.dx - mask.left;
-            const auto at = static_cast<std::size_t>(
-                ((cell.dy - mask.top) * mask.groups + column / 4) * 32 + column % 4 * 4);
-            for (std::size_t channel = 0; channel < 4; ++channel) {
-                mask.lanes[at + channel] = cell.coverage;
-                mask.lanes[at + 16 + channel] = static_cast<std::uint16_t>(255 - cell.coverage);
-            }
+        std::uint8_t* lanes = m_lanes.data() + laneStart(at);
+        for (const Cell& cell : cells) {
+            const int column = cell.dx - left;
+            std::fill_n(lanes + ((cell.dy - top) * groups + column / 4) * 16 + column % 4 * 4, 4,
+                cell.coverage);
         }
     }
-    mask.ready = true;
+    box.ready = true;
 }
 
 namespace {
@@ -121,58 +128,59 @@ namespace {
         return rb | ag;
     }
 
-    // blendOpaque() on four neighbouring pixels, each channel at its own coverage: `lanes` holds
-    // the sixteen channels' coverages, then 255 minus each.
-    void blendFour(QRgb* pixels, QRgb ink, const std::uint16_t* lanes)
+    // blendOpaque() on four neighbouring pixels, each channel at its own coverage, the sixteen
+    // of them in `coverage`.
+    void blendFour(QRgb* pixels, QRgb ink, const std::uint8_t* coverage)
     {
 #if defined(__SSE2__)
         const __m128i zero = _mm_setzero_si128();
         const __m128i inkChannels = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(ink)), zero);
         const __m128i round = _mm_set1_epi16(128);
-        const auto half = [&](__m128i channels, const std::uint16_t* coverage) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage + 16));
+        const __m128i full = _mm_set1_epi16(255);
+        const auto half = [&](__m128i channels, __m128i a) {
             // At most 255 · 255 + 255 + 128: no lane overflows.
-            const __m128i t =
-                _mm_add_epi16(_mm_mullo_epi16(inkChannels, a), _mm_mullo_epi16(channels, b));
+            const __m128i t = _mm_add_epi16(
+                _mm_mullo_epi16(inkChannels, a), _mm_mullo_epi16(channels, _mm_sub_epi16(full, a)));
             return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), round), 8);
         };
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
-        const __m128i low = half(_mm_unpacklo_epi8(four, zero), lanes);
-        const __m128i high = half(_mm_unpackhi_epi8(four, zero), lanes + 8);
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage));
+        const __m128i low = half(_mm_unpacklo_epi8(four, zero), _mm_unpacklo_epi8(a, zero));
+        const __m128i high = half(_mm_unpackhi_epi8(four, zero), _mm_unpackhi_epi8(a, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), _mm_packus_epi16(low, high));
 #else
         for (int i = 0; i < 4; ++i)
-            pixels[i] = blendOpaque(ink, pixels[i], lanes[4 * i]);
+            pixels[i] = blendOpaque(ink, pixels[i], coverage[4 * i]);
 #endif
     }
 
     // A disc's box of `rows` rows of `groups` groups of four pixels, blended as blendFour()
     // does it.
     void blendBox(QRgb* pixels, qsizetype rowPixels, int rows, int groups, QRgb ink,
-        const std::uint16_t* lanes)
+        const std::uint8_t* coverage)
     {
         for (int row = 0; row < rows; ++row, pixels += rowPixels) {
-            for (int group = 0; group < groups; ++group, lanes += 32)
-                blendFour(pixels + 4 * group, ink, lanes);
+            for (int group = 0; group < groups; ++group, coverage += 16)
+                blendFour(pixels + 4 * group, ink, coverage);
         }
     }
 
 #if VARNEL_STAMP_AVX2
     // The same, four pixels' channels in one register where the processor has the instructions.
     __attribute__((target("avx2"))) void blendBoxWide(QRgb* pixels, qsizetype rowPixels, int rows,
-        int groups, QRgb ink, const std::uint16_t* lanes)
+        int groups, QRgb ink, const std::uint8_t* coverage)
     {
         const __m256i inkChannels = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(ink)));
         const __m256i round = _mm256_set1_epi16(128);
+        const __m256i full = _mm256_set1_epi16(255);
         for (int row = 0; row < rows; ++row, pixels += rowPixels) {
-            for (int group = 0; group < groups; ++group, lanes += 32) {
+            for (int group = 0; group < groups; ++group, coverage += 16) {
                 auto* four = reinterpret_cast<__m128i*>(pixels + 4 * group);
                 const __m256i channels = _mm256_cvtepu8_epi16(_mm_loadu_si128(four));
-                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes));
-                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes + 16));
-                const __m256i t = _mm256_add_epi16(
-                    _mm256_mullo_epi16(inkChannels, a), _mm256_mullo_epi16(channels, b));
+                const __m256i a = _mm256_cvtepu8_epi16(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage)));
+                const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(inkChannels, a),
+                    _mm256_mullo_epi16(channels, _mm256_sub_epi16(full, a)));
                 const __m256i blended = _mm256_srli_epi16(
                     _mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), round), 8);
                 _mm_storeu_si128(four,
@@ -193,46 +201,51 @@ namespace {
 bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF centre, QRgb ink)
 {
     // The centre on the 1/16-pixel grid; callers keep it within a few pixels of the image.
-    // floor without a call: a run stamps millions of dots.
+    // Rounded down without a call, and for the centres inside the image (nearly all of a run's
+    // millions) by truncation alone.
     const auto floorOf = [](double v) {
         const auto t = static_cast<long>(v);
-        return static_cast<double>(t) > v ? t - 1 : t;
+        return v >= 0.0 || static_cast<double>(t) <= v ? t : t - 1;
     };
     const long qx = floorOf(centre.x() * kSteps + 0.5);
     const long qy = floorOf(centre.y() * kSteps + 0.5);
-    const long px = qx >= 0 ? qx / kSteps : -((-qx + kSteps - 1) / kSteps);
-    const long py = qy >= 0 ? qy / kSteps : -((-qy + kSteps - 1) / kSteps);
-    const Mask& m = mask(static_cast<int>(qx - px * kSteps), static_cast<int>(qy - py * kSteps));
+    static_assert(kSteps == 16);
+    const long px = qx >> 4;  // rounds down
+    const long py = qy >> 4;
+    const std::size_t at = position(static_cast<int>(qx & 15), static_cast<int>(qy & 15));
+    if (!m_boxes[at].ready)
+        build(at);
+    const Box box = m_boxes[at];
+    if (!box.covers)
+        return false;
     const QRgb opaqueInk = ink | 0xff000000u;
-    const long left = px + m.left;
-    const long top = py + m.top;
-    if (left >= 0 && top >= 0 && left + 4L * m.groups <= size.width()
-        && top + m.rows <= size.height()) {
+    const long left = px + box.left;
+    const long top = py + box.top;
+    if (left >= 0 && top >= 0 && left + 4L * box.groups <= size.width()
+        && top + box.rows <= size.height()) {
         // The whole disc lies inside, as nearly every dot does: its box is blended four pixels
         // at a time, each channel as blendOpaque() does it.
         auto* pixels = reinterpret_cast<QRgb*>(bits + top * bytesPerLine) + left;
         const qsizetype rowPixels = bytesPerLine / static_cast<qsizetype>(sizeof(QRgb));
+        const std::uint8_t* coverage = m_lanes.data() + laneStart(at);
 #if VARNEL_STAMP_AVX2
         if (kWideBlend) {
-            blendBoxWide(pixels, rowPixels, m.rows, m.groups, opaqueInk, m.lanes.data());
-            return !m.cells.empty();
+            blendBoxWide(pixels, rowPixels, box.rows, box.groups, opaqueInk, coverage);
+            return true;
         }
 #endif
-        blendBox(pixels, rowPixels, m.rows, m.groups, opaqueInk, m.lanes.data());
-        return !m.cells.empty();
+        blendBox(pixels, rowPixels, box.rows, box.groups, opaqueInk, coverage);
+        return true;
     }
-    const auto blendAt = [&](long x, long y, unsigned coverage) {
-        auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
-        *pixel = blendOpaque(opaqueInk, *pixel, coverage);
-    };
     bool covered = false;
-    for (const Cell& cell : m.cells) {
+    for (const Cell& cell : m_cells[at]) {
         const long x = px + cell.dx;
         const long y = py + cell.dy;
         if (x < 0 || y < 0 || x >= size.width() || y >= size.height())
             continue;
         covered = true;
-        blendAt(x, y, cell.coverage);
+        auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
+        *pixel = blendOpaque(opaqueInk, *pixel, cell.coverage);
     }
     return covered;
 }
@@ -384,6 +397,20 @@ bool PlotCanvas::lineTo(double x, double y, const QColor& colour)
 bool PlotCanvas::dot(double x, double y, const QColor& colour)
 {
     return m_stampImage ? dot(x, y, Ink { colour.rgb() }) : dotThroughPainter(x, y, colour);
+}
+
+bool PlotCanvas::dots(std::span<const run::PlotDot> dots)
+{
+    bool ink = false;
+    if (!m_stampImage) {
+        for (const run::PlotDot& d : dots)
+            ink |= dotThroughPainter(d.x, d.y, QColor(d.colour.red, d.colour.green, d.colour.blue));
+        return ink;
+    }
+    uchar* bits = nullptr;
+    for (const run::PlotDot& d : dots)
+        ink |= stampDot(d.x, d.y, qRgb(d.colour.red, d.colour.green, d.colour.blue), bits);
+    return ink;
 }
 
 bool PlotCanvas::dotThroughPainter(double x, double y, const QColor& colour)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/run_host.h"
+
 #include <QColor>
 #include <QPainter>
 #include <QPointF>
@@ -9,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 class QImage;
@@ -35,6 +38,11 @@ class DotStamp
 {
 public:
     explicit DotStamp(double radius = 1.0);
+    // Moved only: its coverages are placed by their buffer's address.
+    DotStamp(const DotStamp&) = delete;
+    DotStamp& operator=(const DotStamp&) = delete;
+    DotStamp(DotStamp&&) = default;
+    DotStamp& operator=(DotStamp&&) = default;
 
     double radius() const
     {
@@ -58,32 +66,41 @@ private:
         std::uint8_t coverage;
     };
 
-    struct Mask
+    // The disc for one sub-pixel position of its centre: the box of the pixels it covers,
+    // widened to whole groups of four pixels as they are blended four at a time. Kept small,
+    // so that the boxes of all 256 positions stay in the processor's nearest cache.
+    struct Box
     {
-        std::vector<Cell> cells;
-        // The cells' bounding box, widened to whole groups of four pixels, as blended four at a
-        // time: for each row and group, each channel's coverage and 255 minus it.
-        int left = 0;
-        int top = 0;
-        int rows = 0;
-        int groups = 0;
-        std::vector<std::uint16_t> lanes;
+        std::int8_t left = 0;
+        std::int8_t top = 0;
+        std::int8_t rows = 0;
+        std::int8_t groups = 0;
+        bool covers = false;  // the disc covers any pixel at all
         bool ready = false;
     };
 
-    const Mask& mask(int fx, int fy)
+    std::size_t position(int fx, int fy) const
     {
-        Mask& m = m_masks[static_cast<std::size_t>(fy * kSteps + fx)];
-        if (!m.ready)
-            build(m, fx, fy);
-        return m;
+        return static_cast<std::size_t>(fy * kSteps + fx);
     }
 
-    void build(Mask& mask, int fx, int fy) const;
+    // Where a position's coverages begin in m_lanes: on a whole cache line.
+    std::size_t laneStart(std::size_t position) const
+    {
+        const auto address = reinterpret_cast<std::uintptr_t>(m_lanes.data());
+        return (64 - address % 64) % 64 + position * m_laneStride;
+    }
+
+    void build(std::size_t position);
 
     double m_radius;
     int m_reach;  // pixels on either side of the centre's pixel that the disc can cover
-    std::vector<Mask> m_masks;  // one for each sub-pixel position of the centre
+    std::vector<Box> m_boxes;  // by position
+    // By position, from its start on a whole cache line: for each row of the box and group of
+    // four pixels, each channel's coverage (0 where the disc misses the pixel).
+    std::size_t m_laneStride = 0;
+    std::vector<std::uint8_t> m_lanes;
+    std::vector<std::vector<Cell>> m_cells;  // by position, for dots at the image's edge
 };
 
 // The run's picture drawn in user coordinates: a user coordinate window mapped onto a box of
@@ -129,14 +146,12 @@ public:
     {
         if (!m_stampImage)
             return dotThroughPainter(x, y, QColor::fromRgb(colour.rgb));
-        QPointF p;
-        if (!placeDot(x, y, p))
-            return false;
-        // With no painter open, nothing else writes to the image, so it may detach now.
-        uchar* bits = m_painter ? m_painterBits : m_stampImage->bits();
-        return m_stamp.stamp(bits, m_stampBytesPerLine, m_stampSize,
-            m_stampRatio == 1.0 ? p : p * m_stampRatio, colour.rgb);
+        uchar* bits = nullptr;
+        return stampDot(x, y, colour.rgb, bits);
     }
+
+    // Dots in order, as dot() draws each; true when one of them laid ink.
+    bool dots(std::span<const run::PlotDot> dots);
 
     // A line from the drawing position to a point, which becomes the drawing position.
     bool lineTo(double x, double y, const QColor& colour);
@@ -177,6 +192,19 @@ private:
         return std::isfinite(p.x()) && std::isfinite(p.y()) && p.x() >= -kClipMargin
             && p.y() >= -kClipMargin && p.x() <= m_box.width() + kClipMargin
             && p.y() <= m_box.height() + kClipMargin;
+    }
+
+    // Stamps a dot onto the stamped image, whose pixels `bits` points to once a dot needed them.
+    bool stampDot(double x, double y, QRgb colour, uchar*& bits)
+    {
+        QPointF p;
+        if (!placeDot(x, y, p))
+            return false;
+        // With no painter open, nothing else writes to the image, so it may detach now.
+        if (!bits)
+            bits = m_painter ? m_painterBits : m_stampImage->bits();
+        return m_stamp.stamp(bits, m_stampBytesPerLine, m_stampSize,
+            m_stampRatio == 1.0 ? p : p * m_stampRatio, colour);
     }
 
     bool dotThroughPainter(double x, double y, const QColor& colour);

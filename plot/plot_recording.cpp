@@ -75,6 +75,24 @@ void PlotRecording::dot(float x, float y, QColor colour)
     dot(x, y, Ink { colour.rgb() });
 }
 
+void PlotRecording::dots(std::span<const run::PlotDot> dots)
+{
+    if (m_canvas) {
+        m_canvas->dots(dots);
+        return;
+    }
+    if (m_keepAtMost != 0) {
+        // A bound that may be reached among them: one at a time.
+        for (const run::PlotDot& dot : dots)
+            this->dot(
+                dot.x, dot.y, Ink { qRgb(dot.colour.red, dot.colour.green, dot.colour.blue) });
+        return;
+    }
+    for (const run::PlotDot& dot : dots)
+        m_calls.push_back(
+            Call { dot.x, dot.y, Op::Dot, dot.colour.red, dot.colour.green, dot.colour.blue });
+}
+
 void PlotRecording::lineTo(float x, float y, QColor colour)
 {
     if (m_canvas) {

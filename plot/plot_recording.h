@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace plot {
@@ -38,6 +39,9 @@ public:
         else
             add(Op::Dot, x, y, colour.rgb);
     }
+
+    // Dots in order, as dot() draws or keeps each.
+    void dots(std::span<const run::PlotDot> dots);
 
     void lineTo(float x, float y, QColor colour);
 

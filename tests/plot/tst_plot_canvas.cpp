@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <utility>
+#include <vector>
 
 using plot::kPlotFileBox;
 using plot::PlotCanvas;
@@ -145,6 +147,50 @@ private slots:
                 QCOMPARE(cut, stamped(whole, at, colour).copy(0, 0, 11, 11));
                 QVERIFY(cut != whole.copy(0, 0, 11, 11));
             }
+    }
+
+    // Dots handed over together draw what they draw one at a time and leave the drawing position
+    // where those leave it; a dot whose centre lies left of or above the image draws there what
+    // it draws on an image reaching further.
+    void dotsTogetherAndPastTheTopLeftEdge()
+    {
+        std::mt19937 random(3);
+        std::uniform_real_distribution<float> near(-3.0f, 15.0f);
+        std::vector<run::PlotDot> dots;
+        for (int i = 0; i < 400; ++i)
+            dots.push_back({ near(random), near(random),
+                { 200, static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i / 2) } });
+        dots.push_back({ std::nanf(""), 1.0f, { 0, 0, 0 } });
+        dots.push_back({ 3.0f, 1.0e30f, { 0, 0, 0 } });
+        QImage single = blankImage(QSize(12, 12), 1.0);
+        QImage together = single.copy();
+        PlotCanvas one { QSizeF(12.0, 12.0) };
+        PlotCanvas all { QSizeF(12.0, 12.0) };
+        for (auto [canvas, image] : { std::pair(&one, &single), std::pair(&all, &together) }) {
+            canvas->setWindow(0.0f, 0.0f, 12.0f, 12.0f);
+            canvas->setDevice(image);
+        }
+        for (const run::PlotDot& d : dots)
+            one.dot(d.x, d.y, QColor(d.colour.red, d.colour.green, d.colour.blue));
+        QVERIFY(all.dots(dots));
+        QCOMPARE(all.drawingPosition(), one.drawingPosition());
+        one.end();
+        all.end();
+        QCOMPARE(together, single);
+
+        for (const QPointF at : { QPointF(-0.3, 4.2), QPointF(3.1, -1.05), QPointF(-1.2, -0.6),
+                 QPointF(-0.0625, -2.0) }) {
+            QImage small = blankImage(QSize(8, 8), 1.0);
+            QImage wide = blankImage(QSize(18, 18), 1.0);
+            for (auto [image, shift] : { std::pair(&small, 0.0), std::pair(&wide, 10.0) }) {
+                const auto side = static_cast<float>(image->width());
+                PlotCanvas canvas { QSizeF(side, side) };
+                canvas.setWindow(0.0f, 0.0f, side, side);
+                canvas.setDevice(image);
+                canvas.dot(at.x() + shift, at.y() + shift, kRed);
+            }
+            QCOMPARE(small, wide.copy(10, 10, 8, 8));
+        }
     }
 
     // A wide antialiased line cut to the view before Qt strokes it shows what the whole line

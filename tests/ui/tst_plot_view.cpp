@@ -13,6 +13,8 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
+#include <vector>
 
 using ui::PlotView;
 
@@ -266,6 +268,16 @@ private slots:
         for (int i = 0; i < 101; ++i)
             m_view.dot(0.0, 0.0, kRed);
         answer = dir.filePath(QStringLiteral("large.png"));
+        save->trigger();
+        QCOMPARE(QImage(answer), m_view.picture().convertToFormat(QImage::Format_ARGB32));
+        // Dots handed over together count as many calls: a hundred are kept, one more is not.
+        m_view.clear();
+        const std::vector<run::PlotDot> dots(100, run::PlotDot { 0.5f, 0.5f, { 255, 0, 0 } });
+        m_view.dots(dots);
+        answer = dir.filePath(QStringLiteral("kept.png"));
+        save->trigger();
+        QCOMPARE(QImage(answer).size(), plot::kPlotFileBox * 2);
+        m_view.dots(std::span(dots).first(1));
         save->trigger();
         QCOMPARE(QImage(answer), m_view.picture().convertToFormat(QImage::Format_ARGB32));
         ui::setMessagePresenter(nullptr);

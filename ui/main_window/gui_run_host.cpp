@@ -87,6 +87,11 @@ void GuiRunHost::drawDot(float x, float y, run::Rgb colour)
     m_form.pictureBox->dot(x, y, plot::Ink { qRgb(colour.red, colour.green, colour.blue) });
 }
 
+void GuiRunHost::drawDots(std::span<const run::PlotDot> dots)
+{
+    m_form.pictureBox->dots(dots);
+}
+
 void GuiRunHost::drawLineTo(float x, float y, run::Rgb colour)
 {
     m_form.pictureBox->lineTo(x, y, plot::toColour(colour));

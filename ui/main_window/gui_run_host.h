@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -44,6 +45,7 @@ public:
     void setPlotWindow(float left, float top, float right, float bottom) override;
     void drawLine(float x1, float y1, float x2, float y2, run::Rgb colour) override;
     void drawDot(float x, float y, run::Rgb colour) override;
+    void drawDots(std::span<const run::PlotDot> dots) override;
     void drawLineTo(float x, float y, run::Rgb colour) override;
     void showError(const std::string& message) override;
 

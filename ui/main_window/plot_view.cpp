@@ -131,6 +131,20 @@ void PlotView::dot(double x, double y, plot::Ink colour)
     drawn(m_canvas.dot(x, y, colour));
 }
 
+void PlotView::dots(std::span<const run::PlotDot> dots)
+{
+    if (m_recordingComplete) {
+        // As dot() after dot(): a recording the dots would take past its bound is let go.
+        if (m_recording.size() + dots.size() > m_recordingLimit) {
+            m_recording = {};
+            m_recordingComplete = false;
+        } else {
+            m_recording.dots(dots);
+        }
+    }
+    drawn(m_canvas.dots(dots));
+}
+
 void PlotView::drawn(bool ink)
 {
     if (m_recordingComplete && m_recording.size() > m_recordingLimit) {

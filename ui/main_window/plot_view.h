@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,8 @@ public:
     // A dot at a point, which becomes the drawing position.
     void dot(double x, double y, const QColor& colour);
     void dot(double x, double y, plot::Ink colour);
+    // Dots in order, as dot() draws each.
+    void dots(std::span<const run::PlotDot> dots);
 
     // A line from the drawing position to a point, which becomes the drawing position.
     void lineTo(double x, double y, const QColor& colour);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -26,6 +27,7 @@ RunRelay::RunRelay(const run::FinishedRunParts& parts, bool holdsNames, std::siz
     , m_filling(std::make_unique<Block>())
 {
     m_filling->calls.reserve(m_blockCalls + 1);  // a pair may end past the bound
+    m_filling->dots.reserve(m_blockCalls);
 }
 
 RunRelay::~RunRelay() = default;
@@ -78,7 +80,13 @@ void RunRelay::drawLine(float x1, float y1, float x2, float y2, run::Rgb colour)
 
 void RunRelay::drawDot(float x, float y, run::Rgb colour)
 {
-    add(Kind::Dot, x, y, colour);
+    Block& block = *m_filling;
+    if (block.calls.empty() || block.calls.back().kind != Kind::Dots)
+        block.calls.push_back({ 0, 0, Kind::Dots, {} });
+    ++block.calls.back().count;
+    block.dots.push_back({ x, y, colour });
+    if (block.size() >= m_blockCalls)
+        publish();
 }
 
 void RunRelay::drawLineTo(float x, float y, run::Rgb colour)
@@ -120,6 +128,7 @@ void RunRelay::publish()
     } else {
         m_filling = std::make_unique<Block>();
         m_filling->calls.reserve(m_blockCalls + 1);  // a pair may end past the bound
+        m_filling->dots.reserve(m_blockCalls);
     }
     m_changed.notify_all();
 }
@@ -158,8 +167,9 @@ void RunRelay::apply(run::RunHost& front, const Call& call, const Call* second)
     case Kind::Line:
         front.drawLine(call.x, call.y, second->x, second->y, second->colour);
         break;
-    case Kind::Dot:
-        front.drawDot(call.x, call.y, call.colour);
+    case Kind::Dots:
+        front.drawDots(std::span(m_current->dots).subspan(m_nextDot, call.count));
+        m_nextDot += call.count;
         break;
     case Kind::LineTo:
         front.drawLineTo(call.x, call.y, call.colour);
@@ -187,6 +197,7 @@ RunRelay::Delivery RunRelay::deliver(run::RunHost& front, std::size_t most)
             m_ready.pop_front();
             m_nextCall = 0;
             m_nextText = 0;
+            m_nextDot = 0;
             m_changed.notify_all();  // room for another block
             continue;
         }
@@ -199,6 +210,8 @@ RunRelay::Delivery RunRelay::deliver(run::RunHost& front, std::size_t most)
             if (call.kind == Kind::Status || call.kind == Kind::FileName
                 || call.kind == Kind::Error)
                 ++m_nextText;
+            else if (call.kind == Kind::Dots)
+                m_nextDot += call.count;
             continue;
         }
         if (call.kind == Kind::Yield)
@@ -208,7 +221,7 @@ RunRelay::Delivery RunRelay::deliver(run::RunHost& front, std::size_t most)
         if (call.kind == Kind::Window || call.kind == Kind::Line)
             second = &m_current->calls[m_nextCall++];
         apply(front, call, second);
-        ++handed;
+        handed += call.kind == Kind::Dots ? call.count : 1;
     }
     return Delivery::Calls;
 }

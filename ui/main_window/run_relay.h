@@ -31,7 +31,7 @@ public:
     // `parts` and `holdsNames` are the window host's answers, asked on the window's thread.
     // Calls go over in blocks of `blockCalls`, at most `blocksAhead` of them waiting.
     explicit RunRelay(const run::FinishedRunParts& parts, bool holdsNames = false,
-        std::size_t blockCalls = 16384, std::size_t blocksAhead = 32);
+        std::size_t blockCalls = 16384, std::size_t blocksAhead = 8);
     ~RunRelay() override;
 
     RunRelay(const RunRelay&) = delete;
@@ -94,7 +94,7 @@ private:
         Clear,
         Window,  // left and top; the next call holds right and bottom
         Line,  // the first point; the next call holds the second and the colour
-        Dot,
+        Dots,  // the next `count` of the block's dots
         LineTo,
         Error,
         Yield,  // a yield after a status, where the run waits for the window
@@ -102,24 +102,33 @@ private:
         Second,  // the second half of a window or a line
     };
 
-    // Twelve bytes: a run draws millions of dots, each of which crosses from thread to thread.
     struct Call
     {
         float x;
         float y;
         Kind kind;
         run::Rgb colour;
+        std::uint32_t count = 0;  // of dots
     };
 
     struct Block
     {
         std::vector<Call> calls;
+        // A run draws millions of dots, mostly one after another: they cross from thread to
+        // thread as they are, and a Dots call hands each run of them on at once.
+        std::vector<run::PlotDot> dots;
         std::vector<std::string> texts;  // of the status, file name and error calls, in order
         std::optional<run::FinishedRun> finished;
+
+        std::size_t size() const
+        {
+            return calls.size() + dots.size();
+        }
 
         void clear()
         {
             calls.clear();
+            dots.clear();
             texts.clear();
             finished.reset();
         }
@@ -129,7 +138,7 @@ private:
     void add(Kind kind, float x = 0, float y = 0, run::Rgb colour = {})
     {
         m_filling->calls.push_back({ x, y, kind, colour });
-        if (m_filling->calls.size() >= m_blockCalls)
+        if (m_filling->size() >= m_blockCalls)
             publish();
     }
 
@@ -159,6 +168,7 @@ private:
     std::unique_ptr<Block> m_current;
     std::size_t m_nextCall = 0;
     std::size_t m_nextText = 0;
+    std::size_t m_nextDot = 0;
     bool m_dropping = false;  // stopped: dropping calls until the run's Stopped mark
 
     std::mutex m_mutex;
