@@ -4,11 +4,14 @@
 // the window adds.
 //
 //   QT_QPA_PLATFORM=offscreen varnel-plot-window-bench [SAMPLES [CROSSINGS [PICTURE.png]]]
+//
+// BENCH_EACH=1 prints each frame's time; BENCH_FRAMES=FOLDER saves each frame there.
 
 #include "plot/plot_data.h"
 #include "ui/plot_window/plot_window.h"
 
 #include <QApplication>
+#include <QPixmap>
 
 #include <charconv>
 #include <chrono>
@@ -130,8 +133,10 @@ int main(int argc, char** argv)
         for (int i = 0; i < count; ++i) {
             step();
             start = Clock::now();
-            window.plotArea()->grab();
+            const QPixmap frame = window.plotArea()->grab();
             const double took = millisecondsSince(start);
+            if (const char* folder = std::getenv("BENCH_FRAMES"))  // to compare frames
+                frame.save(QStringLiteral("%1/%2 %3.png").arg(folder, what).arg(i));
             longest = std::max(longest, took);
             total += took;
             if (std::getenv("BENCH_EACH"))

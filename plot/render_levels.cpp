@@ -284,10 +284,16 @@ namespace drawing {
         const double yScale = m.yScale * mask.scale;
         // The pixels straight, not through scanLine(), which checks for sharing at every call.
         QRgb* const pixels = reinterpret_cast<QRgb*>(mask.image.bits());
-        const auto stride = static_cast<std::size_t>(mask.image.bytesPerLine()) / sizeof(QRgb);
-        const auto set = [&](double px, double py) {
-            if (px >= 0 && py >= 0 && px < w && py < h)
-                pixels[static_cast<std::size_t>(py) * stride + static_cast<std::size_t>(px)] = ink;
+        const auto stride = static_cast<std::ptrdiff_t>(
+            mask.image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)));
+        // A deep view sets millions of pixels a frame: the lambda holds what it needs by value,
+        // so that no store to a pixel makes the compiler fetch it again, and inside the mask a
+        // coordinate truncates to int as to any wider type, and more cheaply than to an
+        // unsigned one.
+        const auto set = [pixels, stride, right = static_cast<double>(w),
+                             bottom = static_cast<double>(h)](double px, double py, QRgb pixelInk) {
+            if (px >= 0 && py >= 0 && px < right && py < bottom)
+                pixels[static_cast<int>(py) * stride + static_cast<int>(px)] = pixelInk;
         };
         std::vector<std::pair<QLineF, QRgb>> longSegments;
         constexpr double kLongSegment = 256;
@@ -307,7 +313,7 @@ namespace drawing {
                 const double px = (x[i] - m.r.xMin) * xScale;
                 const double py = h - (y[i] - m.r.yMin) * yScale;
                 if (!havePrevious) {
-                    set(px, py);
+                    set(px, py, ink);
                 } else if (!((px < 0 && px0 < 0) || (py < 0 && py0 < 0) || (px >= w && px0 >= w)
                                || (py >= h && py0 >= h))) {
                     const double steps =
@@ -322,8 +328,9 @@ namespace drawing {
                     } else {
                         const double dx = (px - px0) / steps;
                         const double dy = (py - py0) / steps;
+                        const QRgb segmentInk = ink;
                         for (double k = 1; k <= steps; ++k)
-                            set(px0 + dx * k, py0 + dy * k);
+                            set(px0 + dx * k, py0 + dy * k, segmentInk);
                     }
                 }
                 havePrevious = true;
