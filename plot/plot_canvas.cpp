@@ -7,15 +7,13 @@
 #include <QPen>
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
 #define VARNEL_STAMP_AVX2 1
 #endif
 
@@ -128,66 +126,100 @@ namespace {
         return rb | ag;
     }
 
+    // The sixteen channels of four neighbouring pixels, widened to be multiplied: the compiler
+    // gives each instruction set its widest registers for them.
+    using Channels = std::uint16_t __attribute__((vector_size(32)));
+    using ChannelBytes = std::uint8_t __attribute__((vector_size(16)));
+
     // blendOpaque() on four neighbouring pixels, each channel at its own coverage, the sixteen
-    // of them in `coverage`.
-    void blendFour(QRgb* pixels, QRgb ink, const std::uint8_t* coverage)
+    // of them in `coverage`; `ink` holds the ink's channels four times.
+    [[gnu::always_inline]] inline void blendFour(
+        QRgb* pixels, const Channels& ink, const std::uint8_t* coverage)
     {
-#if defined(__SSE2__)
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i inkChannels = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(ink)), zero);
-        const __m128i round = _mm_set1_epi16(128);
-        const __m128i full = _mm_set1_epi16(255);
-        const auto half = [&](__m128i channels, __m128i a) {
-            // At most 255 · 255 + 255 + 128: no lane overflows.
-            const __m128i t = _mm_add_epi16(
-                _mm_mullo_epi16(inkChannels, a), _mm_mullo_epi16(channels, _mm_sub_epi16(full, a)));
-            return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), round), 8);
+        ChannelBytes four;
+        ChannelBytes shares;
+        std::memcpy(&four, pixels, sizeof four);
+        std::memcpy(&shares, coverage, sizeof shares);
+        const auto channels = __builtin_convertvector(four, Channels);
+        const auto a = __builtin_convertvector(shares, Channels);
+        // At most 255 · 255 + 255 + 128: no lane overflows.
+        const Channels t = ink * a + channels * (255 - a);
+        const auto blended = __builtin_convertvector((t + (t >> 8) + 128) >> 8, ChannelBytes);
+        std::memcpy(pixels, &blended, sizeof blended);
+    }
+
+}  // namespace
+
+// The loop of DotStamp::stampAll(), inline in one function for each instruction set.
+struct DotStampLoop
+{
+    [[gnu::always_inline]] static inline bool run(DotStamp& stamp, uchar* bits,
+        qsizetype bytesPerLine, QSize size, std::span<const DotStamp::Dot> dots)
+    {
+        constexpr int kSteps = DotStamp::kSteps;
+        static_assert(kSteps == 16);
+        // The centre on the 1/16-pixel grid; callers keep it within a few pixels of the image.
+        // Rounded down without a call, and for the centres inside the image (nearly all of a
+        // run's millions) by truncation alone.
+        const auto floorOf = [](double v) {
+            const auto t = static_cast<long>(v);
+            return v >= 0.0 || static_cast<double>(t) <= v ? t : t - 1;
         };
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage));
-        const __m128i low = half(_mm_unpacklo_epi8(four, zero), _mm_unpacklo_epi8(a, zero));
-        const __m128i high = half(_mm_unpackhi_epi8(four, zero), _mm_unpackhi_epi8(a, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), _mm_packus_epi16(low, high));
-#else
-        for (int i = 0; i < 4; ++i)
-            pixels[i] = blendOpaque(ink, pixels[i], coverage[4 * i]);
-#endif
-    }
-
-    // A disc's box of `rows` rows of `groups` groups of four pixels, blended as blendFour()
-    // does it.
-    void blendBox(QRgb* pixels, qsizetype rowPixels, int rows, int groups, QRgb ink,
-        const std::uint8_t* coverage)
-    {
-        for (int row = 0; row < rows; ++row, pixels += rowPixels) {
-            for (int group = 0; group < groups; ++group, coverage += 16)
-                blendFour(pixels + 4 * group, ink, coverage);
-        }
-    }
-
-#if VARNEL_STAMP_AVX2
-    // The same, four pixels' channels in one register where the processor has the instructions.
-    __attribute__((target("avx2"))) void blendBoxWide(QRgb* pixels, qsizetype rowPixels, int rows,
-        int groups, QRgb ink, const std::uint8_t* coverage)
-    {
-        const __m256i inkChannels = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(ink)));
-        const __m256i round = _mm256_set1_epi16(128);
-        const __m256i full = _mm256_set1_epi16(255);
-        for (int row = 0; row < rows; ++row, pixels += rowPixels) {
-            for (int group = 0; group < groups; ++group, coverage += 16) {
-                auto* four = reinterpret_cast<__m128i*>(pixels + 4 * group);
-                const __m256i channels = _mm256_cvtepu8_epi16(_mm_loadu_si128(four));
-                const __m256i a = _mm256_cvtepu8_epi16(
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage)));
-                const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(inkChannels, a),
-                    _mm256_mullo_epi16(channels, _mm256_sub_epi16(full, a)));
-                const __m256i blended = _mm256_srli_epi16(
-                    _mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), round), 8);
-                _mm_storeu_si128(four,
-                    _mm_packus_epi16(
-                        _mm256_castsi256_si128(blended), _mm256_extracti128_si256(blended, 1)));
+        const qsizetype rowPixels = bytesPerLine / static_cast<qsizetype>(sizeof(QRgb));
+        bool covered = false;
+        for (const DotStamp::Dot& dot : dots) {
+            const long qx = floorOf(dot.centre.x() * kSteps + 0.5);
+            const long qy = floorOf(dot.centre.y() * kSteps + 0.5);
+            const long px = qx >> 4;  // rounds down
+            const long py = qy >> 4;
+            const std::size_t at =
+                stamp.position(static_cast<int>(qx & 15), static_cast<int>(qy & 15));
+            if (!stamp.m_boxes[at].ready)
+                stamp.build(at);
+            const DotStamp::Box box = stamp.m_boxes[at];
+            if (!box.covers)
+                continue;
+            const QRgb opaqueInk = dot.ink | 0xff000000u;
+            const long left = px + box.left;
+            const long top = py + box.top;
+            if (left >= 0 && top >= 0 && left + 4L * box.groups <= size.width()
+                && top + box.rows <= size.height()) {
+                // The whole disc lies inside, as nearly every dot does: its box is blended four
+                // pixels at a time, each channel as blendOpaque() does it.
+                ChannelBytes inkBytes;
+                const QRgb inks[4] = { opaqueInk, opaqueInk, opaqueInk, opaqueInk };
+                std::memcpy(&inkBytes, inks, sizeof inkBytes);
+                const auto ink = __builtin_convertvector(inkBytes, Channels);
+                QRgb* row = reinterpret_cast<QRgb*>(bits + top * bytesPerLine) + left;
+                const std::uint8_t* coverage = stamp.m_lanes.data() + stamp.laneStart(at);
+                for (int r = 0; r < box.rows; ++r, row += rowPixels)
+                    for (int group = 0; group < box.groups; ++group, coverage += 16)
+                        blendFour(row + 4 * group, ink, coverage);
+                covered = true;
+                continue;
+            }
+            for (const DotStamp::Cell& cell : stamp.m_cells[at]) {
+                const long x = px + cell.dx;
+                const long y = py + cell.dy;
+                if (x < 0 || y < 0 || x >= size.width() || y >= size.height())
+                    continue;
+                covered = true;
+                auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
+                *pixel = blendOpaque(opaqueInk, *pixel, cell.coverage);
             }
         }
+        return covered;
+    }
+};
+
+namespace {
+
+#if VARNEL_STAMP_AVX2
+    // The same loop where the processor has AVX2: four pixels' channels in one register.
+    __attribute__((target("avx2"))) bool stampAllWide(DotStamp& stamp, uchar* bits,
+        qsizetype bytesPerLine, QSize size, std::span<const DotStamp::Dot> dots)
+    {
+        return DotStampLoop::run(stamp, bits, bytesPerLine, size, dots);
     }
 
     const bool kWideBlend = [] {
@@ -198,56 +230,13 @@ namespace {
 
 }  // namespace
 
-bool DotStamp::stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF centre, QRgb ink)
+bool DotStamp::stampAll(uchar* bits, qsizetype bytesPerLine, QSize size, std::span<const Dot> dots)
 {
-    // The centre on the 1/16-pixel grid; callers keep it within a few pixels of the image.
-    // Rounded down without a call, and for the centres inside the image (nearly all of a run's
-    // millions) by truncation alone.
-    const auto floorOf = [](double v) {
-        const auto t = static_cast<long>(v);
-        return v >= 0.0 || static_cast<double>(t) <= v ? t : t - 1;
-    };
-    const long qx = floorOf(centre.x() * kSteps + 0.5);
-    const long qy = floorOf(centre.y() * kSteps + 0.5);
-    static_assert(kSteps == 16);
-    const long px = qx >> 4;  // rounds down
-    const long py = qy >> 4;
-    const std::size_t at = position(static_cast<int>(qx & 15), static_cast<int>(qy & 15));
-    if (!m_boxes[at].ready)
-        build(at);
-    const Box box = m_boxes[at];
-    if (!box.covers)
-        return false;
-    const QRgb opaqueInk = ink | 0xff000000u;
-    const long left = px + box.left;
-    const long top = py + box.top;
-    if (left >= 0 && top >= 0 && left + 4L * box.groups <= size.width()
-        && top + box.rows <= size.height()) {
-        // The whole disc lies inside, as nearly every dot does: its box is blended four pixels
-        // at a time, each channel as blendOpaque() does it.
-        auto* pixels = reinterpret_cast<QRgb*>(bits + top * bytesPerLine) + left;
-        const qsizetype rowPixels = bytesPerLine / static_cast<qsizetype>(sizeof(QRgb));
-        const std::uint8_t* coverage = m_lanes.data() + laneStart(at);
 #if VARNEL_STAMP_AVX2
-        if (kWideBlend) {
-            blendBoxWide(pixels, rowPixels, box.rows, box.groups, opaqueInk, coverage);
-            return true;
-        }
+    if (kWideBlend)
+        return stampAllWide(*this, bits, bytesPerLine, size, dots);
 #endif
-        blendBox(pixels, rowPixels, box.rows, box.groups, opaqueInk, coverage);
-        return true;
-    }
-    bool covered = false;
-    for (const Cell& cell : m_cells[at]) {
-        const long x = px + cell.dx;
-        const long y = py + cell.dy;
-        if (x < 0 || y < 0 || x >= size.width() || y >= size.height())
-            continue;
-        covered = true;
-        auto* pixel = reinterpret_cast<QRgb*>(bits + y * bytesPerLine) + x;
-        *pixel = blendOpaque(opaqueInk, *pixel, cell.coverage);
-    }
-    return covered;
+    return DotStampLoop::run(*this, bits, bytesPerLine, size, dots);
 }
 
 PlotCanvas::PlotCanvas(QSizeF box)
@@ -407,9 +396,29 @@ bool PlotCanvas::dots(std::span<const run::PlotDot> dots)
             ink |= dotThroughPainter(d.x, d.y, QColor(d.colour.red, d.colour.green, d.colour.blue));
         return ink;
     }
+    // The dots that land near the image, a batch at a time, blended in one loop.
+    std::array<DotStamp::Dot, 256> placed;
+    std::size_t count = 0;
     uchar* bits = nullptr;
-    for (const run::PlotDot& d : dots)
-        ink |= stampDot(d.x, d.y, qRgb(d.colour.red, d.colour.green, d.colour.blue), bits);
+    const auto flush = [&] {
+        // With no painter open, nothing else writes to the image, so it may detach now.
+        if (!bits)
+            bits = m_painter ? m_painterBits : m_stampImage->bits();
+        ink |= m_stamp.stampAll(
+            bits, m_stampBytesPerLine, m_stampSize, std::span(placed.data(), count));
+        count = 0;
+    };
+    for (const run::PlotDot& d : dots) {
+        QPointF p;
+        if (!placeDot(d.x, d.y, p))
+            continue;
+        placed[count++] = { m_stampRatio == 1.0 ? p : p * m_stampRatio,
+            qRgb(d.colour.red, d.colour.green, d.colour.blue) };
+        if (count == placed.size())
+            flush();
+    }
+    if (count > 0)
+        flush();
     return ink;
 }
 

@@ -53,9 +53,25 @@ public:
     // image in ARGB32_Premultiplied or RGB32 format. Pixels that already hold the ink keep it, so
     // drawing a dot twice changes nothing more. Returns true when the disc covers a pixel of the
     // image.
-    bool stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF centre, QRgb ink);
+    bool stamp(uchar* bits, qsizetype bytesPerLine, QSize size, QPointF centre, QRgb ink)
+    {
+        const Dot dot { centre, ink };
+        return stampAll(bits, bytesPerLine, size, std::span(&dot, 1));
+    }
+
+    // A dot's centre in device pixels and its ink.
+    struct Dot
+    {
+        QPointF centre;
+        QRgb ink;
+    };
+
+    // Blends the dots in order, each as stamp() does; true when one of them covers a pixel.
+    bool stampAll(uchar* bits, qsizetype bytesPerLine, QSize size, std::span<const Dot> dots);
 
 private:
+    friend struct DotStampLoop;
+
     static constexpr int kSteps = 16;
 
     // A pixel the disc covers, relative to the pixel holding its centre.
