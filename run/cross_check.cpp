@@ -545,9 +545,11 @@ namespace {
             double rows = 1.0;
             if (finite > 0) {
                 const double count = static_cast<double>(finite);
+                // One cell where the quotient is none: a record whose extent and steps both
+                // add up past the double range gives infinity over infinity.
                 const auto along = [&](double range, double total) {
-                    return total > 0.0 ? std::clamp(range / (2.0 * total / count), 1.0, 4.0 * count)
-                                       : 1.0;
+                    const double ratio = range / (2.0 * total / count);
+                    return total > 0.0 && ratio > 1.0 ? std::min(ratio, 4.0 * count) : 1.0;
                 };
                 columns = along(highest - lowest, widths);
                 rows = along(top - bottom, heights);

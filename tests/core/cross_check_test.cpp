@@ -231,6 +231,15 @@ TEST(CrossCheck, SameAsPlainLoopWithZeroWidthAndUnholdableSegments)
     }
 }
 
+TEST(CrossCheck, SameAsPlainLoopWhereTheStepsAddUpPastTheDoubleRange)
+{
+    // Steps of 1e308 each: the record's width and the steps' sum are infinite, their ratio none.
+    PreparedPoints p;
+    for (int i = 0; i < 12; ++i)
+        add(p, (i % 4 == 1 ? 1e308 : i % 4 == 3 ? -1e308 : 0.0) + i, i % 3 - 1.0);
+    expectSameAsReference(p, "past the double range");
+}
+
 TEST(CrossCheck, ZeroWidthSegmentNamesItsEndPoint)
 {
     PreparedPoints p;
