@@ -8,6 +8,7 @@ target_compile_options(project_options INTERFACE
 target_compile_definitions(project_options INTERFACE VARNEL_VERSION="${PROJECT_VERSION}")
 if(ENABLE_SANITIZERS)
   target_compile_options(project_options INTERFACE
-    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  target_link_options(project_options INTERFACE -fsanitize=address,undefined)
+    -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all
+    -fno-omit-frame-pointer)
+  target_link_options(project_options INTERFACE -fsanitize=address,undefined,float-cast-overflow)
 endif()
