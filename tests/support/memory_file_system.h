@@ -268,12 +268,9 @@ public:
     int stat(const char* path, struct stat* st) override
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        const std::string name = normal(path);
-        if (const int error = checkName(name))
+        Names::iterator it;
+        if (const int error = existing(path, it))
             return fail(error);
-        const auto it = m_names.find(name);
-        if (it == m_names.end())
-            return fail(ENOENT);
         describe(*it->second, st);
         return 0;
     }
@@ -321,12 +318,9 @@ public:
     int unlink(const char* path) override
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        const std::string name = normal(path);
-        if (const int error = checkName(name))
+        Names::iterator it;
+        if (const int error = existing(path, it))
             return fail(error);
-        const auto it = m_names.find(name);
-        if (it == m_names.end())
-            return fail(ENOENT);
         if (it->second->folder)
             return fail(EISDIR);
         if (injected(Call::Unlink))
@@ -371,6 +365,8 @@ private:
         ino_t inode = 0;
         int lockedBy = -1;  // the open file holding the lock
     };
+
+    using Names = std::map<std::string, std::shared_ptr<Node>>;
 
     struct OpenFile
     {
@@ -456,6 +452,16 @@ private:
     // What the system says of a normal name whose folder is not there, or whose last part is
     // too long; 0 when the name can be looked up. Folders are never removed, so a folder that
     // is there has its own folders.
+    // The entry `path` names, with the lock held: 0, or the error a call on it fails with.
+    int existing(const char* path, Names::iterator& it)
+    {
+        const std::string name = normal(path);
+        if (const int error = checkName(name))
+            return error;
+        it = m_names.find(name);
+        return it == m_names.end() ? ENOENT : 0;
+    }
+
     int checkName(const std::string& name) const
     {
         if (name == "/")
@@ -532,7 +538,7 @@ private:
     }
 
     mutable std::mutex m_mutex;
-    std::map<std::string, std::shared_ptr<Node>> m_names;
+    Names m_names;
     std::map<int, OpenFile> m_open;
     int m_nextFd = 3;
     ino_t m_lastInode = 0;
